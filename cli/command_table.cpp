@@ -1,0 +1,84 @@
+#include "cli/command_table.h"
+
+#include <algorithm>
+#include <array>
+
+#include "cli/handlers.h"
+
+namespace {
+
+// clang-format off
+constexpr CommandEntry kCommands[] = {
+    // Protocol.
+    {"is_ready",                  CmdConfirmOnly,             1},
+    {"disconnect",                CmdDisconnect,              1},
+    {"set_end_string",            CmdSetEndString,            2},
+    {"help",                      CmdHelp,                    1},
+    {"set_always_recalc",         CmdConfirmOnly,            -1},
+    // Scripts, variables and flow.
+    {"skip_if_done",              CmdSkipIfDone,              3},
+    {"load_script",               CmdLoadScript,             -1},
+    {"stdoutredi",                CmdStdoutRedirect,          2},
+    {"stdoutredi_append",         CmdStdoutRedirectAppend,    2},
+    {"stdoutback",                CmdStdoutBack,              1},
+    {"sleep",                     CmdSleep,                   2},
+    {"take_a_break",              CmdTakeABreak,              2},
+    {"repeat",                    CmdRepeat,                 -1},
+    {"echo",                      CmdEcho,                   -1},
+    {"get_value",                 CmdGetValue,                2},
+    {"get_all_values",            CmdGetAllValues,            1},
+    {"set_value",                 CmdSetValue,                3},
+    {"default_value",             CmdDefaultValue,            3},
+    {"verify_value",              CmdVerifyValue,            -1},
+    {"if_match",                  CmdIfMatch,                 3},
+    // Settings.
+    {"show_settings",             CmdShowSettings,            1},
+    {"set_threads",               CmdSetThreads,              2},
+    {"kx4_set_threads",           CmdSetThreads,              2},
+    {"set_priority_class",        CmdSetPriorityClass,        2},
+    {"set_info_freq",             CmdSetInfoFreq,             2},
+    {"get_instruction_set",       CmdGetInstructionSet,       1},
+    {"kx4_get_instruction_set",   CmdGetInstructionSet,       1},
+    {"set_scheduler",             CmdSetScheduler,            2},
+    {"enable_avx512",             CmdEnableAvx512,            2},
+    {"enable_numa",               CmdEnableNuma,              2},
+    {"enable_river_strategy",     CmdEnableRiverStrategy,     2},
+    {"enable_ui_notifications",   CmdEnableUiNotifications,   2},
+    {"enable_progress_bar",       CmdEnableProgressBar,       2},
+    {"ignore_mem_check",          CmdIgnoreMemCheck,          2},
+    {"show_cpu_info",             CmdShowCpuInfo,             1},
+    {"set_simd_level",            CmdSetSimdLevel,            2},
+    {"set_eval_mode",             CmdSetEvalMode,             2},
+    {"set_eval_cap",              CmdSetEvalCap,              2},
+    {"set_eval_flag",             CmdSetEvalFlag,             3},
+    {"set_prefetch_mode",         CmdSetPrefetchMode,         2},
+    {"set_precision",             CmdSetPrecision,            2},
+    {"enable_adaptive_precision", CmdEnableAdaptivePrecision, 2},
+    {"list_algorithms",           CmdListAlgorithms,          1},
+    {"set_algorithm",             CmdConfirmOnly,             2},
+    {"get_curr_alg",              CmdGetCurrAlg,              1},
+    {"spawn",                     CmdSpawn,                  -1},
+    {"enable_perf_counters",      CmdEnablePerfCounters,      2},
+    {"show_perf_counters",        CmdShowPerfCounters,       -1},
+};
+
+constexpr std::array<std::string_view, 11> kLocalOnly = {
+    "connect_to_workers", "disconnect", "calc_results", "load_script", "ping",
+    "wait_for_solver", "exit", "dump_tree", "show_strategy", "show_strategy_pp", "show_range",
+};
+// clang-format on
+
+}  // namespace
+
+std::span<const CommandEntry> CommandTable() { return kCommands; }
+
+const CommandEntry* FindCommand(std::string_view name) {
+    for (const auto& entry : kCommands)
+        if (entry.name == name)
+            return &entry;
+    return nullptr;
+}
+
+bool IsLocalOnlyCommand(std::string_view name) {
+    return std::find(kLocalOnly.begin(), kLocalOnly.end(), name) != kLocalOnly.end();
+}

@@ -1,0 +1,16 @@
+// The one process-wide state the interpreter owns for the program's life.
+#pragma once
+
+#include "cli/interpreter.h"
+#include "cli/output.h"
+#include "cli/settings.h"
+#include "cli/variables.h"
+
+struct SolverState {
+    Interpreter    interp;
+    OutputBuffer   output;
+    VariableStore  variables;
+    EngineSettings settings;
+};
+
+SolverState& State();
