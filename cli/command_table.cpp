@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "cards/card_commands.h"
 #include "cli/handlers.h"
 
 namespace {
@@ -60,6 +61,12 @@ constexpr CommandEntry kCommands[] = {
     {"spawn",                     CmdSpawn,                  -1},
     {"enable_perf_counters",      CmdEnablePerfCounters,      2},
     {"show_perf_counters",        CmdShowPerfCounters,       -1},
+    // Cards, boards and ranges.
+    {"show_hand_order",           CmdShowHandOrder,           1},
+    {"set_board",                 CmdSetBoard,               -1},
+    {"set_range",                 CmdSetRange,             1328},
+    {"show_range_grid",           CmdShowRangeGrid,           2},
+    {"set_deck_distribution",     CmdSetDeckDistribution,    53},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {
