@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "cards/card_commands.h"
 #include "cli/handlers.h"
 #include "tree/tree_commands.h"
 
@@ -61,6 +62,12 @@ constexpr CommandEntry kCommands[] = {
     {"spawn",                     CmdSpawn,                  -1},
     {"enable_perf_counters",      CmdEnablePerfCounters,      2},
     {"show_perf_counters",        CmdShowPerfCounters,       -1},
+    // Cards, boards and ranges.
+    {"show_hand_order",           CmdShowHandOrder,           1},
+    {"set_board",                 CmdSetBoard,               -1},
+    {"set_range",                 CmdSetRange,             1328},
+    {"show_range_grid",           CmdShowRangeGrid,           2},
+    {"set_deck_distribution",     CmdSetDeckDistribution,    53},
     // Game tree: parameters and lines.
     {"set_pot",                   CmdSetPot,                  4},
     {"set_eff_stack",             CmdConfirmOnly,             2},

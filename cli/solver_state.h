@@ -1,6 +1,7 @@
 // The one process-wide state the interpreter owns for the program's life.
 #pragma once
 
+#include "cards/card_state.h"
 #include "cli/interpreter.h"
 #include "cli/output.h"
 #include "cli/settings.h"
@@ -12,6 +13,7 @@ struct SolverState {
     OutputBuffer   output;
     VariableStore  variables;
     EngineSettings settings;
+    CardState      cards;
     TreeState      tree;
 };
 

@@ -1,5 +1,5 @@
 // Commands that print nodes and lines of the built tree.
-#include "tree/card_text.h"
+#include "cards/card.h"
 #include "tree/node_block.h"
 #include "tree/tree_command_support.h"
 #include "tree/tree_commands.h"
@@ -17,11 +17,11 @@ void PrintSplitChildren(const std::string& path, const ResolvedPath& point, cons
     uint64_t dead         = tree.Board().flop;
     for (int card : {point.turn, point.river})
         if (card >= 0)
-            dead |= uint64_t{1} << card;
+            dead |= CardBit(card);
     int index = 0;
     for (int rank = 12; rank >= tree.low_rank; --rank)
         for (int suit = 3; suit >= 0; --suit) {
-            int card = suit * 13 + rank;
+            int card = MakeCard(rank, suit);
             if (dead >> card & 1)
                 continue;
             ResolvedPath child = point;

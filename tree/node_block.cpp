@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tree/card_text.h"
+#include "cards/card_parser.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ std::string TreeFlagsText(uint32_t flags) {
 }
 
 std::string BoardText(const TreeBoard& board, int turn, int river) {
-    std::string text = CardSetText(board.flop);
+    std::string text = FormatCardMask(board.flop);
     if (turn >= 0)
         text += " " + CardText(turn);
     if (river >= 0)

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tree/card_text.h"
+#include "cards/card_parser.h"
 
 namespace {
 
@@ -36,10 +36,16 @@ std::optional<double> BetAmount(std::string_view token) {
     return amount;
 }
 
+// The card id of a token that is exactly one card, else -1.
+int CardOfToken(std::string_view token) {
+    std::optional<CardMask> mask = token.size() == 2 ? TryParseCards(token) : std::nullopt;
+    return mask && CardCountOf(*mask) == 1 ? LowestCard(*mask) : -1;
+}
+
 // Applies a dealt card at the street change into the current node.
 bool DealCard(ResolvedPath& point, int card, const BuiltTree& tree) {
     const SchematicNode& node = *point.node;
-    if (!node.parent || card < 0 || (tree.Board().flop >> card & 1) || card % 13 < tree.low_rank)
+    if (!node.parent || card < 0 || (tree.Board().flop >> card & 1) || RankOf(card) < tree.low_rank)
         return false;
     int street        = StreetOf(node, tree);
     int parent_street = StreetOf(*node.parent, tree);
@@ -67,7 +73,7 @@ bool ApplyToken(ResolvedPath& point, std::string_view token, const BuiltTree& tr
         std::optional<double> amount = BetAmount(token);
         next = amount ? node->Child(*amount) : nullptr;
     } else {
-        return DealCard(point, CardIdOfText(token), tree);
+        return DealCard(point, CardOfToken(token), tree);
     }
     point.node = next;
     return next != nullptr;

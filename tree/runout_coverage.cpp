@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "cards/card.h"
+
 namespace {
 
 constexpr int kCards = 52;
@@ -30,7 +32,7 @@ LiveCombos CountLive(const std::vector<double>& range, uint64_t dead) {
 std::vector<int> DealableCards(uint64_t dead, int low_rank) {
     std::vector<int> cards;
     for (int card = 0; card < kCards; ++card)
-        if (!(dead >> card & 1) && card % 13 >= low_rank)
+        if (!(dead >> card & 1) && RankOf(card) >= low_rank)
             cards.push_back(card);
     return cards;
 }

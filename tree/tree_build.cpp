@@ -1,5 +1,6 @@
 #include "tree/tree_build.h"
 
+#include "cards/card.h"
 #include "cli/solver_state.h"
 #include "net/workers.h"
 #include "solver/run_control.h"
@@ -43,7 +44,7 @@ void CheckBuildInputs() {
         CommandError("board not set");
     uint64_t board = inputs.board.Mask();
     for (int card = 0; card < 52; ++card)
-        if ((board >> card & 1) && card % 13 < inputs.low_rank)
+        if ((board >> card & 1) && RankOf(card) < inputs.low_rank)
             CommandError("invalid card");
     if (Trees().params.root->IsEnd())
         CommandError("lines not set");

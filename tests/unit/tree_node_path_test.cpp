@@ -1,11 +1,13 @@
 // Node path resolution against the schematic tree and a built tree's board.
 #include <gtest/gtest.h>
 
-#include "tree/card_text.h"
+#include "cards/card_parser.h"
 #include "tree/line_editing.h"
 #include "tree/node_path.h"
 
 namespace {
+
+int CardIdOfText(const char* text) { return LowestCard(ParseCards(text)); }
 
 constexpr uint64_t kFlopQsJh2h = (uint64_t{1} << 49) | (uint64_t{1} << 35) | (uint64_t{1} << 26);
 
@@ -104,14 +106,6 @@ TEST(ChildToken, BetsCallsAndFolds) {
     EXPECT_EQ(ChildToken(node, 35), "b35");
     EXPECT_EQ(ChildToken(node, 10), "c");
     EXPECT_EQ(ChildToken(node, kFoldKey), "f");
-}
-
-TEST(CardText, RoundTripsEveryCard) {
-    for (int card = 0; card < 52; ++card)
-        EXPECT_EQ(CardIdOfText(CardText(card)), card);
-    EXPECT_EQ(CardText(49), "Qs");
-    EXPECT_EQ(CardIdOfText("qS"), 49);
-    EXPECT_EQ(CardSetText(kFlopQsJh2h), "2h Jh Qs");
 }
 
 }  // namespace
