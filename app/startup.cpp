@@ -8,6 +8,7 @@
 
 #include "app/cpu_check.h"
 #include "app/options.h"
+#include "cards/combo_tables.h"
 #include "cli/banned_process_monitor.h"
 #include "cli/dispatcher.h"
 #include "cli/solver_state.h"
@@ -132,6 +133,7 @@ int RunProgram(int argc, char** argv) {
     SetCurrentThreadAboveNormalPriority();
     libsubgame_init(0);
     PrintBanner();
+    BuildComboTables();
     SetCommandLineVariables(options.vars);
     for (const auto& command : options.cmds)
         RunLine(command);

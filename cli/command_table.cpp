@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "cards/card_commands.h"
 #include "cli/handlers.h"
+#include "tree/tree_commands.h"
 
 namespace {
 
@@ -60,6 +62,43 @@ constexpr CommandEntry kCommands[] = {
     {"spawn",                     CmdSpawn,                  -1},
     {"enable_perf_counters",      CmdEnablePerfCounters,      2},
     {"show_perf_counters",        CmdShowPerfCounters,       -1},
+    // Cards, boards and ranges.
+    {"show_hand_order",           CmdShowHandOrder,           1},
+    {"set_board",                 CmdSetBoard,               -1},
+    {"set_range",                 CmdSetRange,             1328},
+    {"show_range_grid",           CmdShowRangeGrid,           2},
+    {"set_deck_distribution",     CmdSetDeckDistribution,    53},
+    // Game tree: parameters and lines.
+    {"set_pot",                   CmdSetPot,                  4},
+    {"set_eff_stack",             CmdConfirmOnly,             2},
+    {"clear_lines",               CmdClearLines,              1},
+    {"free_schematic_tree",       CmdClearLines,              1},
+    {"add_line",                  CmdAddLine,                -1},
+    {"force_line",                CmdForceLine,              -1},
+    {"remove_line",               CmdRemoveLine,             -1},
+    {"cut_line",                  CmdCutLine,                 2},
+    {"show_tree_params",          CmdShowTreeParams,          1},
+    {"show_effective_stack",      CmdShowEffectiveStack,      1},
+    {"set_rake",                  CmdSetRake,                 3},
+    {"set_ev_boost",              CmdSetEvBoost,              3},
+    {"reset_tree_info",           CmdResetTreeInfo,           1},
+    {"add_info_line",             CmdAddInfoLine,             2},
+    {"show_tree_info",            CmdShowTreeInfo,            1},
+    // Game tree: building and storage.
+    {"build_tree",                CmdBuildTree,              -1},
+    {"free_tree",                 CmdFreeTree,                1},
+    {"estimate_schematic_tree",   CmdEstimateSchematicTree,   1},
+    {"node_count",                CmdNodeCount,               1},
+    {"show_memory",               CmdShowMemory,              1},
+    {"forget",                    CmdForget,                  2},
+    {"rebuild_forgotten_streets", CmdRebuildForgottenStreets, 1},
+    {"rebuild_all",               CmdRebuildForgottenStreets, 1},
+    {"solve_all_splits",          CmdSolveAllSplits,          2},
+    // Game tree: navigation.
+    {"show_node",                 CmdShowNode,                2},
+    {"show_children",             CmdShowChildren,            2},
+    {"show_all_lines",            CmdShowAllLines,            1},
+    {"is_tree_present",           CmdIsTreePresent,           1},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {

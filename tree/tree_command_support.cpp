@@ -1,0 +1,33 @@
+#include "tree/tree_command_support.h"
+
+#include <cmath>
+
+#include "cli/solver_state.h"
+
+TreeState& Trees() { return State().tree; }
+
+BuiltTree& RequireTree() {
+    BuiltTree* tree = Trees().Tree();
+    if (!tree)
+        CommandError("missing/incorrect tree");
+    return *tree;
+}
+
+ResolvedPath RequirePath(const std::string& path) {
+    BuiltTree&                  tree  = RequireTree();
+    std::optional<ResolvedPath> point = ResolvePath(path, *Trees().params.root, tree);
+    if (!point)
+        CommandError("incorrect path");
+    return *point;
+}
+
+std::vector<double> ParseAmounts(const Tokens& t) {
+    std::vector<double> amounts;
+    for (size_t i = 1; i < t.size(); ++i) {
+        double amount = ParseDouble(t[i]);
+        if (!std::isfinite(amount))
+            ArgumentCountError(t);
+        amounts.push_back(amount);
+    }
+    return amounts;
+}

@@ -1,0 +1,20 @@
+// Checks shared by the tree's command handlers. Each throws the command's error.
+#pragma once
+
+#include <string>
+
+#include "cli/command.h"
+#include "tree/node_path.h"
+#include "tree/tree_state.h"
+
+TreeState& Trees();
+
+// The present tree, or "missing/incorrect tree".
+BuiltTree& RequireTree();
+
+// The resolved path, or "incorrect path" (after RequireTree).
+ResolvedPath RequirePath(const std::string& path);
+
+// Tokens 1.. as amounts (floating-point conversion); a non-finite amount is an argument
+// error.
+std::vector<double> ParseAmounts(const Tokens& t);
