@@ -1,0 +1,40 @@
+#include "solver/fold_values.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "solver/rake.h"
+
+void FoldValues(const SolverKernels& kernels, std::span<const CardPair> cards,
+                const FoldLane& lane, TerminalScratch& scratch) {
+    const int n = static_cast<int>(cards.size());
+    if (lane.reach == nullptr) {
+        std::fill_n(lane.values, n, 0.0f);
+        return;
+    }
+    const float payoff = RakedFoldPayoff(lane.payoff, lane.rake_rate);
+    float*      sums   = scratch.card_sums();
+    std::fill_n(sums, kCardCount, 0.0f);
+    float total = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        if (!(lane.reach[i] > 0.0f))
+            continue;
+        float weight = payoff * lane.reach[i];
+        sums[cards[i].first] += weight;
+        sums[cards[i].second] += weight;
+        total += weight;
+    }
+    if (std::fabs(total) <= FLT_MIN) {
+        std::fill_n(lane.values, n, 0.0f);
+        return;
+    }
+    const FoldOutputArgs args{lane.reach, cards.data(), sums, lane.values, payoff, total};
+    kernels.FoldOutput(args, n);
+}
+
+void EvaluateFolds(const SolverKernels& kernels, std::span<const CardPair> cards,
+                   std::span<const FoldLane> lanes, TerminalScratch& scratch) {
+    for (const FoldLane& lane : lanes)
+        FoldValues(kernels, cards, lane, scratch);
+}

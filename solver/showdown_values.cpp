@@ -1,0 +1,107 @@
+#include "solver/showdown_values.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace {
+
+// The running state of one sweep.
+struct Sweep {
+    float*          sums;
+    ShowdownMember* members;
+    ShowdownRecord* records;
+    int             member_count = 0;
+    int             record_count = 0;
+    float           running_sum  = 0.0f;
+};
+
+void TakeMember(Sweep& sweep, CardPair cards, float weight, float& group_sum) {
+    sweep.sums[cards.first] -= weight;
+    sweep.sums[cards.second] -= weight;
+    group_sum += weight;
+    sweep.members[sweep.member_count++] = {cards, weight};
+}
+
+void CollectGroup(Sweep& sweep, const StrengthGroups& groups, const uint16_t* masks, int g,
+                  const ShowdownLane& lane) {
+    const int begin = groups.group_starts[g];
+    const int size  = groups.group_sizes[g];
+    const int first = sweep.member_count;
+    float     group_sum = 0.0f;
+    auto      visit = [&](int k) {
+        float reach = lane.reach[groups.order[k]];
+        if (reach > 0.0f)
+            TakeMember(sweep, groups.sorted_cards[k], lane.stake * reach, group_sum);
+    };
+    if (masks != nullptr && size <= kMaskedGroupLimit) {
+        for (unsigned bits = masks[g]; bits != 0; bits &= bits - 1)
+            visit(begin + std::countr_zero(bits));
+    } else {
+        for (int k = begin; k < begin + size; ++k)
+            visit(k);
+    }
+    const auto end = static_cast<uint16_t>(begin + size);
+    if (sweep.member_count > first) {
+        sweep.records[sweep.record_count++] = {uint16_t(begin), end, uint16_t(first),
+                                               uint16_t(sweep.member_count), group_sum};
+        sweep.running_sum -= group_sum;
+        return;
+    }
+    ShowdownRecord* last = sweep.record_count > 0 ? &sweep.records[sweep.record_count - 1] : nullptr;
+    if (last != nullptr && last->first_member == last->end_member)
+        last->end = end;
+    else
+        sweep.records[sweep.record_count++] = {uint16_t(begin), end, uint16_t(first),
+                                               uint16_t(first), 0.0f};
+}
+
+void RaiseMembers(Sweep& sweep, const ShowdownRecord& record) {
+    for (int m = record.first_member; m < record.end_member; ++m) {
+        sweep.sums[sweep.members[m].cards.first] += sweep.members[m].weight;
+        sweep.sums[sweep.members[m].cards.second] += sweep.members[m].weight;
+    }
+    sweep.running_sum += record.group_sum;
+}
+
+}  // namespace
+
+void ShowdownValues(const SolverKernels& kernels, const StrengthGroups& groups,
+                    const uint16_t* masks, const ShowdownLane& lane, TerminalScratch& scratch) {
+    if (lane.reach == nullptr) {
+        std::fill_n(lane.values, groups.combo_count, 0.0f);
+        return;
+    }
+    Sweep sweep{scratch.card_sums(), scratch.members(), scratch.records()};
+    std::fill_n(sweep.sums, kCardCount, 0.0f);
+    for (int g = 0; g < groups.GroupCount(); ++g)
+        CollectGroup(sweep, groups, masks, g, lane);
+
+    const bool raked = lane.rake_rate != 0.0f;
+    if (raked) {
+        for (int c = 0; c < kCardCount; ++c)
+            scratch.card_totals()[c] = -sweep.sums[c];
+    }
+    const ShowdownOutputArgs args{groups.sorted_cards.data(),
+                                  groups.identity_order ? nullptr : groups.order.data(),
+                                  sweep.sums,
+                                  scratch.card_totals(),
+                                  lane.reach,
+                                  lane.values,
+                                  lane.stake,
+                                  lane.rake_rate,
+                                  -sweep.running_sum};
+    auto output = raked ? kernels.ShowdownOutputRaked : kernels.ShowdownOutput;
+    for (int r = 0; r < sweep.record_count; ++r) {
+        const ShowdownRecord& record = sweep.records[r];
+        RaiseMembers(sweep, record);
+        output(args, record.begin, record.end, sweep.running_sum);
+        RaiseMembers(sweep, record);
+    }
+}
+
+void EvaluateShowdowns(const SolverKernels& kernels, const StrengthGroups& groups,
+                       const uint16_t* masks, std::span<const ShowdownLane> lanes,
+                       TerminalScratch& scratch) {
+    for (const ShowdownLane& lane : lanes)
+        ShowdownValues(kernels, groups, masks, lane, scratch);
+}

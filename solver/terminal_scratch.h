@@ -1,0 +1,57 @@
+// Per-thread working memory of the terminal evaluations (fold_values.h,
+// showdown_values.h): the per-card sums, the compact list of reachable opponent combos and
+// the group records of a showdown sweep.
+//
+// Sized once for the largest runout (1326 combos), so an evaluation never allocates. Each
+// solver worker thread uses its own (ThreadTerminalScratch); tests and benches may own
+// one directly.
+#pragma once
+
+#include <cstdint>
+
+#include "solver/aligned_buffer.h"
+#include "solver/card_pair.h"
+
+// An opponent combo with non-zero reach, as the showdown sweep keeps it.
+struct ShowdownMember {
+    CardPair cards;
+    float    weight;  // stake * reach
+};
+
+// A strength group with reachable members, or a merged run of consecutive groups without
+// any: sorted positions [begin, end), members [first_member, end_member), their weight sum.
+struct ShowdownRecord {
+    uint16_t begin;
+    uint16_t end;
+    uint16_t first_member;
+    uint16_t end_member;
+    float    group_sum;
+};
+
+class TerminalScratch {
+public:
+    // 64 floats per card table: the 52 cards, padded to whole cache lines.
+    static constexpr int kCardTableSize = 64;
+
+    TerminalScratch()
+        : card_sums_(kCardTableSize), card_totals_(kCardTableSize), members_(kMaxRunoutCombos),
+          records_(kMaxRunoutCombos) {}
+
+    float*          card_sums() { return card_sums_.data(); }
+    float*          card_totals() { return card_totals_.data(); }
+    ShowdownMember* members() { return members_.data(); }
+    ShowdownRecord* records() { return records_.data(); }
+
+private:
+    AlignedArray<float>          card_sums_;
+    AlignedArray<float>          card_totals_;
+    AlignedArray<ShowdownMember> members_;
+    AlignedArray<ShowdownRecord> records_;
+};
+
+// The calling thread's scratch, created on first use. Never shared between threads.
+TerminalScratch& ThreadTerminalScratch();
+
+// Frees the calling thread's scratch (the end of a pass releases the workers' pools); the
+// next ThreadTerminalScratch() creates it again.
+void ReleaseThreadTerminalScratch();
