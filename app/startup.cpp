@@ -17,6 +17,7 @@
 #include "platform/cpu_features.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "solver/solver_run_state.h"
 #include "solver/subgame_library.h"
 
 namespace {
@@ -132,6 +133,7 @@ int RunProgram(int argc, char** argv) {
     BannedProcessMonitor::Instance().Start(MonitorInterval());
     SetCurrentThreadAboveNormalPriority();
     libsubgame_init(0);
+    InstallSolverHooks();
     PrintBanner();
     BuildComboTables();
     SetCommandLineVariables(options.vars);

@@ -5,6 +5,7 @@
 
 #include "cards/card_commands.h"
 #include "cli/handlers.h"
+#include "solver/solver_commands.h"
 #include "tree/tree_commands.h"
 
 namespace {
@@ -99,6 +100,14 @@ constexpr CommandEntry kCommands[] = {
     {"show_children",             CmdShowChildren,            2},
     {"show_all_lines",            CmdShowAllLines,            1},
     {"is_tree_present",           CmdIsTreePresent,           1},
+    // Solving.
+    {"go",                        CmdGo,                     -1},
+    {"stop",                      CmdStop,                    1},
+    {"wait_for_solver",           CmdWaitForSolver,           1},
+    {"solver_time",               CmdSolverTime,              1},
+    {"set_accuracy",              CmdSetAccuracy,            -1},
+    {"set_recalc_accuracy",       CmdSetRecalcAccuracy,       4},
+    {"calc_results",              CmdCalcResults,             1},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {

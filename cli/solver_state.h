@@ -6,6 +6,7 @@
 #include "cli/output.h"
 #include "cli/settings.h"
 #include "cli/variables.h"
+#include "solver/solver_run_state.h"
 #include "tree/tree_state.h"
 
 struct SolverState {
@@ -15,6 +16,7 @@ struct SolverState {
     EngineSettings settings;
     CardState      cards;
     TreeState      tree;
+    SolverRunState solver;
 };
 
 SolverState& State();

@@ -22,6 +22,8 @@ StorageParameters ParametersFor(const BuiltTree& tree, int level) {
 }  // namespace
 
 void TreeState::FreeTree() {
+    if (on_tree_freed)
+        on_tree_freed();
     built.reset();
     present            = false;
     values_unavailable = false;

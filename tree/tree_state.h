@@ -33,6 +33,10 @@ struct TreeState {
     // before the storage level is applied.
     std::function<void(BuiltTree& tree)> on_tree_built;
 
+    // Installed by the solver: releases what the solver holds of the tree, before the
+    // tree object is destroyed.
+    std::function<void()> on_tree_freed;
+
     // Installed by the solver: resolves every subgame of a street (2 turns, 3 rivers).
     std::function<void(int street)> solve_all_splits;
 

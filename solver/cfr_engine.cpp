@@ -1,0 +1,158 @@
+#include "solver/cfr_engine.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "cli/progress_bar.h"
+#include "cli/solver_state.h"
+#include "solver/node_stores.h"
+#include "solver/terminal_scratch.h"
+#include "solver/vector_arena.h"
+#include "tree/built_tree.h"
+
+namespace {
+
+// Averages are accumulated as reach x weight x kAverageScale / (largest root reach), so
+// that a combo arriving with full reach adds 2^16 units per unit of weight: the 16-bit
+// blocks then halve their way to the range they need (average_storage.h).
+constexpr double kAverageScale = 65536.0;
+
+// Largest averaging weight of trees that start on the river: no cap.
+constexpr double kUncappedWeight = 1.7976931348623157e308;
+
+}  // namespace
+
+CfrEngine::CfrEngine(BuiltTree& tree, const RunoutSetup& setup, RakeSettings rake)
+    : tree_(tree), runouts_(setup), rake_(rake) {
+    if (tree.BaseStreet() == 3) {
+        alpha_      = 4.0;
+        weight_cap_ = kUncappedWeight;
+    }
+    PrepareRootVectors();
+}
+
+int CfrEngine::DecisionCount() const { return static_cast<int>(tree_.DecisionCount()); }
+
+bool CfrEngine::Incomplete() const { return (tree_.flags & kIncompleteTree) != 0; }
+
+double CfrEngine::RegretScale() const {
+    const double largest = std::max(tree_.MaxAbsEndValue(), 1e-9);
+    return 125.0 * std::exp2(State().settings.precision) / largest;
+}
+
+double CfrEngine::AveragingWeight() const {
+    if (iteration_ <= averaging_delay_)
+        return 0.0;
+    return std::min(std::pow(iteration_ - averaging_delay_, alpha_), weight_cap_);
+}
+
+// Root reach: each player's weights over the root list, normalised to sum 1. Root weight
+// of a traverser combo c: w(c) * M / Z, with M the opponent's total weight and Z the sum
+// of w(c) * w(o) over all pairs of combos that share no card, so that the sum of root
+// weight x root value is the expected payoff per deal.
+void CfrEngine::PrepareRootVectors() {
+    const RunoutCombos& root = runouts_.Root();
+    const int           n    = root.Size();
+    for (int p = 0; p < 2; ++p) {
+        const auto& range = tree_.Range(p);
+        double      total = 0;
+        root_reach_[p].assign(n, 0.0f);
+        for (int i = 0; i < n; ++i)
+            total += std::max(range[root.combo[i]], 0.0);
+        float largest = 0;
+        for (int i = 0; i < n; ++i) {
+            root_reach_[p][i] = total > 0 ? static_cast<float>(std::max(range[root.combo[i]], 0.0) / total) : 0.0f;
+            largest           = std::max(largest, root_reach_[p][i]);
+        }
+        average_scale_[p] = largest > 0 ? static_cast<float>(kAverageScale / largest) : 1.0f;
+    }
+    for (int p = 0; p < 2; ++p) {
+        const int   o = 1 - p;
+        const auto& wp = tree_.Range(p);
+        const auto& wo = tree_.Range(o);
+        double      card_mass[kCardCount] = {};
+        double      opponent_mass         = 0;
+        for (int i = 0; i < n; ++i) {
+            const double w = std::max(wo[root.combo[i]], 0.0);
+            card_mass[root.cards[i].first] += w;
+            card_mass[root.cards[i].second] += w;
+            opponent_mass += w;
+        }
+        std::vector<double> compatible(n);
+        double              pair_mass = 0;
+        for (int i = 0; i < n; ++i) {
+            compatible[i] = opponent_mass - card_mass[root.cards[i].first] -
+                            card_mass[root.cards[i].second] + std::max(wo[root.combo[i]], 0.0);
+            pair_mass += std::max(wp[root.combo[i]], 0.0) * compatible[i];
+        }
+        root_weight_[p].assign(n, 0.0);
+        if (pair_mass > 0)
+            for (int i = 0; i < n; ++i)
+                root_weight_[p][i] = std::max(wp[root.combo[i]], 0.0) * opponent_mass / pair_mass;
+    }
+}
+
+StrategyStore* CfrEngine::RegretStore(uint32_t node) const {
+    return StoreOf(tree_.Node(node).strategy.get());
+}
+
+StrategyStore* CfrEngine::AverageStore(uint32_t node) const {
+    return StoreOf(tree_.Node(node).second.get());
+}
+
+RunoutLayout CfrEngine::LayoutOf(uint32_t index) const {
+    const BuiltNode& node  = tree_.Node(index);
+    const int        base  = tree_.BaseStreet();
+    RunoutLayout     layout;
+    layout.actions = static_cast<int>(node.child_count);
+    layout.slots   = 1;
+    if (node.street == 2 && base == 1)
+        layout.slots = RunoutLists::kTurnSlotCount;
+    if (node.street == 3 && base == 1)
+        layout.slots = RunoutLists::kTurnSlotCount * RunoutLists::kRiverSlotCount;
+    if (node.street == 3 && base == 2)
+        layout.slots = RunoutLists::kRiverSlotCount;
+    layout.combos = runouts_.Root().Size();
+    return layout;
+}
+
+int CfrEngine::StorageSlot(const BuiltNode& node, const Runout& runout) const {
+    const int base = tree_.BaseStreet();
+    if (node.street == base)
+        return 0;
+    if (node.street == 2)
+        return runout.turn_slot;
+    if (base == 1)
+        return runout.turn_slot * RunoutLists::kRiverSlotCount + runout.river_slot;
+    return runout.river_slot;
+}
+
+void CfrEngine::Iterate(int threads) {
+    const int freq = State().settings.info_freq;
+    omp_set_num_threads(std::max(threads, 1));
+    Pass(1, true);
+    DrawProgressBar(iteration_ % freq + 1, 0, freq);
+    Pass(0, true);
+    DrawProgressBar(iteration_ % freq + 1, 1, freq);
+    ++iteration_;
+    tree_.flags &= ~kNewTree;
+}
+
+void CfrEngine::InvalidateResults() {
+    std::lock_guard lock(results_mutex_);
+    cached_at_ = -1;
+}
+
+ResultFigures CfrEngine::Evaluate(int threads) {
+    std::lock_guard lock(results_mutex_);
+    if (cached_at_ == iteration_)
+        return cached_;
+    omp_set_num_threads(std::max(threads, 1));
+    auto [mes_ip, ev_ip]   = Pass(1, false);
+    auto [mes_oop, ev_oop] = Pass(0, false);
+    cached_    = {ev_oop, ev_ip, mes_oop, mes_ip};
+    cached_at_ = iteration_;
+    return cached_;
+}

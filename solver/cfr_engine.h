@@ -1,0 +1,121 @@
+// The CFR engine of one built tree: the per-runout combo lists, the per-node strategy
+// stores, and the passes that update and evaluate them.
+//
+// One iteration is an update pass for IP, then one for OOP. A pass walks the tree from the
+// root carrying the opponent's reach per combo and returns the traverser's counterfactual
+// values per combo; on the way back it updates the traverser's regrets and accumulates the
+// opponent's average strategy. A result pass walks the same way without updates, using
+// the average strategies, and carries best-response values beside the strategy values.
+//
+// Passes run in three phases. Phase 0 sweeps the tree's first street and, where a card is
+// dealt, records a subgame task (the subtree below the dealt card with its entering
+// reach) instead of entering it. Phase 1 runs the tasks in a dynamically scheduled
+// parallel loop. Phase 2 sweeps the first street again, now taking the tasks' results at
+// the dealt cards. A tree that starts on the river has no dealt cards and one phase.
+//
+// Units: the opponent's root reach is its range normalised to sum 1, so values are chips
+// relative to owning half the pot, times the probability of the deal; root weights turn
+// them into expectations over the deals both ranges allow (card removal included).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "solver/rake.h"
+#include "solver/runout_lists.h"
+#include "solver/solver_engine.h"
+#include "solver/strategy_store.h"
+
+class BuiltTree;
+struct BuiltNode;
+
+// A runout a sweep works on: how many streets are dealt, its slots and its combo list.
+struct Runout {
+    int                 street     = 1;   // 1 flop dealt, 2 turn dealt, 3 river dealt
+    int                 turn_slot  = -1;  // flop trees: the dealt turn's slot
+    int                 river_slot = -1;  // the dealt river's slot
+    const RunoutCombos* list       = nullptr;
+
+    int Size() const { return list->Size(); }
+};
+
+class CfrEngine final : public SolverEngine {
+public:
+    // Prepares the combo lists of every runout, the root reach and weights and the solver
+    // constants. The tree must outlive the engine. Builds in parallel; blocks.
+    CfrEngine(BuiltTree& tree, const RunoutSetup& setup, RakeSettings rake);
+
+    // SolverEngine.
+    int  IterationCount() const override { return iteration_; }
+    int  IterationCap() const override { return iteration_cap_; }
+    int  DecisionCount() const override;
+    bool Incomplete() const override;
+    void SetAveragingDelay(int delay) override { averaging_delay_ = delay; }
+    void Iterate(int threads) override;
+    ResultFigures Evaluate(int threads) override;
+
+    // Forgets the cached figures, so that the next Evaluate recomputes them.
+    void InvalidateResults();
+
+    // Stores of a decision node (null when its street's storage does not exist).
+    StrategyStore* RegretStore(uint32_t node) const;
+    StrategyStore* AverageStore(uint32_t node) const;
+
+    // The storage layout a decision node needs (actions x street combos x runout slots).
+    RunoutLayout LayoutOf(uint32_t node) const;
+
+    const RunoutLists& Runouts() const { return runouts_; }
+    BuiltTree&         Tree() const { return tree_; }
+    void               SetRake(RakeSettings rake) { rake_ = rake; }
+
+    // Held by every pass for its whole duration; queries take it to read a consistent tree.
+    std::mutex& TreeMutex() { return tree_mutex_; }
+
+    // Regret scale s = 125 * 2^p / (largest absolute end value).
+    double RegretScale() const;
+
+private:
+    struct Task;
+    struct PassState;
+
+    // One pass; returns (best-response value, strategy value) of the traverser.
+    std::pair<double, double> Pass(int traverser, bool update);
+
+    void Sweep(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
+               float* values, float* best);
+    void SweepDecision(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
+                       float* values, float* best);
+    void SweepDealt(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
+                    float* values, float* best);
+    void SweepTerminal(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
+                       float* values);
+    void RunTasks(PassState& pass);
+
+    int  StorageSlot(const BuiltNode& node, const Runout& runout) const;
+    bool UsesAverage(const PassState& pass, const BuiltNode& node) const;
+    double AveragingWeight() const;
+
+    void PrepareRootVectors();
+
+    BuiltTree&   tree_;
+    RunoutLists  runouts_;
+    RakeSettings rake_;
+    std::mutex   tree_mutex_;
+
+    std::vector<float>  root_reach_[2];   // each player's range over the root list, sum 1
+    std::vector<double> root_weight_[2];  // turns root values into expectations per deal
+    float               average_scale_[2] = {1, 1};
+
+    std::atomic<int> iteration_{0};
+    int    iteration_cap_   = 9000;
+    int    averaging_delay_ = 60;
+    double alpha_           = 1.5;
+    double weight_cap_      = 262143.0;
+
+    std::mutex    results_mutex_;
+    ResultFigures cached_;
+    int           cached_at_ = -1;
+};
