@@ -9,6 +9,11 @@ std::unique_ptr<TerminalScratch>& ThreadSlot() {
     return scratch;
 }
 
+AlignedArray<float>& VectorSlot() {
+    thread_local AlignedArray<float> buffer;
+    return buffer;
+}
+
 }  // namespace
 
 TerminalScratch& ThreadTerminalScratch() {
@@ -18,4 +23,14 @@ TerminalScratch& ThreadTerminalScratch() {
     return *slot;
 }
 
-void ReleaseThreadTerminalScratch() { ThreadSlot().reset(); }
+void ReleaseThreadTerminalScratch() {
+    ThreadSlot().reset();
+    VectorSlot().Reset(0);
+}
+
+float* ThreadVectorScratch(size_t count) {
+    AlignedArray<float>& buffer = VectorSlot();
+    if (buffer.size() < count)
+        buffer.Reset(count);
+    return buffer.data();
+}

@@ -7,6 +7,7 @@
 // one directly.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "solver/aligned_buffer.h"
@@ -55,3 +56,8 @@ TerminalScratch& ThreadTerminalScratch();
 // Frees the calling thread's scratch (the end of a pass releases the workers' pools); the
 // next ThreadTerminalScratch() creates it again.
 void ReleaseThreadTerminalScratch();
+
+// A per-thread float buffer of at least 'count' elements (kernel scratch such as the
+// strategy rows of a fused update); grows on demand, contents undefined. Valid until the
+// next call on the same thread or ReleaseThreadTerminalScratch().
+float* ThreadVectorScratch(size_t count);

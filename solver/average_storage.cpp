@@ -1,0 +1,102 @@
+#include "solver/average_storage.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+RunoutAverageStorage::RunoutAverageStorage(const RunoutLayout& layout) : layout_(layout) {
+    assert(layout.Valid());
+    locks_.Reset(layout.slots, layout.combos);
+    Allocate();
+}
+
+void RunoutAverageStorage::Release() {
+    sums_.Reset(0);
+    exponents_.Reset(0);
+}
+
+void RunoutAverageStorage::Allocate() {
+    sums_.Reset(layout_.Elements());
+    exponents_.Reset(size_t(layout_.slots) * layout_.actions);
+}
+
+void RunoutAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
+                                           float* strategy, size_t stride) const {
+    float   row_scale[kMaxActions];
+    uint8_t top = 0;
+    for (int a = 0; a < layout_.actions; ++a)
+        top = std::max(top, Exponent(slot, a));
+    for (int a = 0; a < layout_.actions; ++a)
+        row_scale[a] = std::ldexp(1.0f, int(Exponent(slot, a)) - int(top));
+    kernels.NormalizeAverages(Row(slot, 0), layout_.RowStride(), row_scale, layout_.actions,
+                              layout_.combos, strategy, stride);
+}
+
+void RunoutAverageStorage::AccumulateAverage(int slot, const SolverKernels& kernels,
+                                             const float* const* child_reach, double weight) {
+    if (locks_.Locked(slot) || !(weight > 0.0))
+        return;
+    for (int a = 0; a < layout_.actions; ++a) {
+        if (child_reach[a] == nullptr)
+            continue;
+        uint8_t&    exponent   = exponents_[slot * layout_.actions + a];
+        const float multiplier = static_cast<float>(std::ldexp(weight, -int(exponent)));
+        const float peak       = kernels.AveragePeak(Row(slot, a), child_reach[a], multiplier, layout_.combos);
+        if (!std::isfinite(peak))
+            continue;  // weight * reach beyond the float range: nothing meaningful to add
+        int halvings = 0;
+        while (std::ldexp(peak, -halvings) > float(kAverageMax))
+            ++halvings;
+        kernels.AverageAdd(Row(slot, a), child_reach[a], multiplier, std::ldexp(1.0f, -halvings),
+                           layout_.combos);
+        exponent = static_cast<uint8_t>(std::min(int(exponent) + halvings, kMaxAverageExponent));
+    }
+}
+
+uint64_t RunoutAverageStorage::ByteSize() const {
+    return sums_.size() * sizeof(uint16_t) + exponents_.size() + locks_.ByteSize();
+}
+
+void RunoutAverageStorage::Write(StorageWriter& out) const {
+    out.Put(static_cast<uint32_t>(Kind()));
+    out.Put(kFormatVersion);
+    out.Put(static_cast<uint16_t>(layout_.actions));
+    out.Put(static_cast<uint16_t>(layout_.combos));
+    out.Put(static_cast<uint32_t>(layout_.slots));
+    out.PutBytes(exponents_.data(), exponents_.size());
+    for (int s = 0; s < layout_.slots; ++s)
+        for (int a = 0; a < layout_.actions; ++a)
+            out.PutBytes(Row(s, a), layout_.combos * sizeof(uint16_t));
+    locks_.Write(out);
+}
+
+StorageStatus RunoutAverageStorage::Read(StorageReader& in) {
+    uint32_t kind = 0, slots = 0;
+    uint16_t version = 0, actions = 0, combos = 0;
+    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
+    if (in.failed())
+        return StorageStatus::kTruncated;
+    if (kind != static_cast<uint32_t>(Kind()))
+        return StorageStatus::kWrongKind;
+    if (version != kFormatVersion)
+        return StorageStatus::kWrongVersion;
+    if (RunoutLayout{actions, combos, int(slots)} != layout_)
+        return StorageStatus::kLayoutMismatch;
+
+    RunoutAverageStorage loaded(layout_);
+    if (!in.GetBytes(loaded.exponents_.data(), loaded.exponents_.size()))
+        return StorageStatus::kTruncated;
+    for (size_t i = 0; i < loaded.exponents_.size(); ++i)
+        if (loaded.exponents_[i] > kMaxAverageExponent)
+            return StorageStatus::kBadValue;
+    for (int s = 0; s < layout_.slots; ++s)
+        for (int a = 0; a < layout_.actions; ++a)
+            if (!in.GetBytes(loaded.Row(s, a), layout_.combos * sizeof(uint16_t)))
+                return StorageStatus::kTruncated;
+    if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
+        return status;
+    sums_      = std::move(loaded.sums_);
+    exponents_ = std::move(loaded.exponents_);
+    locks_     = std::move(loaded.locks_);
+    return StorageStatus::kOk;
+}

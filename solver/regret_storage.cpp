@@ -1,0 +1,140 @@
+#include "solver/regret_storage.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#include "solver/adaptive_precision.h"
+#include "solver/terminal_scratch.h"
+
+RunoutRegretStorage::RunoutRegretStorage(const RunoutLayout& layout) : layout_(layout) {
+    assert(layout.Valid());
+    factors_.Reset(layout.slots);
+    locks_.Reset(layout.slots, layout.combos);
+    Allocate();
+}
+
+void RunoutRegretStorage::Release() { regrets_.Reset(0); }
+
+void RunoutRegretStorage::Allocate() {
+    regrets_.Reset(layout_.Elements());
+    std::fill_n(factors_.data(), layout_.slots, kInitialPrecisionFactor);
+}
+
+void RunoutRegretStorage::CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
+                                          size_t stride) const {
+    const uint16_t* rows = Row(slot, 0);
+    const size_t    rs   = layout_.RowStride();
+    switch (layout_.actions) {
+    case 1: std::fill_n(strategy, layout_.combos, 1.0f); return;
+    case 2: kernels.RegretMatch2(rows, rs, layout_.combos, strategy, stride); return;
+    case 3: kernels.RegretMatch3(rows, rs, layout_.combos, strategy, stride); return;
+    case 4: kernels.RegretMatch4(rows, rs, layout_.combos, strategy, stride); return;
+    default: kernels.RegretMatchN(rows, rs, layout_.actions, layout_.combos, strategy, stride);
+    }
+}
+
+void RunoutRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
+                                        const float* const* action_values,
+                                        const float* node_values, const RegretUpdate& update) {
+    if (locks_.Locked(slot))
+        return;
+    const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+    kernels.UpdateRegrets(Row(slot, 0), layout_.RowStride(), layout_.actions, layout_.combos,
+                          action_values, node_values, step, locks_.SkipBits(slot));
+    AfterUpdate(slot, update);
+}
+
+void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
+                                      const float* const* action_values, float* node_values,
+                                      const RegretUpdate& update) {
+    const int actions = layout_.actions;
+    if ((actions == 2 || actions == 3) && !locks_.Locked(slot)) {
+        const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+        (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
+            Row(slot, 0), layout_.RowStride(), layout_.combos, action_values, node_values, step,
+            locks_.SkipBits(slot));
+        AfterUpdate(slot, update);
+        return;
+    }
+    // Other action counts (and locked slots): the three steps one after the other, with
+    // the strategy in the thread's scratch.
+    const size_t stride   = layout_.RowStride();
+    float*       strategy = ThreadVectorScratch(size_t(actions) * stride);
+    CurrentStrategy(slot, kernels, strategy, stride);
+    kernels.WeightedValueSum(strategy, stride, action_values, actions, layout_.combos, node_values);
+    UpdateRegrets(slot, kernels, action_values, node_values, update);
+}
+
+void RunoutRegretStorage::AfterUpdate(int slot, const RegretUpdate& update) {
+    if (!update.early_groups.empty())
+        AverageGroups(slot, update.early_groups);
+    if (update.adaptive && update.iteration % 10 == 0)
+        ReadjustPrecision(Row(slot, 0), layout_.actions, layout_.RowStride(), layout_.combos,
+                          factors_[slot], update.precision);
+}
+
+void RunoutRegretStorage::AverageGroups(int slot, std::span<const uint16_t> groups) {
+    for (int a = 0; a < layout_.actions; ++a) {
+        uint16_t* row   = Row(slot, a);
+        int       begin = 0;
+        for (uint16_t size : groups) {
+            const int end = std::min(begin + int(size), layout_.combos);
+            if (end <= begin)
+                break;
+            uint32_t sum = 0;
+            for (int i = begin; i < end; ++i)
+                sum += row[i];
+            std::fill(row + begin, row + end, static_cast<uint16_t>(sum / uint32_t(end - begin)));
+            begin = end;
+        }
+    }
+}
+
+uint64_t RunoutRegretStorage::ByteSize() const {
+    return regrets_.size() * sizeof(uint16_t) + factors_.size() * sizeof(float) + locks_.ByteSize();
+}
+
+void RunoutRegretStorage::Write(StorageWriter& out) const {
+    out.Put(static_cast<uint32_t>(Kind()));
+    out.Put(kFormatVersion);
+    out.Put(static_cast<uint16_t>(layout_.actions));
+    out.Put(static_cast<uint16_t>(layout_.combos));
+    out.Put(static_cast<uint32_t>(layout_.slots));
+    out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
+    for (int s = 0; s < layout_.slots; ++s)
+        for (int a = 0; a < layout_.actions; ++a)
+            out.PutBytes(Row(s, a), layout_.combos * sizeof(uint16_t));
+    locks_.Write(out);
+}
+
+StorageStatus RunoutRegretStorage::Read(StorageReader& in) {
+    uint32_t kind = 0, slots = 0;
+    uint16_t version = 0, actions = 0, combos = 0;
+    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
+    if (in.failed())
+        return StorageStatus::kTruncated;
+    if (kind != static_cast<uint32_t>(Kind()))
+        return StorageStatus::kWrongKind;
+    if (version != kFormatVersion)
+        return StorageStatus::kWrongVersion;
+    if (RunoutLayout{actions, combos, int(slots)} != layout_)
+        return StorageStatus::kLayoutMismatch;
+
+    RunoutRegretStorage loaded(layout_);
+    if (!in.GetBytes(loaded.factors_.data(), layout_.slots * sizeof(float)))
+        return StorageStatus::kTruncated;
+    for (int s = 0; s < layout_.slots; ++s)
+        if (!(std::isfinite(loaded.factors_[s]) && loaded.factors_[s] > 0.0f))
+            return StorageStatus::kBadValue;
+    for (int s = 0; s < layout_.slots; ++s)
+        for (int a = 0; a < layout_.actions; ++a)
+            if (!in.GetBytes(loaded.Row(s, a), layout_.combos * sizeof(uint16_t)))
+                return StorageStatus::kTruncated;
+    if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
+        return status;
+    regrets_ = std::move(loaded.regrets_);
+    factors_ = std::move(loaded.factors_);
+    locks_   = std::move(loaded.locks_);
+    return StorageStatus::kOk;
+}

@@ -1,0 +1,71 @@
+// Plain runout regret storage: one u16 regret per combo, action and runout slot, a
+// precision factor per slot (adaptive_precision.h) and a lock record per slot.
+//
+// Memory: 2 bytes per combo and action and slot (rows padded to 32 combos, see
+// runout_layout.h), 4 bytes of factor per slot, plus the lock records. ByteSize()
+// reports exactly what is held.
+//
+// The regret update of a slot, in order:
+// 1. skip the slot when it is LOCKED;
+// 2. d = v(a) - v per action and combo; |d| >= 1 / (s f) moves the regret by
+//    trunc((s f |d|)^(3/4)), up (saturating at 65535) or down (floored at 0); combos of a
+//    combo lock are skipped (kernel table: UpdateRegrets, or FusedUpdate2/3);
+// 3. early grouping, when RegretUpdate::early_groups is not empty: each group's regrets
+//    become the integer mean of its members', per action;
+// 4. at iteration counts divisible by 10 with adaptive precision on: re-adjust the slot.
+//
+// Saved form (Write/Read), little-endian: u32 kind "QRGS", u16 version 1, u16 actions,
+// u16 combos, u32 slots; per slot the factor (f32, finite, > 0); per slot and action the
+// combos' u16 regrets; then per slot the lock record (u32 flags, and with COMBO_LOCKED the
+// combos' f32 weights).
+#pragma once
+
+#include "solver/aligned_buffer.h"
+#include "solver/strategy_store.h"
+
+class RunoutRegretStorage final : public StrategyStore {
+public:
+    static constexpr uint16_t kFormatVersion = 1;
+
+    // Requires layout.Valid(). Allocated and zeroed (uniform first strategies), factors
+    // at kInitialPrecisionFactor, no locks.
+    explicit RunoutRegretStorage(const RunoutLayout& layout);
+
+    StoreKind           Kind() const override { return StoreKind::kRunoutRegrets; }
+    const RunoutLayout& Layout() const override { return layout_; }
+
+    void Release() override;
+    void Allocate() override;
+    bool IsAllocated() const override { return !regrets_.empty() || layout_.Elements() == 0; }
+
+    void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
+                         size_t stride) const override;
+    void UpdateRegrets(int slot, const SolverKernels& kernels, const float* const* action_values,
+                       const float* node_values, const RegretUpdate& update) override;
+    void FusedUpdate(int slot, const SolverKernels& kernels, const float* const* action_values,
+                     float* node_values, const RegretUpdate& update) override;
+
+    LockTable&       Locks() override { return locks_; }
+    const LockTable& Locks() const override { return locks_; }
+    uint64_t         ByteSize() const override;
+
+    void                        Write(StorageWriter& out) const override;
+    [[nodiscard]] StorageStatus Read(StorageReader& in) override;
+
+    // Direct access for the sweep, queries and tests: the row of one slot and action.
+    uint16_t*       Row(int slot, int action) { return regrets_.data() + layout_.RowOffset(slot, action); }
+    const uint16_t* Row(int slot, int action) const {
+        return regrets_.data() + layout_.RowOffset(slot, action);
+    }
+    float  Factor(int slot) const { return factors_[slot]; }
+    float& Factor(int slot) { return factors_[slot]; }
+
+private:
+    void AfterUpdate(int slot, const RegretUpdate& update);
+    void AverageGroups(int slot, std::span<const uint16_t> groups);
+
+    RunoutLayout           layout_;
+    AlignedArray<uint16_t> regrets_;
+    AlignedArray<float>    factors_;
+    LockTable              locks_;
+};

@@ -1,0 +1,88 @@
+// The polymorphic face of a decision node's strategy storage.
+//
+// A node holds up to two stores: its regrets (RunoutRegretStorage) and its averages
+// (RunoutAverageStorage); compressed layouts for large trees implement the same
+// interface. Every operation works on one runout slot (runout_layout.h) and is virtual
+// per node and slot, never per combo: the per-combo loops run inside the kernel table
+// that the caller passes in. Operations a layout has no use for are empty (updating
+// regrets of an average store does nothing).
+//
+// Threads: a store is written only by the task that owns its node's subtree; reads during
+// a pass see that task's writes. Not thread-safe otherwise.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "solver/lock_table.h"
+#include "solver/runout_layout.h"
+#include "solver/solver_kernels.h"
+#include "solver/storage_stream.h"
+
+enum class StoreKind : uint32_t {
+    kRunoutRegrets  = 0x53475251,  // "QRGS"
+    kRunoutAverages = 0x53564151,  // "QAVS"
+};
+
+// What one regret update of a slot needs besides the values.
+struct RegretUpdate {
+    double scale     = 1.0;    // s on flop and turn nodes, s / N on river nodes
+    int    iteration = 0;      // completed iterations t (before this iteration's increment)
+    bool   adaptive  = true;   // adaptive precision (`enable_adaptive_precision`)
+    double precision = 0.0;    // p (`set_precision`, -2 .. 2)
+    // Early grouping: sizes of consecutive combo groups whose regrets are replaced by
+    // their integer mean after the update; empty when grouping is off.
+    std::span<const uint16_t> early_groups;
+};
+
+class StrategyStore {
+public:
+    StrategyStore() = default;
+    virtual ~StrategyStore() = default;
+    // A store owns megabytes and nodes hold it by pointer: copies would be accidents.
+    StrategyStore(const StrategyStore&)            = delete;
+    StrategyStore& operator=(const StrategyStore&) = delete;
+
+    virtual StoreKind           Kind() const   = 0;
+    virtual const RunoutLayout& Layout() const = 0;
+
+    // Frees the per-combo data (locks stay); Allocate creates it zeroed. Allocation
+    // failure ends the program.
+    virtual void Release()           = 0;
+    virtual void Allocate()          = 0;
+    virtual bool IsAllocated() const = 0;
+
+    // The strategy the store holds for a slot: 'strategy' gets actions rows of combos
+    // floats, row a at strategy + a * stride. Regret stores give regret matching, average
+    // stores the normalised averages; uniform where the numbers of a combo sum to 0.
+    virtual void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
+                                 size_t stride) const = 0;
+
+    // Regret update of a slot from the action values and the node value (regret stores).
+    // Skipped when the slot is LOCKED; combo-locked combos keep their regrets.
+    virtual void UpdateRegrets(int slot, const SolverKernels& kernels,
+                               const float* const* action_values, const float* node_values,
+                               const RegretUpdate& update);
+
+    // Regret matching, node value (written to node_values) and regret update in one go
+    // (regret stores); a LOCKED slot only computes the node value.
+    virtual void FusedUpdate(int slot, const SolverKernels& kernels,
+                             const float* const* action_values, float* node_values,
+                             const RegretUpdate& update);
+
+    // Adds weight * child_reach[a] to the slot's averages (average stores); null rows
+    // (no reach) are skipped; nothing happens when the slot is LOCKED.
+    virtual void AccumulateAverage(int slot, const SolverKernels& kernels,
+                                   const float* const* child_reach, double weight);
+
+    virtual LockTable&       Locks()       = 0;
+    virtual const LockTable& Locks() const = 0;
+
+    // Bytes held now: data, per-slot records and locks.
+    virtual uint64_t ByteSize() const = 0;
+
+    // Saves the store; Read restores one saved with the same kind and layout, checking
+    // every field, and leaves the store unchanged unless it returns kOk.
+    virtual void                        Write(StorageWriter& out) const = 0;
+    [[nodiscard]] virtual StorageStatus Read(StorageReader& in)         = 0;
+};
