@@ -13,6 +13,7 @@
 #include "cli/dispatcher.h"
 #include "cli/solver_state.h"
 #include "cli/tokenizer.h"
+#include "platform/console.h"
 #include "platform/cpu_features.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -123,6 +124,7 @@ int RunProgram(int argc, char** argv) {
     if (!CheckProcessor())
         return 1;
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
+    RememberStartupStdout();
     SetBuiltInVariables();
     StartupOptions options = ParseOptions(argc, argv);
     ApplyOptions(options);

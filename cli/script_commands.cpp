@@ -34,6 +34,11 @@ void RunScriptLine(const std::string& line) {
 }
 
 void ReopenStdout(const Tokens& t, const std::string& path, const char* mode) {
+    // A failed reopen would leave standard output closed: try the file first.
+    std::FILE* probe = std::fopen(path.c_str(), mode);
+    if (!probe)
+        CommandError("freopen failed");
+    std::fclose(probe);
     std::fflush(stdout);
     if (!std::freopen(path.c_str(), mode, stdout))
         CommandError("freopen failed");
@@ -73,7 +78,11 @@ void CmdStdoutRedirect(const Tokens& t) { ReopenStdout(t, t[1], "w"); }
 
 void CmdStdoutRedirectAppend(const Tokens& t) { ReopenStdout(t, t[1], "a"); }
 
-void CmdStdoutBack(const Tokens& t) { ReopenStdout(t, ConsoleDevicePath(), "w"); }
+void CmdStdoutBack(const Tokens& t) {
+    if (!ReopenStdoutOnConsole())
+        CommandError("freopen failed");
+    PrintOk(t);
+}
 
 void CmdSleep(const Tokens& t) {
     int ms = ParseInt(t[1]);

@@ -88,7 +88,7 @@ void CmdShowCpuInfo(const Tokens&) {
     int         in_line = 0;
     for (const auto& feature : CpuFeatureTable()) {
         char cell[32];
-        std::snprintf(cell, sizeof cell, "%s %-13s", feature.present ? "[x]" : "[ ]",
+        std::snprintf(cell, sizeof cell, "%s %-13s", feature.present ? "[x] " : "[ ] ",
                       feature.name);
         line += cell;
         if (++in_line == 8) {

@@ -14,14 +14,26 @@ void SetConsoleColor(int attribute) {
     std::fprintf(stdout, "\x1b[%dm", ((attribute & 8) ? 90 : 30) + ansi);
 }
 
-std::string ConsoleDevicePath() {
-    // The descriptor the process started with stays reachable as a /proc path even after
-    // standard output has been reopened, because it is duplicated here first.
-    static const int original = dup(STDOUT_FILENO);
-    int              tty      = open("/dev/tty", O_WRONLY | O_NOCTTY);
+namespace {
+
+int startup_stdout = -1;
+
+}  // namespace
+
+void RememberStartupStdout() {
+    if (startup_stdout < 0)
+        startup_stdout = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+}
+
+bool ReopenStdoutOnConsole() {
+    std::fflush(stdout);
+    int tty = open("/dev/tty", O_WRONLY | O_NOCTTY);
     if (tty >= 0) {
         close(tty);
-        return "/dev/tty";
+        return std::freopen("/dev/tty", "w", stdout) != nullptr;
     }
-    return original >= 0 ? "/proc/self/fd/" + std::to_string(original) : std::string("/dev/null");
+    if (startup_stdout < 0 || dup2(startup_stdout, STDOUT_FILENO) < 0)
+        return false;
+    std::clearerr(stdout);
+    return true;
 }

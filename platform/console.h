@@ -7,6 +7,11 @@
 // green, bit 2 red, bit 3 bright; 7 restores the default) to standard output.
 void SetConsoleColor(int attribute);
 
-// The console device standard output returns to after a redirection: the controlling
-// terminal when there is one, otherwise the standard output the process started with.
-std::string ConsoleDevicePath();
+// Keeps a duplicate of the standard output the process started with, so that it can be
+// reopened after a redirection. Call once at start-up, before any redirection.
+void RememberStartupStdout();
+
+// Points standard output back at the console after a redirection: the controlling
+// terminal when there is one, otherwise the standard output the process started with
+// (restored as it was, neither truncated nor rewound). Returns false on failure.
+bool ReopenStdoutOnConsole();

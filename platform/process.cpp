@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -119,6 +120,13 @@ bool SpawnSelf(const std::string& arguments) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(1);
+        // A console of its own: the child shares none of the parent's standard streams.
+        int null_fd = open("/dev/null", O_RDWR);
+        if (null_fd >= 0) {
+            dup2(null_fd, STDIN_FILENO);
+            dup2(null_fd, STDOUT_FILENO);
+            dup2(null_fd, STDERR_FILENO);
+        }
         std::vector<char*> argv;
         for (auto& word : words)
             argv.push_back(word.data());

