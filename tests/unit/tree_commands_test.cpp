@@ -77,6 +77,29 @@ TEST_F(TreeCommandsTest, FailedBuildKeepsTheTreeObjectRakeAndStack) {
     EXPECT_EQ(Trees().params.root->Child(0)->built_index, 1);
 }
 
+TEST_F(TreeCommandsTest, BoardCardsBelowTheLowestRankAreRefused) {
+    BuiltTree* before                  = Trees().Tree();
+    State().cards.rules.low_card       = 4;  // six: the 2h of the flop is out of the deck
+    std::string reply                  = Command("build_tree");
+    State().cards.rules.low_card       = 0;
+    EXPECT_EQ(reply, "ERROR: build_tree invalid card\n");
+    EXPECT_EQ(Trees().Tree(), before);
+}
+
+TEST_F(TreeCommandsTest, InconsistentRangesUnderIsomorphismKeepThePreviousTree) {
+    BuiltTree*  before = Trees().Tree();
+    std::string line   = RangeCommand("IP", "1");
+    line.replace(line.size() - 1, 1, "0.5");  // AsAh, the last combo in hand order
+    Command(line);
+    std::string reply = Command("build_tree");
+    EXPECT_EQ(reply.rfind("ERROR: build_tree inconsistent range: IP", 0), 0u) << reply;
+    EXPECT_EQ(Trees().Tree(), before);
+    State().cards.SetIsomorphism(/*flop=*/false, /*turn=*/false);
+    EXPECT_EQ(Command("build_tree"), "build_tree ok!\n");
+    EXPECT_FALSE(Trees().Tree()->flags & kIsomorphismOn);
+    State().cards.SetIsomorphism(/*flop=*/true, /*turn=*/false);
+}
+
 TEST_F(TreeCommandsTest, TheTreeKeepsItsOwnCopyOfBoardAndRanges) {
     Command(RangeCommand("IP", "0.5"));
     Command("set_board Ks Kh 2c");
