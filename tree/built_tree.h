@@ -7,6 +7,12 @@
 // array never grows after construction, so node pointers and spans stay valid for the
 // tree's life.
 //
+// Walking. Because of the pre-order, a parent's index is always below its children's:
+// iterating indices upward visits every parent before its children (top-down passes such
+// as reach propagation), iterating downward visits children first (bottom-up value
+// passes), with no recursion and no pointer chasing. A node's street never decreases
+// along a path, so the nodes of one street can be picked by BuiltNode::street.
+//
 // Ownership. The tree object owns every node and everything under it: strategy storage,
 // runout tables and the turn-river blocks. Destroying the tree (free_tree, or a new build)
 // releases all of it together. Nodes hold back pointers to their parents inside the same

@@ -11,9 +11,13 @@ void PrintChild(int index, const std::string& path, const ResolvedPath& point) {
     PrintText(NodeBlock(path, point, Trees()));
 }
 
-// The cards that can fall at a split, aces first, suits s, h, d, c within a rank.
+// The cards that can fall at a split, aces first, suits s, h, d, c within a rank. The
+// call or check that closes the river is a split by kind but no card follows it.
 void PrintSplitChildren(const std::string& path, const ResolvedPath& point, const BuiltTree& tree) {
-    bool     dealing_turn = StreetOf(*point.node, tree) == kTurn;
+    int street = StreetOf(*point.node, tree);
+    if (street > kRiver)
+        return;
+    bool     dealing_turn = street == kTurn;
     uint64_t dead         = tree.Board().flop;
     for (int card : {point.turn, point.river})
         if (card >= 0)
