@@ -3,7 +3,14 @@
 #include <algorithm>
 #include <bit>
 
+#include "solver/scalar_kernels.h"
+
 namespace {
+
+// Records shorter than this go through the scalar output loop: on a typical river most
+// strength groups hold one to three combos, and a masked gather and scatter for so few
+// lanes costs more than the plain loop. Both give the same bits.
+constexpr int kShortRun = 8;
 
 // The running state of one sweep.
 struct Sweep {
@@ -90,11 +97,13 @@ void ShowdownValues(const SolverKernels& kernels, const StrengthGroups& groups,
                                   lane.stake,
                                   lane.rake_rate,
                                   -sweep.running_sum};
-    auto output = raked ? kernels.ShowdownOutputRaked : kernels.ShowdownOutput;
+    auto wide   = raked ? kernels.ShowdownOutputRaked : kernels.ShowdownOutput;
+    auto narrow = raked ? scalar_kernels::ShowdownOutputRaked : scalar_kernels::ShowdownOutput;
     for (int r = 0; r < sweep.record_count; ++r) {
         const ShowdownRecord& record = sweep.records[r];
         RaiseMembers(sweep, record);
-        output(args, record.begin, record.end, sweep.running_sum);
+        (record.end - record.begin < kShortRun ? narrow : wide)(args, record.begin, record.end,
+                                                                sweep.running_sum);
         RaiseMembers(sweep, record);
     }
 }

@@ -22,9 +22,12 @@
 //    M = T - totals[first] - totals[second] + A * reach[i] is the card-removed total mass
 //    (T and totals are S and the card sums negated after pass 1; the identical combo,
 //    subtracted twice, is added back once).
-// Step 2b runs in the kernel table's ShowdownOutput(Raked): gathers from the card sums,
-// and a scatter through the group order unless the runout's combo list is already in
-// strength order. Steps 1, 2a and 2c touch only reachable members.
+// Step 2b runs in the kernel table's ShowdownOutput(Raked) for records of 8 combos or
+// more (gathers from the card sums, and a scatter through the group order unless the
+// runout's combo list is already in strength order), in the scalar loop for shorter ones.
+// Steps 1, 2a and 2c touch only reachable members. The per-terminal sweep is serial by
+// nature (each record depends on the sums of all weaker groups); SIMD pays across
+// terminals, one lane per terminal, in the batched kernels still to come.
 #pragma once
 
 #include <cstdint>

@@ -1,9 +1,10 @@
 // The solver's vector kernels behind one table of function pointers.
 //
 // Every kernel has one signature and three bodies: a scalar reference (the readable
-// definition, kernels_scalar.cpp), an AVX2 body working 8 combos at a time and an AVX-512
-// body working 16 at a time with lane masks for the tail (kernels_avx2.cpp,
-// kernels_avx512.cpp, both compiled from the generic bodies in *_generic.h). A caller
+// definition, *_kernels_scalar.cpp, declared in scalar_kernels.h), an AVX2 body working 8
+// combos at a time and an AVX-512 body working 16 at a time with lane masks for the tail
+// (kernels_avx2.cpp, kernels_avx512.cpp, both compiled from the generic bodies in
+// *_kernels_generic.h over the lane types of simd_avx2.h and simd_avx512.h). A caller
 // picks a table once, from the engine setting:
 //
 //     const SolverKernels& k = KernelsFor(SimdPathFor(State().settings.avx512));
