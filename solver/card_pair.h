@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "cards/card.h"
+
 // Card ids 0..51 (suit * 13 + rank). Two bytes, so that 16 pairs load as one 256-bit row
 // and split into two index vectors with one shift and one mask (see terminal kernels).
 struct CardPair {
@@ -11,5 +13,4 @@ struct CardPair {
 };
 static_assert(sizeof(CardPair) == 2);
 
-inline constexpr int kCardCount        = 52;
 inline constexpr int kMaxRunoutCombos  = 1326;  // every two-card combo of the deck

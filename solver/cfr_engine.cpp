@@ -19,13 +19,20 @@ namespace {
 // blocks then halve their way to the range they need (average_storage.h).
 constexpr double kAverageScale = 65536.0;
 
+// The opponent's root reach sums to this mass. Regrets are integers that move only when a
+// change reaches 1/s chips, so the reach must be large enough for the changes at rarely
+// reached nodes to register; it must also stay small enough that the largest change,
+// about 2 x (largest end value) x mass x s = 250 x mass at p = 0, keeps ten updates
+// within the headroom of 16-bit regrets (see adaptive_precision.h).
+constexpr double kRootReachMass = 32.0;
+
 // Largest averaging weight of trees that start on the river: no cap.
 constexpr double kUncappedWeight = 1.7976931348623157e308;
 
 }  // namespace
 
-CfrEngine::CfrEngine(BuiltTree& tree, const RunoutSetup& setup, RakeSettings rake)
-    : tree_(tree), runouts_(setup), rake_(rake) {
+CfrEngine::CfrEngine(BuiltTree& tree, const RunoutSetup& setup)
+    : tree_(tree), runouts_(setup) {
     if (tree.BaseStreet() == 3) {
         alpha_      = 4.0;
         weight_cap_ = kUncappedWeight;
@@ -48,8 +55,8 @@ double CfrEngine::AveragingWeight() const {
     return std::min(std::pow(iteration_ - averaging_delay_, alpha_), weight_cap_);
 }
 
-// Root reach: each player's weights over the root list, normalised to sum 1. Root weight
-// of a traverser combo c: w(c) * M / Z, with M the opponent's total weight and Z the sum
+// Root reach: each player's weights over the root list, normalised to kRootReachMass. Root
+// weight of a traverser combo c: w(c) * M / (Z * kRootReachMass), with M the opponent's total weight and Z the sum
 // of w(c) * w(o) over all pairs of combos that share no card, so that the sum of root
 // weight x root value is the expected payoff per deal.
 void CfrEngine::PrepareRootVectors() {
@@ -63,7 +70,9 @@ void CfrEngine::PrepareRootVectors() {
             total += std::max(range[root.combo[i]], 0.0);
         float largest = 0;
         for (int i = 0; i < n; ++i) {
-            root_reach_[p][i] = total > 0 ? static_cast<float>(std::max(range[root.combo[i]], 0.0) / total) : 0.0f;
+            root_reach_[p][i] =
+                total > 0 ? static_cast<float>(kRootReachMass * std::max(range[root.combo[i]], 0.0) / total)
+                          : 0.0f;
             largest           = std::max(largest, root_reach_[p][i]);
         }
         average_scale_[p] = largest > 0 ? static_cast<float>(kAverageScale / largest) : 1.0f;
@@ -90,7 +99,8 @@ void CfrEngine::PrepareRootVectors() {
         root_weight_[p].assign(n, 0.0);
         if (pair_mass > 0)
             for (int i = 0; i < n; ++i)
-                root_weight_[p][i] = std::max(wp[root.combo[i]], 0.0) * opponent_mass / pair_mass;
+                root_weight_[p][i] =
+                    std::max(wp[root.combo[i]], 0.0) * opponent_mass / (pair_mass * kRootReachMass);
     }
 }
 
@@ -155,4 +165,63 @@ ResultFigures CfrEngine::Evaluate(int threads) {
     cached_    = {ev_oop, ev_ip, mes_oop, mes_ip};
     cached_at_ = iteration_;
     return cached_;
+}
+
+std::optional<Runout> CfrEngine::RunoutOf(int street, int turn_card, int river_card) const {
+    const int      base  = tree_.BaseStreet();
+    const uint64_t board = tree_.Board().Mask();
+    Runout         runout;
+    runout.street = street;
+    runout.list   = &runouts_.Root();
+    if (street == base) {
+        runout.turn_slot = base == 2 ? 0 : -1;
+        return runout;
+    }
+    auto dealt = [](std::span<const DealtCard> deals, int card) {
+        for (const DealtCard& deal : deals)
+            if (deal.card == card)
+                return deal.slot;
+        return -1;
+    };
+    if (base == 1) {
+        runout.turn_slot = turn_card < 0 ? -1 : dealt(runouts_.TurnDeals(), turn_card);
+        if (runout.turn_slot < 0)
+            return std::nullopt;
+        runout.list = &runouts_.Turn(runout.turn_slot);
+        if (street == 2)
+            return runout;
+    } else {
+        runout.turn_slot = 0;
+    }
+    if (river_card < 0 || (board >> river_card & 1))
+        return std::nullopt;
+    runout.river_slot = dealt(runouts_.RiverDeals(runout.turn_slot), river_card);
+    if (runout.river_slot < 0)
+        return std::nullopt;
+    runout.list = &runouts_.River(runout.turn_slot, runout.river_slot);
+    return runout;
+}
+
+std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int river_card) {
+    std::lock_guard  lock(tree_mutex_);
+    const BuiltNode& node   = tree_.Node(index);
+    const auto       runout = RunoutOf(node.street, turn_card, river_card);
+    StrategyStore*   regrets = RegretStore(index);
+    if (!runout || !regrets)
+        return {};
+    StrategyStore*       averages = AverageStore(index);
+    const bool           average  = averages && iteration_ > averaging_delay_ &&
+                         (node.street < 3 || State().settings.river_strategy);
+    const StrategyStore& source   = average ? *averages : *regrets;
+    const SolverKernels& kernels  = KernelsFor(SimdPathFor(State().settings.avx512));
+    const int            actions  = static_cast<int>(node.child_count);
+    const size_t         stride   = source.Layout().RowStride();
+    std::vector<float>   rows(stride * actions);
+    source.CurrentStrategy(StorageSlot(node, *runout), kernels, rows.data(), stride);
+    std::vector<float> strategy(static_cast<size_t>(actions) * kComboCount, 0.0f);
+    const RunoutCombos& list = *runout->list;
+    for (int a = 0; a < actions; ++a)
+        for (int i = 0; i < list.Size(); ++i)
+            strategy[static_cast<size_t>(a) * kComboCount + list.combo[i]] = rows[a * stride + i];
+    return strategy;
 }

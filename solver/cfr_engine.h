@@ -13,15 +13,19 @@
 // parallel loop. Phase 2 sweeps the first street again, now taking the tasks' results at
 // the dealt cards. A tree that starts on the river has no dealt cards and one phase.
 //
-// Units: the opponent's root reach is its range normalised to sum 1, so values are chips
-// relative to owning half the pot, times the probability of the deal; root weights turn
-// them into expectations over the deals both ranges allow (card removal included).
+// Rake is read from the tree parameters at the start of every pass.
+//
+// Units: the opponent's root reach is its range scaled to a fixed total mass, so values are
+// chips relative to owning half the pot times that mass and the probability of the deal;
+// root weights turn them into expectations over the deals both ranges allow (card removal
+// included).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "solver/rake.h"
@@ -46,7 +50,7 @@ class CfrEngine final : public SolverEngine {
 public:
     // Prepares the combo lists of every runout, the root reach and weights and the solver
     // constants. The tree must outlive the engine. Builds in parallel; blocks.
-    CfrEngine(BuiltTree& tree, const RunoutSetup& setup, RakeSettings rake);
+    CfrEngine(BuiltTree& tree, const RunoutSetup& setup);
 
     // SolverEngine.
     int  IterationCount() const override { return iteration_; }
@@ -67,9 +71,17 @@ public:
     // The storage layout a decision node needs (actions x street combos x runout slots).
     RunoutLayout LayoutOf(uint32_t node) const;
 
+    // The strategy a result pass would use at decision node 'node' on the runout of the
+    // given cards (-1 when not dealt): actions rows of 1326 floats in internal combo
+    // order, 0 for combos outside the runout's list. Empty when the cards do not name a
+    // runout of the node's street. Takes the tree mutex.
+    std::vector<float> StrategyAt(uint32_t node, int turn_card, int river_card);
+
+    // The runout of the given dealt cards as the sweeps see it, or nullopt.
+    std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
+
     const RunoutLists& Runouts() const { return runouts_; }
     BuiltTree&         Tree() const { return tree_; }
-    void               SetRake(RakeSettings rake) { rake_ = rake; }
 
     // Held by every pass for its whole duration; queries take it to read a consistent tree.
     std::mutex& TreeMutex() { return tree_mutex_; }
@@ -102,10 +114,9 @@ private:
 
     BuiltTree&   tree_;
     RunoutLists  runouts_;
-    RakeSettings rake_;
     std::mutex   tree_mutex_;
 
-    std::vector<float>  root_reach_[2];   // each player's range over the root list, sum 1
+    std::vector<float>  root_reach_[2];   // each player's range over the root list
     std::vector<double> root_weight_[2];  // turns root values into expectations per deal
     float               average_scale_[2] = {1, 1};
 

@@ -1,4 +1,5 @@
 #include <omp.h>
+#include <xmmintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -32,6 +33,7 @@ struct CfrEngine::PassState {
     bool                 river_averages = true;
     bool                 river_strategy = true;
     int                  width          = 0;  // length of every vector: the root list size
+    RakeSettings         rake;
     std::vector<Task>    tasks;
     std::vector<float>   task_data;
     size_t               cursor = 0;  // next task phase 2 consumes
@@ -63,6 +65,7 @@ bool AnyPositive(const float* v, int n) {
 
 std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     std::lock_guard lock(tree_mutex_);
+    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
     const EngineSettings& settings = State().settings;
     const int             base     = tree_.BaseStreet();
 
@@ -78,6 +81,7 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     pass.river_averages           = settings.river_strategy;
     pass.river_strategy           = settings.river_strategy;
     pass.width                    = runouts_.Root().Size();
+    pass.rake                     = {State().tree.params.rake_fraction, State().tree.params.rake_cap};
 
     Runout root;
     root.street    = base;
@@ -112,6 +116,9 @@ void CfrEngine::RunTasks(PassState& pass) {
         const Task& task = pass.tasks[t];
         if (!task.reachable)
             continue;
+        // Worker threads need flush-to-zero and denormals-are-zero as the interpreter
+        // thread has them: denormal values slow every vector operation down.
+        _mm_setcsr(_mm_getcsr() | 0x8040);
         float* base = pass.task_data.data() + task.offset;
         Sweep(pass, task.node, task.runout, base, base + pass.width,
               pass.update ? nullptr : base + 2 * pass.width);
@@ -140,10 +147,11 @@ void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& run
     const SolverKernels& kernels = *pass.kernels;
     TerminalScratch&     scratch = ThreadTerminalScratch();
     const float          stake   = static_cast<float>(node.value);
-    const bool           raked   = rake_.Enabled();
+    const RakeSettings&  rake    = pass.rake;
+    const bool           raked   = rake.Enabled();
     if (node.kind == kFoldEnd) {
         const float payoff = node.player == pass.traverser ? -stake : stake;
-        const float rate   = raked ? RakeRate(rake_, payoff) : 0.0f;
+        const float rate   = raked ? RakeRate(rake, payoff) : 0.0f;
         FoldValues(kernels, std::span(runout.list->cards), {reach, values, payoff, rate}, scratch);
         return;
     }
@@ -151,7 +159,7 @@ void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& run
     const StrengthGroups& groups = base == 3 ? runouts_.Strength(-1, -1)
                                    : base == 2 ? runouts_.Strength(0, runout.river_slot)
                                                : runouts_.Strength(runout.turn_slot, runout.river_slot);
-    const float rate = raked ? RakeRate(rake_, stake) : 0.0f;
+    const float rate = raked ? RakeRate(rake, stake) : 0.0f;
     ShowdownValues(kernels, groups, nullptr, {reach, values, stake, rate}, scratch);
 }
 

@@ -26,9 +26,7 @@ void CreateEngine(BuiltTree& tree) {
     SolverRunState& solver = State().solver;
     solver.driver.Join();
     solver.engine.reset();
-    const TreeParams& params = State().tree.params;
-    RakeSettings      rake{params.rake_fraction, params.rake_cap};
-    solver.engine = std::make_unique<CfrEngine>(tree, SetupOf(tree), rake);
+    solver.engine = std::make_unique<CfrEngine>(tree, SetupOf(tree));
     State().tree.storage = std::make_unique<CfrStorageProvider>(*solver.engine);
 }
 

@@ -1,0 +1,88 @@
+// The engine's figures against an independent naive evaluation of the same strategies,
+// and convergence of the solver on small spots.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "cli/solver_state.h"
+#include "solver/solver_run_state.h"
+#include "engine_test_support.h"
+
+namespace {
+
+constexpr double kTolerance = 2e-3;  // chips; float vectors against double sums
+
+CfrEngine& BuildSpot(const std::vector<std::string>& commands) {
+    InstallSolverHooks();
+    RunCommand("clear_lines");
+    for (const auto& line : commands)
+        RunCommand(line);
+    EXPECT_EQ(RunCommand("build_tree"), "build_tree ok!\n");
+    return *State().solver.engine;
+}
+
+void ExpectFiguresMatch(const ResultFigures& engine, const ResultFigures& reference) {
+    EXPECT_NEAR(engine.ev_oop, reference.ev_oop, kTolerance);
+    EXPECT_NEAR(engine.ev_ip, reference.ev_ip, kTolerance);
+    EXPECT_NEAR(engine.mes_oop, reference.mes_oop, kTolerance);
+    EXPECT_NEAR(engine.mes_ip, reference.mes_ip, kTolerance);
+}
+
+void Iterate(CfrEngine& engine, int count) {
+    for (int i = 0; i < count; ++i)
+        engine.Iterate(2);
+}
+
+std::vector<std::string> RiverSpot(std::mt19937& rng, double density) {
+    return {"set_board Qs Jh 2h 8d 3c",
+            RandomRangeCommand("OOP", density, rng),
+            RandomRangeCommand("IP", density, rng),
+            "set_pot 0 0 100",
+            "add_line 0 0",
+            "add_line 0 50 150",
+            "add_line 50 150",
+            "add_line 100"};
+}
+
+}  // namespace
+
+TEST(EngineReference, RiverFiguresMatchNaiveEvaluation) {
+    std::mt19937 rng(11);
+    CfrEngine&   engine = BuildSpot(RiverSpot(rng, 0.2));
+    engine.SetAveragingDelay(5);
+    ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));  // uniform strategies
+    Iterate(engine, 40);
+    engine.InvalidateResults();
+    const ResultFigures figures = engine.Evaluate(2);
+    ExpectFiguresMatch(figures, ReferenceFigures(engine));
+    EXPECT_NEAR(figures.ev_oop + figures.ev_ip, 0.0, 1e-4);
+    EXPECT_GE(figures.mes_oop, figures.ev_oop - 1e-4);
+    EXPECT_GE(figures.mes_ip, figures.ev_ip - 1e-4);
+}
+
+TEST(EngineReference, TurnFiguresWithRakeMatchNaiveEvaluation) {
+    std::mt19937 rng(5);
+    CfrEngine&   engine = BuildSpot({"set_board Qs Jh 2h 8d",
+                                     RandomRangeCommand("OOP", 0.08, rng),
+                                     RandomRangeCommand("IP", 0.08, rng),
+                                     "set_pot 0 0 60",
+                                     "add_line 0 0 0 0",
+                                     "add_line 0 0 30 30",
+                                     "add_line 30 30 0 0",
+                                     "add_line 30 90",
+                                     "add_line 0 40 40 100"});
+    EXPECT_EQ(RunCommand("set_rake 0.05 3"), "set_rake ok!\n");
+    engine.SetAveragingDelay(3);
+    Iterate(engine, 12);
+    engine.InvalidateResults();
+    const ResultFigures figures = engine.Evaluate(2);
+    ExpectFiguresMatch(figures, ReferenceFigures(engine, 0.05f, 3.0f));
+    EXPECT_LT(figures.ev_oop + figures.ev_ip, 0.0);  // the rake leaves the table
+}
+
+TEST(EngineConvergence, RiverSpotReachesOneThousandthOfThePot) {
+    std::mt19937 rng(3);
+    CfrEngine&   engine = BuildSpot(RiverSpot(rng, 0.3));
+    Iterate(engine, 600);
+    EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.001 * 100);
+}
