@@ -67,6 +67,11 @@ constexpr CommandEntry kCommands[] = {
     {"set_range",                 CmdSetRange,             1328},
     {"show_range_grid",           CmdShowRangeGrid,           2},
     {"set_deck_distribution",     CmdSetDeckDistribution,    53},
+    // Hand evaluator and rule settings.
+    {"eval_hand",                 CmdEvalHand,                2},
+    {"set_hand_type_order",       CmdSetHandTypeOrder,       10},
+    {"set_low_card",              CmdSetLowCard,              2},
+    {"set_must_use_hole_cards",   CmdSetMustUseHoleCards,     2},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {
