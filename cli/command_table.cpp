@@ -72,6 +72,8 @@ constexpr CommandEntry kCommands[] = {
     {"set_hand_type_order",       CmdSetHandTypeOrder,       10},
     {"set_low_card",              CmdSetLowCard,              2},
     {"set_must_use_hole_cards",   CmdSetMustUseHoleCards,     2},
+    // Suit isomorphism.
+    {"set_isomorphism",           CmdSetIsomorphism,          3},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {
