@@ -124,7 +124,7 @@ template <int n>
     const uint32_t second            = t.top_bit[second_choices[shape.second] & ~first];
     const uint32_t kickers           = all & ~(first | second);
 
-    const uint32_t kicker_fields = t.top_five[kickers] << kAlignFields[std::popcount(kickers)];
+    const uint32_t kicker_fields = t.top_five[kickers] << kAlignFields[t.rank_count[kickers]];
     uint32_t value = shape.type_bits | t.top_rank[first] << 16 | t.top_rank[second] << 12 |
                      (kicker_fields >> shape.kicker_shift & shape.kicker_keep);
 

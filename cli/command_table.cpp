@@ -74,6 +74,9 @@ constexpr CommandEntry kCommands[] = {
     {"set_must_use_hole_cards",   CmdSetMustUseHoleCards,     2},
     // Suit isomorphism.
     {"set_isomorphism",           CmdSetIsomorphism,          3},
+    // Hand categories.
+    {"show_categories",           CmdShowCategories,         -1},
+    {"show_category_names",       CmdShowCategoryNames,       1},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {
