@@ -9,6 +9,7 @@
 #include "app/cpu_check.h"
 #include "app/options.h"
 #include "cards/combo_tables.h"
+#include "cards/eval_tables.h"
 #include "cli/banned_process_monitor.h"
 #include "cli/dispatcher.h"
 #include "cli/solver_state.h"
@@ -131,6 +132,7 @@ int RunProgram(int argc, char** argv) {
     ApplyOptions(options);
     State().settings.thread_count = LogicalProcessorCount();
     BannedProcessMonitor::Instance().Start(MonitorInterval());
+    InitEvaluatorTables();
     SetCurrentThreadAboveNormalPriority();
     libsubgame_init(0);
     InstallSolverHooks();

@@ -69,6 +69,16 @@ constexpr CommandEntry kCommands[] = {
     {"set_range",                 CmdSetRange,             1328},
     {"show_range_grid",           CmdShowRangeGrid,           2},
     {"set_deck_distribution",     CmdSetDeckDistribution,    53},
+    // Hand evaluator and rule settings.
+    {"eval_hand",                 CmdEvalHand,                2},
+    {"set_hand_type_order",       CmdSetHandTypeOrder,       10},
+    {"set_low_card",              CmdSetLowCard,              2},
+    {"set_must_use_hole_cards",   CmdSetMustUseHoleCards,     2},
+    // Suit isomorphism.
+    {"set_isomorphism",           CmdSetIsomorphism,          3},
+    // Hand categories.
+    {"show_categories",           CmdShowCategories,         -1},
+    {"show_category_names",       CmdShowCategoryNames,       1},
     // Game tree: parameters and lines.
     {"set_pot",                   CmdSetPot,                  4},
     {"set_eff_stack",             CmdConfirmOnly,             2},

@@ -84,8 +84,9 @@ TEST(ComboTables, HandClassesHoldSixFourOrTwelveCombosInHandOrder) {
         for (size_t i = 0; i < members.size(); ++i) {
             const ComboCards cards = t.cards_of_internal[members[i]];
             EXPECT_EQ(HandClassOf(cards.high, cards.low), c);
-            if (i)
+            if (i) {
                 EXPECT_LT(t.hand_of_internal[members[i - 1]], t.hand_of_internal[members[i]]);
+            }
             seen.insert(members[i]);
         }
         total += static_cast<int>(members.size());
