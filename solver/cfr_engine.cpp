@@ -203,9 +203,10 @@ std::optional<Runout> CfrEngine::RunoutOf(int street, int turn_card, int river_c
 }
 
 std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int river_card) {
-    std::lock_guard  lock(tree_mutex_);
-    const BuiltNode& node   = tree_.Node(index);
-    const auto       runout = RunoutOf(node.street, turn_card, river_card);
+    std::lock_guard       lock(tree_mutex_);
+    const BuiltNode&      node      = tree_.Node(index);
+    const CanonicalRunout canonical = runouts_.Canonical(turn_card, river_card);
+    const auto            runout    = RunoutOf(node.street, canonical.turn, canonical.river);
     StrategyStore*   regrets = RegretStore(index);
     if (!runout || !regrets)
         return {};
@@ -219,9 +220,14 @@ std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int rive
     std::vector<float>   rows(stride * actions);
     source.CurrentStrategy(StorageSlot(node, *runout), kernels, rows.data(), stride);
     std::vector<float> strategy(static_cast<size_t>(actions) * kComboCount, 0.0f);
-    const RunoutCombos& list = *runout->list;
-    for (int a = 0; a < actions; ++a)
-        for (int i = 0; i < list.Size(); ++i)
-            strategy[static_cast<size_t>(a) * kComboCount + list.combo[i]] = rows[a * stride + i];
+    // Entries of the representative runout belong to the user's combos with the suits
+    // renamed back.
+    const RunoutCombos&   list    = *runout->list;
+    const SuitPermutation to_user = InverseSuits(canonical.suits);
+    for (int i = 0; i < list.Size(); ++i) {
+        const int combo = PermuteCombo(list.combo[i], to_user);
+        for (int a = 0; a < actions; ++a)
+            strategy[static_cast<size_t>(a) * kComboCount + combo] = rows[a * stride + i];
+    }
     return strategy;
 }

@@ -231,6 +231,15 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         if (best)
             for (int j = 0; j < m; ++j)
                 best[parent[j]] += weight * child_best[j];
+        // The cards this one stands for: their values are these with two suits exchanged.
+        for (const std::vector<uint16_t>* image : deal.images) {
+            const uint16_t* swap = image->data();
+            for (int j = 0; j < m; ++j)
+                values[swap[parent[j]]] += weight * child_values[j];
+            if (best)
+                for (int j = 0; j < m; ++j)
+                    best[swap[parent[j]]] += weight * child_best[j];
+        }
     }
     const float scale = static_cast<float>(factor);
     for (int i = 0; i < n; ++i)

@@ -19,6 +19,7 @@ RunoutSetup SetupOf(const BuiltTree& tree) {
     setup.rules     = &cards.rules;
     if (cards.deck_weights_in_use)
         setup.deck_weights = cards.deck_weights;
+    setup.isomorphism = (tree.flags & kIsomorphismOn) != 0;
     return setup;
 }
 

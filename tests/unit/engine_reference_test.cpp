@@ -86,3 +86,51 @@ TEST(EngineConvergence, RiverSpotReachesOneThousandthOfThePot) {
     Iterate(engine, 600);
     EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.001 * 100);
 }
+
+namespace {
+
+std::vector<std::string> FlopSpot(const std::string& board) {
+    return {"set_board " + board,
+            ClassRangeCommand("OOP", {"AA", "KK", "AK", "A5s", "76s", "QJo", "T9s"}),
+            ClassRangeCommand("IP", {"QQ", "JJ", "AQ", "KJs", "98s", "65s", "A4o"}),
+            "set_pot 0 0 40",
+            "add_line 0 0 0 0 0 0",
+            "add_line 0 0 0 0 20 20",
+            "add_line 10 10 0 0 0 0",
+            "add_line 10 10 20 20 40 40",
+            "add_line 0 0 15 15 0 0"};
+}
+
+ResultFigures SolveFlop(const std::string& board, bool isomorphism, int iterations) {
+    RunCommand(isomorphism ? "set_isomorphism 1 1" : "set_isomorphism 0 0");
+    CfrEngine& engine = BuildSpot(FlopSpot(board));
+    EXPECT_EQ(engine.Runouts().Isomorphic(), isomorphism);
+    engine.SetAveragingDelay(2);
+    Iterate(engine, iterations);
+    engine.InvalidateResults();
+    return engine.Evaluate(2);
+}
+
+}  // namespace
+
+TEST(EngineIsomorphism, TwoToneAndMonotoneFlopsGiveTheSameFigures) {
+    for (const std::string board : {"Qs Jh 2h", "Ah Kh Th"}) {
+        SCOPED_TRACE(board);
+        const ResultFigures merged = SolveFlop(board, true, 6);
+        const ResultFigures full   = SolveFlop(board, false, 6);
+        EXPECT_NEAR(merged.ev_oop, full.ev_oop, 1e-3);
+        EXPECT_NEAR(merged.ev_ip, full.ev_ip, 1e-3);
+        EXPECT_NEAR(merged.mes_oop, full.mes_oop, 1e-3);
+        EXPECT_NEAR(merged.mes_ip, full.mes_ip, 1e-3);
+    }
+}
+
+TEST(EngineIsomorphism, MergedTurnsAreReportedInTheUsersSuits) {
+    RunCommand("set_isomorphism 1 1");
+    CfrEngine& engine = BuildSpot(FlopSpot("Qs Jh 2h"));
+    EXPECT_EQ(engine.Runouts().TurnDeals().size(), 36u);  // clubs stand for diamonds
+    engine.SetAveragingDelay(2);
+    Iterate(engine, 4);
+    engine.InvalidateResults();
+    ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));
+}
