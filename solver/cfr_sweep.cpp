@@ -270,10 +270,14 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     VectorArena&         arena      = ThreadVectorArena();
     ArenaScope           scope(arena);
 
-    const size_t stride   = regrets->Layout().RowStride();
+    // A node whose street's storage was forgotten plays uniformly and learns nothing.
+    const size_t stride   = regrets ? regrets->Layout().RowStride() : static_cast<size_t>(width);
     float*       strategy = arena.Allocate(stride * actions);
     const StrategyStore* source = UsesAverage(pass, node) && averages ? averages : regrets;
-    source->CurrentStrategy(slot, k, strategy, stride);
+    if (source)
+        source->CurrentStrategy(slot, k, strategy, stride);
+    else
+        std::fill(strategy, strategy + stride * actions, 1.0f / actions);
 
     float* child_values[kMaxActions];
     float* child_best[kMaxActions];
@@ -307,12 +311,14 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
 
     if (traverser) {
         k.WeightedValueSum(strategy, stride, child_values, actions, n, values);
-        if (pass.update) {
+        if (pass.update && regrets) {
             RegretUpdate update = pass.regret_update;
             update.scale        = pass.regret_scale;
             regrets->UpdateRegrets(slot, k, child_values, values, update);
-        } else {
+        } else if (!pass.update) {
             k.ValueMax(child_best, actions, n, best);
+            if (!regrets)
+                return;
             const LockTable& locks = regrets->Locks();
             if (locks.Locked(slot))
                 k.WeightedValueSum(strategy, stride, child_best, actions, n, best);
