@@ -48,8 +48,14 @@ struct TreeState {
 
     // Chooses the level for the present tree (the configured one, or the automatic rule
     // against the machine's free memory), records it as the actual level and creates the
-    // storage of every street with its parameters. Needs a tree object.
+    // storage of every street with its parameters. Needs a tree object. Throws "Can't do
+    // that when solver is running" while a run exists.
     StorageLevelChoice ApplyStorageLevel();
+
+    // Records 'level' as the actual level, passes its storage parameters to the provider
+    // and makes the storage of every street that is not forgotten in the level's layouts,
+    // keeping the contents of existing objects. Needs a tree object.
+    void ApplyLevel(int level);
 
     // Creates again the storage of the forgotten streets and clears INCOMPLETE_TREE.
     void RebuildForgottenStreets();
