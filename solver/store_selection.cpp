@@ -3,6 +3,9 @@
 #include <cassert>
 
 #include "solver/average_storage.h"
+#include "solver/compressed_average_storage.h"
+#include "solver/compressed_regret_storage.h"
+#include "solver/fast_average_storage.h"
 #include "solver/regret_storage.h"
 #include "tree/built_tree.h"
 
@@ -38,14 +41,22 @@ LevelConstants LevelConstantsOf(StorageParameters parameters) {
             parameters.second == 3 ? kFastIterationCap : kIterationCap};
 }
 
-std::unique_ptr<StrategyStore> MakeRegretStore(RegretLayout, const RunoutLayout& layout) {
-    return std::make_unique<RunoutRegretStorage>(layout);
+std::unique_ptr<StrategyStore> MakeRegretStore(RegretLayout kind, const RunoutLayout& layout) {
+    switch (kind) {
+    case RegretLayout::kCompressed1: return std::make_unique<CompressedRegretStorage>(layout, 1);
+    case RegretLayout::kCompressed2: return std::make_unique<CompressedRegretStorage>(layout, 2);
+    default: return std::make_unique<RunoutRegretStorage>(layout);
+    }
 }
 
 std::unique_ptr<StrategyStore> MakeAverageStore(AverageLayout kind, const RunoutLayout& layout) {
-    if (kind == AverageLayout::kNone)
-        return nullptr;
-    return std::make_unique<RunoutAverageStorage>(layout);
+    switch (kind) {
+    case AverageLayout::kNone: return nullptr;
+    case AverageLayout::kCompressed1: return std::make_unique<CompressedAverageStorage>(layout, 1);
+    case AverageLayout::kCompressed2: return std::make_unique<CompressedAverageStorage>(layout, 2);
+    case AverageLayout::kFast: return std::make_unique<FastAverageStorage>(layout);
+    default: return std::make_unique<RunoutAverageStorage>(layout);
+    }
 }
 
 void CarryOver(const StrategyStore& from, StrategyStore& to) {
