@@ -86,8 +86,12 @@ void CmdSetCompression(const Tokens& t) {
     if (trees.Tree())
         RefuseWhileSolving();
     trees.configured_level = level;
-    if (trees.Tree())
-        trees.ApplyStorageLevel();
+    if (trees.Tree()) {
+        const StorageLevelChoice choice = trees.ApplyStorageLevel();
+        if (choice.automatic && State().interp.verbosity > 0)
+            Print("[uncompressed storage %lld MB]\n",
+                  static_cast<long long>(choice.uncompressed_bytes >> 20));
+    }
     PrintOk(t);
 }
 

@@ -83,7 +83,10 @@ void WriteTreeHeader(FileWriter& out, const BuiltTree& tree, int32_t version) {
 
 std::vector<std::string> MetadataStrings(const BuiltTree& tree, int iterations) {
     const TreeState& trees = Trees();
-    std::string      board = FormatCardMask(tree.Board().Mask());
+    std::string      board = FormatCardMask(tree.Board().flop);
+    for (int card : {tree.Board().turn, tree.Board().river})
+        if (card >= 0)
+            board += " " + CardText(card);
     char             pot[64];
     std::snprintf(pot, sizeof pot, "%g", trees.params.StartingPot());
     return {std::string(kTreeFileType),

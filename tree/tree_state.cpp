@@ -29,6 +29,7 @@ void TreeState::FreeTree() {
     built.reset();
     present            = false;
     values_unavailable = false;
+    actual_level       = 0;
 }
 
 StorageLevelChoice TreeState::ApplyStorageLevel() {

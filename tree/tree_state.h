@@ -43,7 +43,8 @@ struct TreeState {
     // The built tree when one is present, else null.
     BuiltTree* Tree() const { return present ? built.get() : nullptr; }
 
-    // Destroys the tree object with all its storage. Lines and parameters stay.
+    // Destroys the tree object with all its storage; the actual level returns to 0.
+    // Lines and parameters stay.
     void FreeTree();
 
     // Chooses the level for the present tree (the configured one, or the automatic rule
