@@ -13,10 +13,12 @@
 // FseDecompress reads the header, builds the decoding table and reads the bit stream
 // backward from the closing bit, producing the bytes first to last.
 //
-// Coded block layout: byte R, the count header (bit-packed, padded to a byte), then the
-// state bit stream. The decoder trusts nothing: a header that does not describe exactly
-// 2^R states, a bit stream that ends too early or has bits left over, or a final state
-// other than the encoder's initial one all give kCorrupt.
+// Coded block layout: byte R, a 16-bit checksum of the block's bytes, the count header
+// (bit-packed, padded to a byte), then the state bit stream. The decoder trusts nothing:
+// a header that does not describe exactly 2^R states, a bit stream that ends too early or
+// has bits left over, a final state other than the encoder's initial one, or output that
+// does not match the checksum all give kCorrupt. (Without the checksum, damage to a small
+// block's header can decode to other bytes that pass every structural check.)
 //
 // Costs: both directions are linear in the block size, plus a table of 2^R entries
 // (at most 4096) built per block. Neither allocates.

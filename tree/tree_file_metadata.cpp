@@ -29,7 +29,8 @@ std::optional<std::vector<std::string>> FindMetadata(std::span<const uint8_t> ta
     const uint32_t count = std::min(in.Get<uint32_t>(), kMaxMetadataStrings);
     std::vector<std::string> strings;
     for (uint32_t i = 0; i < count && in.Remaining() > 0; ++i) {
-        const size_t length = std::min<size_t>(in.Get<uint32_t>(), in.Remaining());
+        const uint32_t stated = in.Get<uint32_t>();
+        const size_t   length = std::min<size_t>(stated, in.Remaining());
         std::string  text(length, '\0');
         in.Read(text.data(), length);
         strings.push_back(std::move(text));
