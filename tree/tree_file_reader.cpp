@@ -19,6 +19,12 @@ namespace {
 
 constexpr int kMaxLowCard = 4;  // six
 
+// Amounts and pots beyond this are not chip counts of any game (and would not convert to
+// the 64-bit effective stack).
+constexpr double kLargestAmount = 1e15;
+
+bool IsAmount(double value) { return value >= 0 && value <= kLargestAmount; }
+
 [[noreturn]] void Invalid(const std::string& reason) { CommandError("invalid file (" + reason + ")"); }
 
 void Require(bool condition, const char* reason) {
@@ -59,7 +65,7 @@ std::array<double, 3> ReadPot(BinaryReader& in) {
     std::array<double, 3> pot;
     for (double& part : pot) {
         part = in.Get<double>();
-        Require(std::isfinite(part), "pot");
+        Require(std::isfinite(part) && std::fabs(part) <= kLargestAmount, "pot");
     }
     return pot;
 }
@@ -85,8 +91,7 @@ int32_t ReadSchematicFields(BinaryReader& in, SchematicNode& node) {
     Require((node.player == 0 || node.player == 1) && node.street_offset >= 0 &&
                 node.street_offset <= 3 && node.bet_count >= 0 && children >= 0,
             "lines");
-    Require(std::isfinite(node.amount) && std::isfinite(node.committed[0]) &&
-                std::isfinite(node.committed[1]),
+    Require(IsAmount(node.amount) && IsAmount(node.committed[0]) && IsAmount(node.committed[1]),
             "lines");
     return children;
 }
@@ -107,8 +112,7 @@ void ReadSchematic(BinaryReader& in, SchematicNode& root) {
         }
         --top.children_left;
         const double key = in.Get<double>();
-        Require((key == kFoldKey || (std::isfinite(key) && key >= 0)) && !top.node->Child(key),
-                "lines");
+        Require((key == kFoldKey || IsAmount(key)) && !top.node->Child(key), "lines");
         SchematicNode* child = top.node->AddChild(key);
         Require(++nodes <= kMaxSchematicNodes && stack.size() < kMaxSchematicDepth, "lines");
         stack.push_back({child, ReadSchematicFields(in, *child)});

@@ -1,6 +1,7 @@
 #include "tree/tree_file_storage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -60,9 +61,10 @@ void PackSlots(Compressor& out, std::span<const RunoutSlot> slots) {
         const auto& sums = slot.range_sum;
         out.PackArray(std::vector<uint32_t>{uint32_t(sums[0].size()), uint32_t(sums[1].size())},
                       kSlotSizesTag);
-        values.resize(sums[0].size() + sums[1].size());
-        std::memcpy(values.data(), sums[0].data(), sums[0].size() * sizeof(float));
-        std::memcpy(values.data() + sums[0].size(), sums[1].data(), sums[1].size() * sizeof(float));
+        values.clear();
+        for (const auto& sum : sums)
+            for (float weight : sum)
+                values.push_back(std::bit_cast<uint32_t>(weight));
         out.PackArray(values, kSlotValuesTag);
     }
 }
@@ -91,9 +93,10 @@ void UnpackSlots(Decompressor& in, std::span<RunoutSlot> slots) {
         values.resize(size_t(sizes[0]) + sizes[1]);
         Check(in.UnpackArray(values, kSlotValuesTag));
         for (int p = 0; p < 2; ++p) {
+            const uint32_t* first = values.data() + (p ? sizes[0] : 0);
             slot.range_sum[p].resize(sizes[p]);
-            std::memcpy(slot.range_sum[p].data(), values.data() + (p ? sizes[0] : 0),
-                        sizes[p] * sizeof(float));
+            for (uint32_t i = 0; i < sizes[p]; ++i)
+                slot.range_sum[p][i] = std::bit_cast<float>(first[i]);
         }
     }
 }
