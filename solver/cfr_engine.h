@@ -90,7 +90,14 @@ public:
     double RegretScale() const;
 
 private:
-    struct Task;
+    // A subgame below a dealt card: its root node and runout, and where its entering reach
+    // and its results live in the pass's task buffer.
+    struct Task {
+        uint32_t node;
+        Runout   runout;
+        size_t   offset;     // reach at offset, values at + width, best at + 2 width
+        bool     reachable;  // some entering reach is positive
+    };
     struct PassState;
 
     // One pass; returns (best-response value, strategy value) of the traverser.
@@ -128,5 +135,8 @@ private:
 
     std::mutex    results_mutex_;
     ResultFigures cached_;
+
+    std::vector<Task>  task_list_;  // subgame tasks of the pass under way
+    std::vector<float> task_data_;  // their reach and result vectors
     int           cached_at_ = -1;
 };

@@ -13,15 +13,6 @@
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
 
-// A subgame below a dealt card: its root node and runout, and where its entering reach
-// and its results live in the pass's task buffer.
-struct CfrEngine::Task {
-    uint32_t node;
-    Runout   runout;
-    size_t   offset;    // reach at offset, values at offset + width, best at offset + 2 width
-    bool     reachable; // some entering reach is positive
-};
-
 struct CfrEngine::PassState {
     int                  traverser = 0;
     bool                 update    = true;
@@ -34,9 +25,20 @@ struct CfrEngine::PassState {
     bool                 river_strategy = true;
     int                  width          = 0;  // length of every vector: the root list size
     RakeSettings         rake;
-    std::vector<Task>    tasks;
-    std::vector<float>   task_data;
-    size_t               cursor = 0;  // next task phase 2 consumes
+    std::vector<Task>&   tasks;      // the engine's, kept between passes
+    std::vector<float>&  task_data;  // grows, never shrinks: no page faults per pass
+    size_t               task_used = 0;
+    size_t               cursor    = 0;  // next task phase 2 consumes
+
+    // Reserves room for one task's reach, values and best-response values.
+    size_t TaskOffset() {
+        const size_t floats = 3 * static_cast<size_t>(width);
+        if (task_used + floats > task_data.size())
+            task_data.resize(std::max(task_data.size() * 2, task_used + floats));
+        const size_t offset = task_used;
+        task_used += floats;
+        return offset;
+    }
 
     bool Collecting(const Runout& runout, int base_street) const {
         return phase == 0 && runout.street == base_street;
@@ -69,7 +71,8 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     const EngineSettings& settings = State().settings;
     const int             base     = tree_.BaseStreet();
 
-    PassState pass;
+    task_list_.clear();
+    PassState pass{.tasks = task_list_, .task_data = task_data_};
     pass.traverser                = traverser;
     pass.update                   = update;
     pass.kernels                  = &KernelsFor(SimdPathFor(settings.avx512));
@@ -99,7 +102,6 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         pass.phase = 2;
     }
     Sweep(pass, 0, root, reach, values.data(), best_out);
-    ReleaseThreadTerminalScratch();
 
     double ev = 0, br = 0;
     for (int i = 0; i < pass.width; ++i) {
@@ -182,9 +184,8 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             (turn_deal ? child.turn_slot : child.river_slot) = deal.slot;
             child.list = turn_deal ? &runouts_.Turn(deal.slot)
                                    : &runouts_.River(base == 1 ? runout.turn_slot : 0, deal.slot);
-            const size_t offset = pass.task_data.size();
-            pass.task_data.resize(offset + 3 * static_cast<size_t>(width), 0.0f);
-            float* child_reach = pass.task_data.data() + offset;
+            const size_t offset      = pass.TaskOffset();
+            float*       child_reach = pass.task_data.data() + offset;
             for (int j = 0; j < child.Size(); ++j)
                 child_reach[j] = reach[child.list->parent[j]];
             pass.tasks.push_back({index, child, offset, AnyPositive(child_reach, child.Size())});
