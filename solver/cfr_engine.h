@@ -77,6 +77,10 @@ public:
     // runout of the node's street. Takes the tree mutex.
     std::vector<float> StrategyAt(uint32_t node, int turn_card, int river_card);
 
+    // The storage slot of a node on 'street' for the runout of the user's dealt cards (-1
+    // when not dealt), or -1 when the cards do not name a runout of that street.
+    int StorageSlotFor(int street, int turn_card, int river_card) const;
+
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
 
@@ -113,7 +117,7 @@ private:
                        float* values);
     void RunTasks(PassState& pass);
 
-    int  StorageSlot(const BuiltNode& node, const Runout& runout) const;
+    int  StorageSlot(int street, const Runout& runout) const;
     bool UsesAverage(const PassState& pass, const BuiltNode& node) const;
     double AveragingWeight() const;
 

@@ -267,7 +267,7 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     const SolverKernels& k          = *pass.kernels;
     StrategyStore*       regrets    = RegretStore(index);
     StrategyStore*       averages   = AverageStore(index);
-    const int            slot       = StorageSlot(node, runout);
+    const int            slot       = StorageSlot(node.street, runout);
     VectorArena&         arena      = ThreadVectorArena();
     ArenaScope           scope(arena);
 
