@@ -16,10 +16,10 @@ bool ReadExactly(TcpSocket& socket, void* data, size_t size) {
 }
 
 // Appends 'length' bytes to 'out', one chunk at a time, so that the container grows only
-// with what has arrived. The first reservation is bounded for the same reason.
+// with what has arrived: a false announcement costs at most the first reservation.
 template <typename Container>
 bool ReadGrowing(TcpSocket& socket, uint64_t length, Container& out) {
-    constexpr uint64_t kFirstReservation = uint64_t{64} << 20;
+    constexpr uint64_t kFirstReservation = uint64_t{1} << 20;
     out.clear();
     out.reserve(static_cast<size_t>(std::min(length, kFirstReservation)));
     while (out.size() < length) {
