@@ -85,6 +85,11 @@ void SendToClient(const std::string& text) {
         server->SendText(text);
 }
 
+void DesignateReplyFile(const std::string& path) {
+    if (Server* server = State().net.server.get())
+        server->DesignateReplyFile(path);
+}
+
 void DeliverPendingReply() {
     if (!State().interp.server_mode || !State().net.server)
         return;

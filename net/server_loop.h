@@ -39,6 +39,10 @@ void RunServerLoop();
 // lines. Callable from any thread; does nothing without a server or a client.
 void SendToClient(const std::string& text);
 
+// Makes the reply of the running command a type-3 message carrying the file at 'path'
+// (Server::DesignateReplyFile). Does nothing without a server.
+void DesignateReplyFile(const std::string& path);
+
 // When the process ends in the middle of a command in server mode (exit inside a
 // script, terminate-on-error), sends the output gathered so far as that command's reply
 // so that the client sees it. Does nothing outside the server loop or when nothing is

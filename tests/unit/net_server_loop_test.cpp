@@ -132,6 +132,29 @@ TEST_F(ServerLoopTest, AnEmptyTextOrADisconnectEndsTheLoopOnlyWithExit) {
     EXPECT_FALSE(State().net.server->ClientConnected());
 }
 
+TEST_F(ServerLoopTest, ADesignatedReplyFileTurnsTheNextReplyIntoTypeThree) {
+    std::vector<uint8_t> file = SeededBytes(2 * kFileChunkSize + 3, 8);
+    WriteWholeFile(dir_.File("reply.bin"), file);
+    DesignateReplyFile(dir_.File("reply.bin"));
+    EXPECT_FALSE(SendMessage(client_, MessageType::kText, {}, "echo with file"));
+    auto served = std::async(std::launch::async, [] { return ServeOneMessage(); });
+    Message reply;
+    struct Collect final : FileSink {
+        std::vector<uint8_t> bytes;
+        void Begin(uint64_t) override {}
+        void Write(const uint8_t* data, size_t size) override {
+            bytes.insert(bytes.end(), data, data + size);
+        }
+        void End(bool) override {}
+    } collected;
+    ASSERT_EQ(ReceiveMessage(client_, reply, collected), ReceiveStatus::kOk);
+    EXPECT_TRUE(served.get());
+    EXPECT_EQ(reply.type, MessageType::kFile);
+    EXPECT_EQ(reply.text, "with file\n");
+    EXPECT_EQ(collected.bytes, file);
+    EXPECT_EQ(Serve("is_ready").type, MessageType::kText) << "the designation is used once";
+}
+
 TEST_F(ServerLoopTest, SendToClientSendsAMessageOfItsOwn) {
     Serve("is_ready");
     SendToClient("SOLVER: started\n");
