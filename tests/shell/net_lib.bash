@@ -7,7 +7,7 @@ CLIENT=$(dirname "$QUILLANE")/quillane-client
 SERVER_PID=""
 # A raw send into a connection the server has closed must fail, not end the test.
 trap "" PIPE
-trap 'stop_server; rm -rf "$WORK"' EXIT
+trap 'stop_server; check_sanitizer_reports; rm -rf "$WORK"' EXIT
 
 # Starts the program in server mode on a free port with the given extra options, its
 # console going to server.log in the working directory. Sets PORT and SERVER_PID. A port
@@ -61,6 +61,15 @@ stop_server() {
         kill "$SERVER_PID" 2>/dev/null
         wait "$SERVER_PID" 2>/dev/null
         SERVER_PID=""
+    fi
+}
+
+# A sanitizer build writes its reports to the server's console: any report fails the test.
+check_sanitizer_reports() {
+    if grep -qE 'runtime error:|Sanitizer' "$WORK/server.log" 2>/dev/null; then
+        echo "FAIL: sanitizer report in the server's output"
+        cat "$WORK/server.log"
+        exit 1
     fi
 }
 

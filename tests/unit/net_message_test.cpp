@@ -183,8 +183,9 @@ TEST(MessageExchange, ConnectionEndingInsideAMessageIsReportedAsClosed) {
         EXPECT_EQ(ReceiveMessage(pair.far, received, sink), ReceiveStatus::kClosed);
         EXPECT_EQ(sink.begins, c.file == kNoFile ? 0 : 1);
         EXPECT_EQ(sink.ends, sink.begins);
-        if (c.file != kNoFile)
+        if (c.file != kNoFile) {
             EXPECT_EQ(sink.completed, c.file == kFileWhole);
+        }
         EXPECT_LT(received.text.capacity(), size_t{2} << 20);
     }
 }
@@ -203,8 +204,9 @@ TEST(MessageExchange, MessagesFollowEachOtherWithoutSeparators) {
         DiscardingFileSink sink;
         ASSERT_EQ(ReceiveMessage(pair.far, received, sink), ReceiveStatus::kOk);
         EXPECT_EQ(received.text, "message " + std::to_string(i));
-        if (i % 2)
+        if (i % 2) {
             EXPECT_EQ(received.block, SeededBytes(static_cast<size_t>(i) * 37, i));
+        }
     }
     sender.join();
 }

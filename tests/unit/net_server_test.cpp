@@ -152,11 +152,13 @@ TEST_F(ServerTest, BrokenOrRefusedMessagesDropTheClientAndTheNextIsServed) {
         EXPECT_EQ(Console().substr(before.size()),
                   "127.0.0.1:" + std::to_string(client_port) +
                       " connected\nclient disconnected\n");
-        if (!c.peer_closes_first)
+        if (!c.peer_closes_first) {
             EXPECT_TRUE(PeerClosed(*client)) << "the server must hang up on a refused message";
-        if (c.bytes[0] == 3 && c.bytes.size() > kHeaderSize)
+        }
+        if (c.bytes[0] == 3 && c.bytes.size() > kHeaderSize) {
             EXPECT_TRUE(ReadWholeFile(server_->TransferFileName()).empty())
                 << "a cut transfer must not be left behind as a whole file";
+        }
 
         auto next = Connect();
         ASSERT_FALSE(SendMessage(*next, MessageType::kText, {}, "is_ready"));
