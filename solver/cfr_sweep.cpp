@@ -6,6 +6,7 @@
 
 #include "cli/solver_state.h"
 #include "solver/cfr_engine.h"
+#include "solver/cfr_pass_state.h"
 #include "solver/ev_boost.h"
 #include "solver/fold_values.h"
 #include "solver/showdown_values.h"
@@ -13,37 +14,6 @@
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
 
-struct CfrEngine::PassState {
-    int                  traverser = 0;
-    bool                 update    = true;
-    int                  phase     = 2;
-    const SolverKernels* kernels   = nullptr;
-    RegretUpdate         regret_update;
-    double               regret_scale   = 0;
-    double               average_weight = 0;  // already times the opponent's average scale
-    bool                 river_averages = true;
-    bool                 river_strategy = true;
-    int                  width          = 0;  // length of every vector: the root list size
-    RakeSettings         rake;
-    std::vector<Task>&   tasks;      // the engine's, kept between passes
-    std::vector<float>&  task_data;  // grows, never shrinks: no page faults per pass
-    size_t               task_used = 0;
-    size_t               cursor    = 0;  // next task phase 2 consumes
-
-    // Reserves room for one task's reach, values and best-response values.
-    size_t TaskOffset() {
-        const size_t floats = 3 * static_cast<size_t>(width);
-        if (task_used + floats > task_data.size())
-            task_data.resize(std::max(task_data.size() * 2, task_used + floats));
-        const size_t offset = task_used;
-        task_used += floats;
-        return offset;
-    }
-
-    bool Collecting(const Runout& runout, int base_street) const {
-        return phase == 0 && runout.street == base_street;
-    }
-};
 
 namespace {
 
@@ -65,12 +35,8 @@ bool AnyPositive(const float* v, int n) {
 
 }  // namespace
 
-std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
-    std::lock_guard lock(tree_mutex_);
-    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     const EngineSettings& settings = State().settings;
-    const int             base     = tree_.BaseStreet();
-
     task_list_.clear();
     PassState pass{.tasks = task_list_, .task_data = task_data_};
     pass.traverser                = traverser;
@@ -86,6 +52,16 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     pass.width                    = runouts_.Root().Size();
     pass.rake                     = {State().tree.params.rake_fraction, State().tree.params.rake_cap};
 
+    return pass;
+}
+
+std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
+    std::lock_guard lock(tree_mutex_);
+    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+    const int base = tree_.BaseStreet();
+
+    PassState pass = NewPass(traverser, update);
+    pass.task_street = base + 1;
     Runout root;
     root.street    = base;
     root.turn_slot = base == 2 ? 0 : -1;
@@ -168,7 +144,7 @@ void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& run
 void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout,
                            const float* reach, float* values, float* best) {
     const int  base       = tree_.BaseStreet();
-    const bool task_edge  = runout.street == base && pass.phase != 1;
+    const bool task_edge  = runout.street == pass.task_street - 1 && pass.phase != 1;
     const bool turn_deal  = runout.street == 1;
     const auto deals      = turn_deal ? runouts_.TurnDeals()
                                       : runouts_.RiverDeals(base == 1 ? runout.turn_slot : 0);

@@ -134,3 +134,28 @@ TEST(EngineIsomorphism, MergedTurnsAreReportedInTheUsersSuits) {
     engine.InvalidateResults();
     ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));
 }
+
+TEST(EngineSubgames, ForgottenRiversAreResolvedForPartialFigures) {
+    std::mt19937 rng(9);
+    CfrEngine&   engine = BuildSpot({"set_board Qs Jh 2h 8d",
+                                     RandomRangeCommand("OOP", 0.1, rng),
+                                     RandomRangeCommand("IP", 0.1, rng),
+                                     "set_pot 0 0 60",
+                                     "add_line 0 0 0 0",
+                                     "add_line 0 0 30 30",
+                                     "add_line 30 30 0 0",
+                                     "add_line 30 30 60 60"});
+    Iterate(engine, 60);
+    EXPECT_EQ(RunCommand("explo_partial r:0:c:c:As:c"), "0\n");  // nothing forgotten yet
+    EXPECT_EQ(RunCommand("forget rivers"), "forget ok!\n");
+    EXPECT_EQ(RunCommand("explo_partial r:0:c:c"), "0\n");  // a turn node
+    EXPECT_EQ(RunCommand("explo_partial r:0:c:c:c"), "0\n");  // a river node, no river card
+    const double figure = std::stod(RunCommand("explo_partial r:0:c:c:As:c"));
+    EXPECT_GT(figure, 0.0);
+    EXPECT_LT(figure, 0.001 * 60 + 1e-9);  // re-solved to the default target
+    EXPECT_EQ(RunCommand("solve_partial r:0:b30:c:Ad:b60"), "solve_partial ok!\n");
+    EXPECT_EQ(RunCommand("rebuild_forgotten_streets"), "rebuild_forgotten_streets ok!\n");
+    EXPECT_EQ(RunCommand("solve_all_splits rivers"), "solve_all_splits ok!\n");
+    engine.InvalidateResults();
+    EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.02 * 60);
+}
