@@ -119,24 +119,20 @@ RunoutLayout CfrEngine::LayoutOf(uint32_t index) const {
     layout.actions = static_cast<int>(node.child_count);
     layout.slots   = 1;
     if (node.street == 2 && base == 1)
-        layout.slots = RunoutLists::kTurnSlotCount;
-    if (node.street == 3 && base == 1)
-        layout.slots = RunoutLists::kTurnSlotCount * RunoutLists::kRiverSlotCount;
-    if (node.street == 3 && base == 2)
-        layout.slots = RunoutLists::kRiverSlotCount;
+        layout.slots = std::max(runouts_.TurnSlotCount(), 1);
+    if (node.street == 3 && base < 3)
+        layout.slots = std::max(runouts_.RiverSlotCount(), 1);
     layout.combos = runouts_.Root().Size();
     return layout;
 }
 
-int CfrEngine::StorageSlot(const BuiltNode& node, const Runout& runout) const {
+int CfrEngine::StorageSlot(int street, const Runout& runout) const {
     const int base = tree_.BaseStreet();
-    if (node.street == base)
+    if (street == base)
         return 0;
-    if (node.street == 2)
-        return runout.turn_slot;
-    if (base == 1)
-        return runout.turn_slot * RunoutLists::kRiverSlotCount + runout.river_slot;
-    return runout.river_slot;
+    if (street == 2)
+        return runouts_.TurnStorageSlot(runout.turn_slot);
+    return runouts_.RiverStorageSlot(base == 1 ? runout.turn_slot : 0, runout.river_slot);
 }
 
 void CfrEngine::Iterate(int threads) {
@@ -218,7 +214,7 @@ std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int rive
     const int            actions  = static_cast<int>(node.child_count);
     const size_t         stride   = source.Layout().RowStride();
     std::vector<float>   rows(stride * actions);
-    source.CurrentStrategy(StorageSlot(node, *runout), kernels, rows.data(), stride);
+    source.CurrentStrategy(StorageSlot(node.street, *runout), kernels, rows.data(), stride);
     std::vector<float> strategy(static_cast<size_t>(actions) * kComboCount, 0.0f);
     // Entries of the representative runout belong to the user's combos with the suits
     // renamed back.
@@ -230,4 +226,12 @@ std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int rive
             strategy[static_cast<size_t>(a) * kComboCount + combo] = rows[a * stride + i];
     }
     return strategy;
+}
+
+int CfrEngine::StorageSlotFor(int street, int turn_card, int river_card) const {
+    const CanonicalRunout canonical = runouts_.Canonical(turn_card, river_card);
+    const auto            runout    = RunoutOf(street, canonical.turn, canonical.river);
+    if (!runout)
+        return -1;
+    return StorageSlot(street, *runout);
 }

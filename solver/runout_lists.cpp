@@ -149,7 +149,8 @@ CanonicalRunout RunoutLists::Canonical(int turn, int river) const {
     };
     if (base_street_ == 1 && canonical.turn >= 0)
         merge(canonical.turn, board_);
-    if (base_street_ <= 2 && canonical.river >= 0) {
+    const bool turn_known = base_street_ == 2 || canonical.turn >= 0;
+    if (base_street_ <= 2 && canonical.river >= 0 && turn_known) {
         const CardMask used = base_street_ == 1 ? board_ | CardBit(canonical.turn) : board_;
         merge(canonical.river, used);
     }
@@ -174,8 +175,10 @@ void RunoutLists::BuildTurns(const RunoutSetup& setup) {
     const CardMask in_play = CardsInPlay(setup.rules->low_card);
     turn_deals_            = DealsAfter(board_, in_play, setup.deck_weights, root_);
     turns_.resize(kTurnSlotCount);
-    for (const DealtCard& deal : turn_deals_)
-        turns_[deal.slot] = FilterRunout(root_, deal.card);
+    for (const DealtCard& deal : turn_deals_) {
+        turns_[deal.slot]         = FilterRunout(root_, deal.card);
+        turn_storage_[deal.slot] = turn_slot_count_++;
+    }
 }
 
 void RunoutLists::BuildRivers(const RunoutSetup& setup) {
@@ -195,6 +198,8 @@ void RunoutLists::BuildRivers(const RunoutSetup& setup) {
     for (auto [slot, card] : turns) {
         const RunoutCombos& turn_list = base_street_ == 1 ? turns_[slot] : root_;
         river_deals_[slot] = DealsAfter(board_ | CardBit(card), in_play, setup.deck_weights, turn_list);
+        for (const DealtCard& deal : river_deals_[slot])
+            river_storage_[slot * kRiverSlotCount + deal.slot] = river_slot_count_++;
     }
 
 #pragma omp parallel for schedule(dynamic)

@@ -103,6 +103,16 @@ public:
     std::span<const DealtCard> TurnDeals() const { return turn_deals_; }
     std::span<const DealtCard> RiverDeals(int turn_slot) const { return river_deals_[turn_slot]; }
 
+    // Storage slots: every dealt turn of a flop tree, and every dealt (turn, river) pair,
+    // numbered densely, so that storage holds no room for cards that are never dealt
+    // (cards merged by isomorphism, cards below the low card). -1 for a runout not dealt.
+    int TurnSlotCount() const { return turn_slot_count_; }
+    int RiverSlotCount() const { return river_slot_count_; }
+    int TurnStorageSlot(int turn_slot) const { return turn_storage_[turn_slot]; }
+    int RiverStorageSlot(int turn_slot, int river_slot) const {
+        return river_storage_[turn_slot * kRiverSlotCount + river_slot];
+    }
+
     // 1/(45 - 4k) for turn chance nodes and 1/(44 - 4k) for river chance nodes, k the
     // number of ranks below the low card.
     double TurnChanceFactor() const { return turn_factor_; }
@@ -126,6 +136,10 @@ private:
 
     int                                 base_street_ = 1;
     bool                                isomorphic_  = false;
+    int                                 turn_slot_count_  = 0;
+    int                                 river_slot_count_ = 0;
+    std::vector<int>                    turn_storage_  = std::vector<int>(kTurnSlotCount, -1);
+    std::vector<int> river_storage_ = std::vector<int>(kTurnSlotCount * kRiverSlotCount, -1);
     std::vector<double>                 ranges_[2];
     std::vector<std::unique_ptr<std::vector<uint16_t>>> images_;
     CardMask                            board_       = 0;

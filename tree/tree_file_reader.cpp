@@ -190,7 +190,9 @@ void LoadInto(const std::string& name) {
         low_rank = in.Get<uint8_t>();
         must_use = in.Get<uint8_t>();
         in.Read(order.data(), kHandTypeOrderBytes);
-        Require(low_rank <= kMaxLowCard && must_use <= 2 && IsTypePermutation(order), "rules");
+        Require(low_rank <= kMaxLowCard && must_use <= 2 &&
+                    std::all_of(order.begin(), order.end(), [](uint8_t t) { return t < kHandTypeCount; }),
+                "rules");
     }
     const FileBoard board = ReadBoard(in);
     Require((board.flop | board.turn | board.river) == ((board.flop | board.turn | board.river) &
@@ -203,6 +205,9 @@ void LoadInto(const std::string& name) {
 
     cards.rules.low_card            = low_rank;
     cards.rules.must_use_hole_cards = must_use;
+    // The order as set_hand_type_order takes it, applied over the standard one (a type
+    // the words leave out keeps its standard position).
+    cards.rules.SetTypeOrder(kStandardTypeOrder);
     cards.rules.SetTypeOrder(order);
     cards.board      = {board.flop, board.turn, board.river};
     cards.ranges     = ranges;
