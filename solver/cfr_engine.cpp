@@ -217,7 +217,7 @@ std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int rive
     const int            actions  = static_cast<int>(node.child_count);
     const size_t         stride   = source.Layout().RowStride();
     std::vector<float>   rows(stride * actions);
-    source.CurrentStrategy(StorageSlot(node, *runout), kernels, rows.data(), stride);
+    source.PlayedStrategy(StorageSlot(node, *runout), kernels, rows.data(), stride);
     std::vector<float> strategy(static_cast<size_t>(actions) * kComboCount, 0.0f);
     const RunoutCombos& list = *runout->list;
     for (int a = 0; a < actions; ++a)

@@ -264,7 +264,7 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     const size_t stride   = regrets->Layout().RowStride();
     float*       strategy = arena.Allocate(stride * actions);
     const StrategyStore* source = UsesAverage(pass, node) && averages ? averages : regrets;
-    source->CurrentStrategy(slot, k, strategy, stride);
+    source->PlayedStrategy(slot, k, strategy, stride);
 
     float* child_values[kMaxActions];
     float* child_best[kMaxActions];
