@@ -13,7 +13,8 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Sum over the list of reach_a x (compatible mass of reach_b).
-double PairMass(const RunoutCombos& list, const float* reach_a, const float* reach_b) {
+template <class Reach>
+double PairMass(const RunoutCombos& list, const Reach* reach_a, const float* reach_b) {
     std::vector<float> mass(list.Size());
     CompatibleMass(list, reach_b, mass.data());
     double sum = 0;
@@ -85,20 +86,20 @@ PointStrategy StrategyAtPoint(const CfrEngine& engine, const QueryPoint& point) 
 
 double RootPairMass(const CfrEngine& engine) {
     const RunoutCombos& root = engine.Runouts().Root();
-    std::vector<float>  range[2];
-    for (int p = 0; p < 2; ++p) {
-        range[p].resize(root.Size());
-        for (int i = 0; i < root.Size(); ++i)
-            range[p][i] = static_cast<float>(std::max(engine.Tree().Range(p)[root.combo[i]], 0.0));
+    std::vector<double> reach(root.Size());
+    std::vector<float>  opponent(root.Size());
+    for (int i = 0; i < root.Size(); ++i) {
+        reach[i]    = std::max(engine.Tree().Range(0)[root.combo[i]], 0.0);
+        opponent[i] = static_cast<float>(std::max(engine.Tree().Range(1)[root.combo[i]], 0.0));
     }
-    return PairMass(root, range[0].data(), range[1].data());
+    return PairMass(root, reach.data(), opponent.data());
 }
 
 double ReachShareAtPoint(const CfrEngine& engine, const QueryPoint& point, bool with_named_chance) {
     double mass = 0;
     ForEachPointRunout(engine, point, [&](const PointRunout& r) {
         const double chance = with_named_chance ? r.chance : r.open_chance;
-        mass += chance * PairMass(*r.runout.list, r.reach[0], r.reach[1]);
+        mass += chance * PairMass(*r.runout.list, r.reach[0], r.FloatReach(1).data());
     });
     const double root = RootPairMass(engine);
     return root > 0 ? mass / root : kNaN;

@@ -18,7 +18,7 @@ struct FigureSums {
     std::vector<double> weight   = std::vector<double>(kComboCount, 0.0);
     std::vector<char>   live     = std::vector<char>(kComboCount, 0);
 
-    void Add(const RunoutCombos& list, const float* reach, const float* mass,
+    void Add(const RunoutCombos& list, const double* reach, const float* mass,
              const std::vector<double>& figure, double scale) {
         for (int i = 0; i < list.Size(); ++i) {
             const int    c = list.combo[i];
@@ -52,10 +52,11 @@ ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int
     SubtreeWalk  walk(engine, player);
     FigureSums   sums;
     ForEachPointRunout(engine, point, [&](const PointRunout& r) {
-        const int          n = r.runout.Size();
-        std::vector<float> values(n), mass(n);
-        walk.Values(point.node, r.runout, nullptr, r.reach[opponent], values.data());
-        CompatibleMass(*r.runout.list, r.reach[opponent], mass.data());
+        const int                n        = r.runout.Size();
+        const std::vector<float> opponent_reach = r.FloatReach(opponent);
+        std::vector<float>       values(n), mass(n);
+        walk.Values(point.node, r.runout, nullptr, opponent_reach.data(), values.data());
+        CompatibleMass(*r.runout.list, opponent_reach.data(), mass.data());
         std::vector<double> figure(n, 0.0);
         for (int i = 0; i < n; ++i)
             if (mass[i] > 0)
@@ -70,11 +71,12 @@ ComboFigures ScoresAtPoint(const CfrEngine& engine, const QueryPoint& point, int
     const int    opponent = 1 - player;
     FigureSums   sums;
     ForEachPointRunout(engine, point, [&](const PointRunout& r) {
-        const int          n = r.runout.Size();
-        std::vector<float> scores(n), showdown_mass(n), mass(n);
-        ShowdownScores(engine.Runouts(), r.runout, r.reach[opponent], scores.data(),
+        const int                n        = r.runout.Size();
+        const std::vector<float> opponent_reach = r.FloatReach(opponent);
+        std::vector<float>       scores(n), showdown_mass(n), mass(n);
+        ShowdownScores(engine.Runouts(), r.runout, opponent_reach.data(), scores.data(),
                        showdown_mass.data());
-        CompatibleMass(*r.runout.list, r.reach[opponent], mass.data());
+        CompatibleMass(*r.runout.list, opponent_reach.data(), mass.data());
         std::vector<double> figure(n, 0.0);
         for (int i = 0; i < n; ++i)
             if (showdown_mass[i] > 0)

@@ -15,19 +15,19 @@ public:
 
     void Run() {
         const Runout       root = RootRunout(engine_.Runouts());
-        std::vector<float> reach[2];
+        std::vector<double> reach[2];
         for (int p = 0; p < 2; ++p) {
             const auto& range = tree_.Range(p);
             reach[p].resize(root.Size());
             for (int i = 0; i < root.Size(); ++i)
-                reach[p][i] = static_cast<float>(std::max(range[root.list->combo[i]], 0.0));
+                reach[p][i] = std::max(range[root.list->combo[i]], 0.0);
         }
         Descend(root, reach, {1.0, 1.0}, tree_.Board().turn, tree_.Board().river, 0);
     }
 
 private:
     // Multiplies the actor's reach by its frequency of the action taken.
-    void ApplyStep(const PathStep& step, const Runout& runout, std::vector<float>& reach) {
+    void ApplyStep(const PathStep& step, const Runout& runout, std::vector<double>& reach) {
         const size_t stride = engine_.LayoutOf(step.node).combos;
         strategy_.resize(tree_.Node(step.node).child_count * stride);
         if (!engine_.ReportedStrategy(step.node, runout, strategy_.data(), stride))
@@ -41,7 +41,7 @@ private:
         double all, open;
     };
 
-    void Descend(const Runout& runout, std::vector<float> (&reach)[2], Chance chance, int turn,
+    void Descend(const Runout& runout, std::vector<double> (&reach)[2], Chance chance, int turn,
                  int river, size_t step) {
         for (; step < point_.steps.size() && point_.steps[step].street == runout.street; ++step)
             ApplyStep(point_.steps[step], runout, reach[point_.steps[step].player]);
@@ -56,7 +56,7 @@ private:
             if ((named >= 0 && deal.card != named) || (turn_deal && deal.card == point_.river))
                 continue;
             const Runout       child = DealtRunout(engine_.Runouts(), runout, deal);
-            std::vector<float> child_reach[2];
+            std::vector<double> child_reach[2];
             for (int p = 0; p < 2; ++p) {
                 child_reach[p].resize(child.Size());
                 for (int j = 0; j < child.Size(); ++j)

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "solver/cfr_engine.h"
 #include "solver/query_point.h"
@@ -24,7 +25,13 @@ struct PointRunout {
     int          river  = -1;
     double       chance = 1.0;       // probability of every dealt card below the board
     double       open_chance = 1.0;  // the same over the cards the path leaves open
-    const float* reach[2] = {};  // per player, runout.Size() entries
+    const double* reach[2] = {};  // per player, runout.Size() entries (double, so that
+                                  // a range at a point adds up exactly)
+
+    // A player's reach as the solver's float vectors.
+    std::vector<float> FloatReach(int player) const {
+        return std::vector<float>(reach[player], reach[player] + runout.Size());
+    }
 };
 
 // Calls 'visit' for every runout the point covers, turn cards in deal order, then river
