@@ -199,6 +199,10 @@ void SubtreeWalk::WalkDecision(uint32_t index, const Runout& runout, const Lane&
 }
 
 void SubtreeWalk::WalkTerminal(uint32_t index, const Runout& runout, const Lane& lane) const {
+    if (!AnyPositive(lane.opponent, runout.Size())) {  // unreached (statistics walks)
+        std::fill(lane.values, lane.values + runout.Size(), 0.0f);
+        return;
+    }
     const BuiltNode&   node    = engine_.Tree().Node(index);
     TerminalScratch&   scratch = ThreadTerminalScratch();
     const TreeParams&  params  = State().tree.params;
