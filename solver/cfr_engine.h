@@ -26,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "solver/rake.h"
@@ -96,6 +97,35 @@ public:
     // The storage slot of a node on 'street' for the runout of the user's dealt cards (-1
     // when not dealt), or -1 when the cards do not name a runout of that street.
     int StorageSlotFor(int street, int turn_card, int river_card) const;
+
+    // Queries and node locks, defined in solver/engine_locks.cpp. Cards are in the
+    // user's suits (-1 when not dealt); per-combo arrays hold 1326 entries in internal
+    // combo order, in the user's suits.
+
+    // The strategy result passes and queries use at decision node 'node' on 'runout',
+    // written strategies applied: actions rows at 'stride' (>= LayoutOf(node).combos),
+    // the first runout.Size() entries of a row being the runout's combos. False when the
+    // node holds no storage. The caller holds the tree mutex.
+    bool ReportedStrategy(uint32_t node, const Runout& runout, float* rows, size_t stride) const;
+
+    // Lock edits of the runout of the given cards, applied to both stores of the node. A
+    // node keeps reporting the strategy it reported before the edit: a lock fixes it, an
+    // unlock leaves it until the solver next updates the node. WriteStrategy writes
+    // 'frequencies' as the strategy of 'action' (1326 values), or of every action when
+    // 'action' is -1 (actions x 1326 values, action-major). Each returns false when the
+    // cards name no runout of the node's street or the node holds no storage. Take the
+    // tree mutex.
+    bool LockNode(uint32_t node, int turn_card, int river_card);
+    bool UnlockNode(uint32_t node, int turn_card, int river_card);
+    bool ComboLockNode(uint32_t node, int turn_card, int river_card,
+                       std::span<const double> weights);
+    bool WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
+                       std::span<const double> frequencies);
+
+    // Per combo: 1 in a LOCKED runout, the combo-lock weight in a COMBO_LOCKED one, else
+    // 0; NaN for combos outside the runout's combo list. Empty when the cards name no
+    // runout of the node's street or the node holds no storage. Takes the tree mutex.
+    std::vector<float> LockWeightsAt(uint32_t node, int turn_card, int river_card);
 
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;

@@ -252,7 +252,7 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     float*       strategy = arena.Allocate(stride * actions);
     const StrategyStore* source = UsesAverage(pass, node) && averages ? averages : regrets;
     if (source)
-        source->CurrentStrategy(slot, k, strategy, stride);
+        source->PlayedStrategy(slot, k, strategy, stride);
     else
         std::fill(strategy, strategy + stride * actions, 1.0f / actions);
 

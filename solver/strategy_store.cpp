@@ -7,3 +7,11 @@ void StrategyStore::FusedUpdate(int, const SolverKernels&, const float* const*, 
                                 const RegretUpdate&) {}
 
 void StrategyStore::AccumulateAverage(int, const SolverKernels&, const float* const*, double) {}
+
+void StrategyStore::SeedStrategy(int, const float*, size_t) {}
+
+void StrategyStore::PlayedStrategy(int slot, const SolverKernels& kernels, float* strategy,
+                                   size_t stride) const {
+    CurrentStrategy(slot, kernels, strategy, stride);
+    Locks().ApplyWrittenStrategy(slot, strategy, stride);
+}

@@ -58,6 +58,17 @@ public:
     virtual void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                                  size_t stride) const = 0;
 
+    // The strategy the node plays in a slot: CurrentStrategy with the slot's written
+    // strategy applied where it holds (lock_table.h). Every pass and query reads this.
+    void PlayedStrategy(int slot, const SolverKernels& kernels, float* strategy,
+                        size_t stride) const;
+
+    // Sets the slot's numbers so that its own strategy becomes 'rows' (actions rows of
+    // combos frequencies at 'stride'): regret stores make each combo's regrets
+    // proportional to its frequencies; stores without such numbers keep theirs (averages
+    // keep their history). The written strategy itself lives in Locks().
+    virtual void SeedStrategy(int slot, const float* rows, size_t stride);
+
     // Regret update of a slot from the action values and the node value (regret stores).
     // Skipped when the slot is LOCKED; combo-locked combos keep their regrets.
     virtual void UpdateRegrets(int slot, const SolverKernels& kernels,
