@@ -8,6 +8,7 @@
 #include "solver/query_commands.h"
 #include "solver/solver_commands.h"
 #include "tree/tree_commands.h"
+#include "tree/tree_file_commands.h"
 
 namespace {
 
@@ -111,6 +112,14 @@ constexpr CommandEntry kCommands[] = {
     {"show_children",             CmdShowChildren,            2},
     {"show_all_lines",            CmdShowAllLines,            1},
     {"is_tree_present",           CmdIsTreePresent,           1},
+    // Game tree: files and storage levels.
+    {"set_compression",            CmdSetCompression,         2},
+    {"kx4_set_compression",        CmdSetCompression,         2},
+    {"get_actual_compression",     CmdGetActualCompression,   1},
+    {"kx4_get_actual_compression", CmdGetActualCompression,   1},
+    {"load_tree",                  CmdLoadTree,               2},
+    {"show_metadata",              CmdShowMetadata,           2},
+    {"dump_tree",                  CmdDumpTree,              -1},
     // Solving.
     {"go",                        CmdGo,                     -1},
     {"stop",                      CmdStop,                    1},

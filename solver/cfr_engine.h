@@ -29,6 +29,7 @@
 #include <span>
 #include <vector>
 
+#include "solver/engine_snapshot.h"
 #include "solver/rake.h"
 #include "solver/runout_lists.h"
 #include "solver/solver_engine.h"
@@ -139,6 +140,20 @@ public:
     // Regret scale s = 125 * 2^p / (largest absolute end value).
     double RegretScale() const;
 
+    // The two constants of the storage level (tree/storage_level.h): early grouping of
+    // river regrets while the iteration count is at most 'early_grouping' (0 = never),
+    // and the iteration cap of a run.
+    void SetLevelConstants(int early_grouping, int iteration_cap) {
+        early_grouping_ = early_grouping;
+        iteration_cap_  = iteration_cap;
+    }
+    int EarlyGrouping() const { return early_grouping_; }
+
+    // The state a tree file keeps beside the stores; Restore puts it back on a freshly
+    // built engine (engine_snapshot.cpp).
+    EngineSnapshot Snapshot();
+    void           Restore(const EngineSnapshot& snapshot);
+
 private:
     // A subgame below a dealt card: its root node and runout, and where its entering reach
     // and its results live in the pass's task buffer.
@@ -188,6 +203,7 @@ private:
 
     std::atomic<int> iteration_{0};
     int    iteration_cap_   = 9000;
+    int    early_grouping_  = 0;
     int    averaging_delay_ = 60;
     double alpha_           = 1.5;
     double weight_cap_      = 262143.0;

@@ -1,8 +1,8 @@
 #include "solver/node_stores.h"
 
-#include "solver/average_storage.h"
+#include "cli/solver_state.h"
 #include "solver/cfr_engine.h"
-#include "solver/regret_storage.h"
+#include "solver/store_selection.h"
 #include "tree/built_tree.h"
 
 SolverNodeStorage::SolverNodeStorage(std::unique_ptr<StrategyStore> store, int street,
@@ -27,11 +27,22 @@ uint64_t CfrStorageProvider::UncompressedBytes(const StorageShape& shape) const 
     return kBytesPerComboAction * static_cast<uint64_t>(shape.actions) * shape.combo_runouts;
 }
 
+void CfrStorageProvider::SetUp(StorageParameters parameters) {
+    const LevelConstants constants = LevelConstantsOf(parameters);
+    engine_.SetLevelConstants(constants.early_grouping, constants.iteration_cap);
+}
+
 void CfrStorageProvider::CreateStorage(const BuiltTree&, uint32_t index, const StorageShape&,
-                                       StorageParameters, BuiltNode& node) {
+                                       StorageParameters parameters, BuiltNode& node) {
     const RunoutLayout layout = engine_.LayoutOf(index);
-    node.strategy = std::make_unique<SolverNodeStorage>(
-        std::make_unique<RunoutRegretStorage>(layout), node.street, engine_);
-    node.second = std::make_unique<SolverNodeStorage>(
-        std::make_unique<RunoutAverageStorage>(layout), node.street, engine_);
+    const StoreChoice  choice =
+        ChooseStores(node.street, parameters, State().settings.river_strategy);
+    auto install = [&](std::unique_ptr<NodeStorage>& slot, std::unique_ptr<StrategyStore> store) {
+        if (store && slot)
+            CarryOver(*StoreOf(slot.get()), *store);
+        slot = store ? std::make_unique<SolverNodeStorage>(std::move(store), node.street, engine_)
+                     : nullptr;
+    };
+    install(node.strategy, MakeRegretStore(choice.regrets, layout));
+    install(node.second, MakeAverageStore(choice.averages, layout));
 }

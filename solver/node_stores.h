@@ -35,15 +35,18 @@ private:
 // The store behind a node's storage pointer, or null.
 StrategyStore* StoreOf(NodeStorage* storage);
 
-// Creates plain 16-bit regret and average stores shaped by the engine's combo lists.
+// Creates the regret and average stores of every decision node, shaped by the engine's
+// combo lists, in the layouts the storage-parameter pair selects (store_selection.h), and
+// sets the engine's level constants from the pair.
 class CfrStorageProvider final : public StorageProvider {
 public:
-    explicit CfrStorageProvider(const CfrEngine& engine) : engine_(engine) {}
+    explicit CfrStorageProvider(CfrEngine& engine) : engine_(engine) {}
 
+    void     SetUp(StorageParameters parameters) override;
     uint64_t UncompressedBytes(const StorageShape& shape) const override;
     void     CreateStorage(const BuiltTree& tree, uint32_t index, const StorageShape& shape,
                            StorageParameters parameters, BuiltNode& node) override;
 
 private:
-    const CfrEngine& engine_;
+    CfrEngine& engine_;
 };

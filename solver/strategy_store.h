@@ -22,6 +22,13 @@
 enum class StoreKind : uint32_t {
     kRunoutRegrets  = 0x53475251,  // "QRGS"
     kRunoutAverages = 0x53564151,  // "QAVS"
+    // Compressed river layouts (compressed_regret_storage.h, compressed_average_storage.h,
+    // fast_average_storage.h); they save themselves in the plain forms above.
+    kCompressedRegrets1  = 0x31435251,  // "QRC1"
+    kCompressedRegrets2  = 0x32435251,  // "QRC2"
+    kCompressedAverages1 = 0x31434151,  // "QAC1"
+    kCompressedAverages2 = 0x32434151,  // "QAC2"
+    kFastAverages        = 0x38464151,  // "QAF8"
 };
 
 // What one regret update of a slot needs besides the values.

@@ -49,12 +49,17 @@ class StorageProvider {
 public:
     virtual ~StorageProvider() = default;
 
+    // Called once per application of a storage level, before any CreateStorage: the
+    // solver takes the level's constants from the pair.
+    virtual void SetUp(StorageParameters) {}
+
     // Bytes of uncompressed storage (level "none") that a node of this shape needs; the
     // tree adds them up per street for the estimate and the automatic storage level.
     virtual uint64_t UncompressedBytes(const StorageShape& shape) const = 0;
 
     // Creates the storage objects of decision node 'index' of 'tree' for the given level
-    // parameters, writing node.strategy and node.second (either may stay null).
+    // parameters, writing node.strategy and node.second (either may stay null). Objects
+    // the node holds already are replaced, their contents carried over.
     virtual void CreateStorage(const BuiltTree& tree, uint32_t index, const StorageShape& shape,
                                StorageParameters parameters, BuiltNode& node) = 0;
 };

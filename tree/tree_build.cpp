@@ -13,7 +13,7 @@ constexpr double kBytesPerMiB = 1024.0 * 1024.0;
 
 bool Verbose() { return State().interp.verbosity > 0; }
 
-void InstallTree(LiveInputs inputs, const std::vector<NodeRecord>& records) {
+void InstallTree(LiveInputs inputs, const std::vector<NodeRecord>& records, bool choose_level) {
     TreeState& trees = Trees();
     trees.params.effective_stack = static_cast<int64_t>(LargestAmount(*trees.params.root));
     trees.params.SetRake(0, 0);
@@ -27,10 +27,12 @@ void InstallTree(LiveInputs inputs, const std::vector<NodeRecord>& records) {
               tree.ShowdownCount(), tree.FoldCount());
     if (trees.on_tree_built)
         trees.on_tree_built(tree);
-    StorageLevelChoice choice = trees.ApplyStorageLevel();
-    if (choice.automatic && Verbose())
-        Print("[uncompressed storage %lld MB]\n",
-              static_cast<long long>(choice.uncompressed_bytes / kBytesPerMiB));
+    if (choose_level) {
+        StorageLevelChoice choice = trees.ApplyStorageLevel();
+        if (choice.automatic && Verbose())
+            Print("[uncompressed storage %lld MB]\n",
+                  static_cast<long long>(choice.uncompressed_bytes / kBytesPerMiB));
+    }
     trees.present = true;
 }
 
@@ -50,11 +52,12 @@ void CheckBuildInputs() {
         CommandError("lines not set");
 }
 
-void MakeTreeFromLines() {
+void MakeTreeFromLines() { MakeTreeFrom(ReadLiveInputs(), /*choose_level=*/true); }
+
+void MakeTreeFrom(LiveInputs inputs, bool choose_level) {
     if (SolverRunning())
         CommandError("Can't do that when solver is running");
-    LiveInputs inputs = ReadLiveInputs();
-    int        base   = inputs.board.BaseStreet();
+    int base = inputs.board.BaseStreet();
     if (WorkersConnected() && base != kFlop)
         CommandError("only flop trees supported");
     CheckLiveRangeConsistency(inputs);
@@ -62,5 +65,5 @@ void MakeTreeFromLines() {
     if (FlattenLines(*Trees().params.root, base, Trees().params.StartingPot(), records) !=
         FlattenStatus::kOk)
         CommandError("invalid line");
-    InstallTree(std::move(inputs), records);
+    InstallTree(std::move(inputs), records, choose_level);
 }

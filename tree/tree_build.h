@@ -2,6 +2,8 @@
 // cut_line). Both report failures by throwing the command's error.
 #pragma once
 
+#include "tree/live_inputs.h"
+
 // Checks the live inputs in order: "ranges not set", "board not set", "invalid card"
 // (a board card below the lowest rank in play), "lines not set".
 void CheckBuildInputs();
@@ -18,3 +20,7 @@ void CheckBuildInputs();
 // A failure in steps 1-5 leaves the previous tree, its rake and effective stack as they
 // were. Prints the verbose node and storage lines.
 void MakeTreeFromLines();
+
+// The same from the given inputs (load_tree passes a file's board, ranges and isomorphism
+// switch). Without 'choose_level' no storage is created: the caller applies its level.
+void MakeTreeFrom(LiveInputs inputs, bool choose_level);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cli/command.h"
+#include "solver/run_control.h"
 #include "tree/street_storage.h"
 #include "tree/system_memory.h"
 
@@ -27,9 +29,12 @@ void TreeState::FreeTree() {
     built.reset();
     present            = false;
     values_unavailable = false;
+    actual_level       = 0;
 }
 
 StorageLevelChoice TreeState::ApplyStorageLevel() {
+    if (SolverRunning())
+        CommandError("Can't do that when solver is running");
     StorageLevelChoice choice;
     for (int street = kFlop; street <= kRiver; ++street)
         UpdateStorageSizes(*built, street, *storage);
@@ -41,11 +46,23 @@ StorageLevelChoice TreeState::ApplyStorageLevel() {
         choice.level     = AutomaticStorageLevel(choice.uncompressed_bytes,
                                                  FlopClass(built->Board().flop), StorageBudget());
     }
-    actual_level = choice.level;
-    DropStorageFrom(*built, kFlop);
-    for (int street = kFlop; street <= kRiver; ++street)
-        CreateStreetStorage(*built, street, *storage, ParametersFor(*built, actual_level));
+    ApplyLevel(choice.level);
     return choice;
+}
+
+void TreeState::ApplyLevel(int level) {
+    actual_level                       = level;
+    const StorageParameters parameters = ParametersFor(*built, level);
+    storage->SetUp(parameters);
+    // Every node's storage is made again in the level's layouts; the provider carries
+    // the contents of objects that exist over into their replacements. Forgotten
+    // streets stay without storage.
+    const int first_missing =
+        built->first_forgotten_street >= kFlop ? built->first_forgotten_street : kRiver + 1;
+    for (BuiltNode& node : built->Nodes())
+        node.storage_complete = 0;
+    for (int street = kFlop; street < first_missing; ++street)
+        CreateStreetStorage(*built, street, *storage, parameters);
 }
 
 void TreeState::RebuildForgottenStreets() {

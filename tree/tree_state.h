@@ -43,13 +43,20 @@ struct TreeState {
     // The built tree when one is present, else null.
     BuiltTree* Tree() const { return present ? built.get() : nullptr; }
 
-    // Destroys the tree object with all its storage. Lines and parameters stay.
+    // Destroys the tree object with all its storage; the actual level returns to 0.
+    // Lines and parameters stay.
     void FreeTree();
 
     // Chooses the level for the present tree (the configured one, or the automatic rule
     // against the machine's free memory), records it as the actual level and creates the
-    // storage of every street with its parameters. Needs a tree object.
+    // storage of every street with its parameters. Needs a tree object. Throws "Can't do
+    // that when solver is running" while a run exists.
     StorageLevelChoice ApplyStorageLevel();
+
+    // Records 'level' as the actual level, passes its storage parameters to the provider
+    // and makes the storage of every street that is not forgotten in the level's layouts,
+    // keeping the contents of existing objects. Needs a tree object.
+    void ApplyLevel(int level);
 
     // Creates again the storage of the forgotten streets and clears INCOMPLETE_TREE.
     void RebuildForgottenStreets();

@@ -1,0 +1,123 @@
+#include "solver/compressed_average_storage.h"
+
+#include <cassert>
+
+#include "solver/average_blocks.h"
+#include "solver/average_storage.h"
+
+CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, int mode)
+    : layout_(layout),
+      mode_(mode),
+      sums_(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
+            {layout.actions, layout.combos, layout.RowStride()}, layout.slots) {
+    assert(layout.Valid() && (mode == 1 || mode == 2));
+    locks_.Reset(layout.slots, layout.combos);
+    Allocate();
+}
+
+StoreKind CompressedAverageStorage::Kind() const {
+    return mode_ == 1 ? StoreKind::kCompressedAverages1 : StoreKind::kCompressedAverages2;
+}
+
+void CompressedAverageStorage::Release() {
+    sums_.Clear();
+    exponents_.Reset(0);
+    allocated_ = false;
+}
+
+void CompressedAverageStorage::Allocate() {
+    sums_.Clear();
+    exponents_.Reset(size_t(layout_.slots) * layout_.actions);
+    allocated_ = true;
+}
+
+uint16_t* CompressedAverageStorage::LoadSlot(int slot) const {
+    uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
+    sums_.Load(slot, rows);
+    return rows;
+}
+
+void CompressedAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
+                                               float* strategy, size_t stride) const {
+    float row_scale[kMaxActions];
+    BlockScales(exponents_.data() + slot * layout_.actions, layout_.actions, row_scale);
+    kernels.NormalizeAverages(LoadSlot(slot), layout_.RowStride(), row_scale, layout_.actions,
+                              layout_.combos, strategy, stride);
+}
+
+void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels& kernels,
+                                                 const float* const* child_reach, double weight) {
+    if (locks_.Locked(slot) || !(weight > 0.0))
+        return;
+    uint16_t* rows    = nullptr;
+    bool      changed = false;
+    for (int a = 0; a < layout_.actions; ++a) {
+        if (child_reach[a] == nullptr)
+            continue;
+        if (!rows)
+            rows = LoadSlot(slot);
+        changed |= AccumulateBlock(kernels, rows + a * layout_.RowStride(),
+                                   exponents_[slot * layout_.actions + a], child_reach[a], weight,
+                                   layout_.combos, kAverageMax, kMaxAverageExponent);
+    }
+    if (changed)
+        sums_.Store(slot, rows);
+}
+
+uint64_t CompressedAverageStorage::ByteSize() const {
+    return sums_.ByteSize() + exponents_.size() + locks_.ByteSize();
+}
+
+// The plain average form (average_storage.h).
+void CompressedAverageStorage::Write(StorageWriter& out) const {
+    constexpr uint16_t kPlainVersion = 1;
+    out.Put(static_cast<uint32_t>(StoreKind::kRunoutAverages));
+    out.Put(kPlainVersion);
+    out.Put(static_cast<uint16_t>(layout_.actions));
+    out.Put(static_cast<uint16_t>(layout_.combos));
+    out.Put(static_cast<uint32_t>(layout_.slots));
+    out.PutBytes(exponents_.data(), exponents_.size());
+    for (int s = 0; s < layout_.slots; ++s) {
+        const uint16_t* rows = LoadSlot(s);
+        for (int a = 0; a < layout_.actions; ++a)
+            out.PutBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t));
+    }
+    locks_.Write(out);
+}
+
+StorageStatus CompressedAverageStorage::Read(StorageReader& in) {
+    constexpr uint16_t kPlainVersion = 1;
+    uint32_t kind = 0, slots = 0;
+    uint16_t version = 0, actions = 0, combos = 0;
+    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
+    if (in.failed())
+        return StorageStatus::kTruncated;
+    if (kind != static_cast<uint32_t>(StoreKind::kRunoutAverages))
+        return StorageStatus::kWrongKind;
+    if (version != kPlainVersion)
+        return StorageStatus::kWrongVersion;
+    if (RunoutLayout{actions, combos, int(slots)} != layout_)
+        return StorageStatus::kLayoutMismatch;
+
+    CompressedAverageStorage loaded(layout_, mode_);
+    if (!in.GetBytes(loaded.exponents_.data(), loaded.exponents_.size()))
+        return StorageStatus::kTruncated;
+    for (size_t i = 0; i < loaded.exponents_.size(); ++i)
+        if (loaded.exponents_[i] > kMaxAverageExponent)
+            return StorageStatus::kBadValue;
+    uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
+    std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
+    for (int s = 0; s < layout_.slots; ++s) {
+        for (int a = 0; a < layout_.actions; ++a)
+            if (!in.GetBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t)))
+                return StorageStatus::kTruncated;
+        loaded.sums_.Store(s, rows);
+    }
+    if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
+        return status;
+    sums_      = std::move(loaded.sums_);
+    exponents_ = std::move(loaded.exponents_);
+    locks_     = std::move(loaded.locks_);
+    allocated_ = true;
+    return StorageStatus::kOk;
+}

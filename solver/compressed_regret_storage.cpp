@@ -1,0 +1,186 @@
+#include "solver/compressed_regret_storage.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+#include "solver/adaptive_precision.h"
+#include "solver/terminal_scratch.h"
+
+namespace {
+
+SlotCodec CodecOfMode(int mode) { return mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy; }
+
+SlotShape ShapeOf(const RunoutLayout& layout) {
+    return {layout.actions, layout.combos, layout.RowStride()};
+}
+
+// Early grouping: each group's regrets become the integer mean of its members', per row.
+void AverageGroups(uint16_t* rows, const RunoutLayout& layout, std::span<const uint16_t> groups) {
+    for (int a = 0; a < layout.actions; ++a) {
+        uint16_t* row   = rows + a * layout.RowStride();
+        int       begin = 0;
+        for (uint16_t size : groups) {
+            const int end = std::min(begin + int(size), layout.combos);
+            if (end <= begin)
+                break;
+            uint32_t sum = 0;
+            for (int i = begin; i < end; ++i)
+                sum += row[i];
+            std::fill(row + begin, row + end, static_cast<uint16_t>(sum / uint32_t(end - begin)));
+            begin = end;
+        }
+    }
+}
+
+}  // namespace
+
+CompressedRegretStorage::CompressedRegretStorage(const RunoutLayout& layout, int mode)
+    : layout_(layout), mode_(mode), slots_(CodecOfMode(mode), ShapeOf(layout), layout.slots) {
+    assert(layout.Valid() && (mode == 1 || mode == 2));
+    factors_.Reset(layout.slots);
+    locks_.Reset(layout.slots, layout.combos);
+    Allocate();
+}
+
+StoreKind CompressedRegretStorage::Kind() const {
+    return mode_ == 1 ? StoreKind::kCompressedRegrets1 : StoreKind::kCompressedRegrets2;
+}
+
+void CompressedRegretStorage::Release() {
+    slots_.Clear();
+    allocated_ = false;
+}
+
+void CompressedRegretStorage::Allocate() {
+    slots_.Clear();
+    std::fill_n(factors_.data(), layout_.slots, kInitialPrecisionFactor);
+    allocated_ = true;
+}
+
+uint16_t* CompressedRegretStorage::LoadSlot(int slot) const {
+    uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
+    slots_.Load(slot, rows);
+    return rows;
+}
+
+std::vector<uint16_t> CompressedRegretStorage::SlotRegrets(int slot) const {
+    const uint16_t* rows = LoadSlot(slot);
+    return {rows, rows + layout_.SlotElements()};
+}
+
+void CompressedRegretStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
+                                              float* strategy, size_t stride) const {
+    const size_t rs = layout_.RowStride();
+    const int    n  = layout_.combos;
+    if (layout_.actions == 1) {
+        std::fill_n(strategy, n, 1.0f);
+        return;
+    }
+    const uint16_t* rows = LoadSlot(slot);
+    switch (layout_.actions) {
+    case 2: kernels.RegretMatch2(rows, rs, n, strategy, stride); return;
+    case 3: kernels.RegretMatch3(rows, rs, n, strategy, stride); return;
+    case 4: kernels.RegretMatch4(rows, rs, n, strategy, stride); return;
+    default: kernels.RegretMatchN(rows, rs, layout_.actions, n, strategy, stride);
+    }
+}
+
+void CompressedRegretStorage::AfterUpdate(uint16_t* rows, int slot, const RegretUpdate& update) {
+    if (!update.early_groups.empty())
+        AverageGroups(rows, layout_, update.early_groups);
+    if (update.adaptive && update.iteration % 10 == 0)
+        ReadjustPrecision(rows, layout_.actions, layout_.RowStride(), layout_.combos,
+                          factors_[slot], update.precision);
+    slots_.Store(slot, rows);
+}
+
+void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
+                                            const float* const* action_values,
+                                            const float* node_values, const RegretUpdate& update) {
+    if (locks_.Locked(slot))
+        return;
+    uint16_t*        rows = LoadSlot(slot);
+    const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+    kernels.UpdateRegrets(rows, layout_.RowStride(), layout_.actions, layout_.combos,
+                          action_values, node_values, step, locks_.SkipBits(slot));
+    AfterUpdate(rows, slot, update);
+}
+
+void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
+                                          const float* const* action_values, float* node_values,
+                                          const RegretUpdate& update) {
+    const int actions = layout_.actions;
+    if ((actions == 2 || actions == 3) && !locks_.Locked(slot)) {
+        uint16_t*        rows = LoadSlot(slot);
+        const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+        (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
+            rows, layout_.RowStride(), layout_.combos, action_values, node_values, step,
+            locks_.SkipBits(slot));
+        AfterUpdate(rows, slot, update);
+        return;
+    }
+    const size_t stride   = layout_.RowStride();
+    float*       strategy = ThreadVectorScratch(size_t(actions) * stride);
+    CurrentStrategy(slot, kernels, strategy, stride);
+    kernels.WeightedValueSum(strategy, stride, action_values, actions, layout_.combos, node_values);
+    UpdateRegrets(slot, kernels, action_values, node_values, update);
+}
+
+uint64_t CompressedRegretStorage::ByteSize() const {
+    return slots_.ByteSize() + factors_.size() * sizeof(float) + locks_.ByteSize();
+}
+
+// The plain regret form (regret_storage.h).
+void CompressedRegretStorage::Write(StorageWriter& out) const {
+    constexpr uint16_t kPlainVersion = 1;
+    out.Put(static_cast<uint32_t>(StoreKind::kRunoutRegrets));
+    out.Put(kPlainVersion);
+    out.Put(static_cast<uint16_t>(layout_.actions));
+    out.Put(static_cast<uint16_t>(layout_.combos));
+    out.Put(static_cast<uint32_t>(layout_.slots));
+    out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
+    for (int s = 0; s < layout_.slots; ++s) {
+        const uint16_t* rows = LoadSlot(s);
+        for (int a = 0; a < layout_.actions; ++a)
+            out.PutBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t));
+    }
+    locks_.Write(out);
+}
+
+StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
+    constexpr uint16_t kPlainVersion = 1;
+    uint32_t kind = 0, slots = 0;
+    uint16_t version = 0, actions = 0, combos = 0;
+    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
+    if (in.failed())
+        return StorageStatus::kTruncated;
+    if (kind != static_cast<uint32_t>(StoreKind::kRunoutRegrets))
+        return StorageStatus::kWrongKind;
+    if (version != kPlainVersion)
+        return StorageStatus::kWrongVersion;
+    if (RunoutLayout{actions, combos, int(slots)} != layout_)
+        return StorageStatus::kLayoutMismatch;
+
+    CompressedRegretStorage loaded(layout_, mode_);
+    if (!in.GetBytes(loaded.factors_.data(), layout_.slots * sizeof(float)))
+        return StorageStatus::kTruncated;
+    for (int s = 0; s < layout_.slots; ++s)
+        if (!(std::isfinite(loaded.factors_[s]) && loaded.factors_[s] > 0.0f))
+            return StorageStatus::kBadValue;
+    uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
+    std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
+    for (int s = 0; s < layout_.slots; ++s) {
+        for (int a = 0; a < layout_.actions; ++a)
+            if (!in.GetBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t)))
+                return StorageStatus::kTruncated;
+        loaded.slots_.Store(s, rows);
+    }
+    if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
+        return status;
+    slots_     = std::move(loaded.slots_);
+    factors_   = std::move(loaded.factors_);
+    locks_     = std::move(loaded.locks_);
+    allocated_ = true;
+    return StorageStatus::kOk;
+}

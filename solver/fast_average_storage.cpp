@@ -1,0 +1,121 @@
+#include "solver/fast_average_storage.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "solver/average_blocks.h"
+#include "solver/average_storage.h"
+#include "solver/packed_slots.h"
+
+FastAverageStorage::FastAverageStorage(const RunoutLayout& layout) : layout_(layout) {
+    assert(layout.Valid());
+    locks_.Reset(layout.slots, layout.combos);
+    Allocate();
+}
+
+void FastAverageStorage::Release() {
+    sums_.Reset(0);
+    exponents_.Reset(0);
+}
+
+void FastAverageStorage::Allocate() {
+    sums_.Reset(layout_.Elements());
+    exponents_.Reset(size_t(layout_.slots) * layout_.actions);
+}
+
+// The slot's numbers as u16 rows in the thread's scratch (the kernels' element type).
+uint16_t* FastAverageStorage::WidenSlot(int slot) const {
+    const size_t    elements = layout_.SlotElements();
+    uint16_t*       rows     = ThreadSlotRows(elements);
+    const uint8_t*  narrow   = Row(slot, 0);
+    std::copy(narrow, narrow + elements, rows);
+    return rows;
+}
+
+void FastAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
+                                         size_t stride) const {
+    float row_scale[kMaxActions];
+    BlockScales(exponents_.data() + slot * layout_.actions, layout_.actions, row_scale);
+    kernels.NormalizeAverages(WidenSlot(slot), layout_.RowStride(), row_scale, layout_.actions,
+                              layout_.combos, strategy, stride);
+}
+
+void FastAverageStorage::AccumulateAverage(int slot, const SolverKernels& kernels,
+                                           const float* const* child_reach, double weight) {
+    if (locks_.Locked(slot) || !(weight > 0.0))
+        return;
+    const size_t rs = layout_.RowStride();
+    uint16_t*    wide = ThreadSlotRows(rs);
+    for (int a = 0; a < layout_.actions; ++a) {
+        if (child_reach[a] == nullptr)
+            continue;
+        uint8_t* row = sums_.data() + layout_.RowOffset(slot, a);
+        std::copy(row, row + rs, wide);
+        if (AccumulateBlock(kernels, wide, exponents_[slot * layout_.actions + a], child_reach[a],
+                            weight, layout_.combos, kFastAverageMax, kMaxAverageExponent))
+            std::copy(wide, wide + rs, row);
+    }
+}
+
+uint64_t FastAverageStorage::ByteSize() const {
+    return sums_.size() + exponents_.size() + locks_.ByteSize();
+}
+
+void FastAverageStorage::Write(StorageWriter& out) const {
+    constexpr uint16_t kPlainVersion = 1;
+    out.Put(static_cast<uint32_t>(StoreKind::kRunoutAverages));
+    out.Put(kPlainVersion);
+    out.Put(static_cast<uint16_t>(layout_.actions));
+    out.Put(static_cast<uint16_t>(layout_.combos));
+    out.Put(static_cast<uint32_t>(layout_.slots));
+    out.PutBytes(exponents_.data(), exponents_.size());
+    std::vector<uint16_t> wide(layout_.combos);
+    for (int s = 0; s < layout_.slots; ++s)
+        for (int a = 0; a < layout_.actions; ++a) {
+            std::copy_n(Row(s, a), layout_.combos, wide.begin());
+            out.PutBytes(wide.data(), wide.size() * sizeof(uint16_t));
+        }
+    locks_.Write(out);
+}
+
+StorageStatus FastAverageStorage::Read(StorageReader& in) {
+    constexpr uint16_t kPlainVersion = 1;
+    uint32_t kind = 0, slots = 0;
+    uint16_t version = 0, actions = 0, combos = 0;
+    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
+    if (in.failed())
+        return StorageStatus::kTruncated;
+    if (kind != static_cast<uint32_t>(StoreKind::kRunoutAverages))
+        return StorageStatus::kWrongKind;
+    if (version != kPlainVersion)
+        return StorageStatus::kWrongVersion;
+    if (RunoutLayout{actions, combos, int(slots)} != layout_)
+        return StorageStatus::kLayoutMismatch;
+
+    FastAverageStorage loaded(layout_);
+    if (!in.GetBytes(loaded.exponents_.data(), loaded.exponents_.size()))
+        return StorageStatus::kTruncated;
+    std::vector<uint16_t> wide(layout_.combos);
+    for (int s = 0; s < layout_.slots; ++s)
+        for (int a = 0; a < layout_.actions; ++a) {
+            uint8_t& exponent = loaded.exponents_[s * layout_.actions + a];
+            if (exponent > kMaxAverageExponent)
+                return StorageStatus::kBadValue;
+            if (!in.GetBytes(wide.data(), wide.size() * sizeof(uint16_t)))
+                return StorageStatus::kTruncated;
+            const uint32_t top   = wide.empty() ? 0 : *std::max_element(wide.begin(), wide.end());
+            int            shift = 0;
+            while ((top >> shift) > kFastAverageMax)
+                ++shift;
+            uint8_t* row = loaded.sums_.data() + layout_.RowOffset(s, a);
+            for (int i = 0; i < layout_.combos; ++i)
+                row[i] = static_cast<uint8_t>(wide[i] >> shift);
+            exponent = static_cast<uint8_t>(std::min(int(exponent) + shift, kMaxAverageExponent));
+        }
+    if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
+        return status;
+    sums_      = std::move(loaded.sums_);
+    exponents_ = std::move(loaded.exponents_);
+    locks_     = std::move(loaded.locks_);
+    return StorageStatus::kOk;
+}

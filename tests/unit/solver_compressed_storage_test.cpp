@@ -1,0 +1,268 @@
+// The compressed river stores against the plain ones they stand in for: the slot codec's
+// round trips, regrets and averages that stay bit-identical to the plain stores under the
+// same updates (compared through the shared saved form), the fast store's coarser
+// averages, sizes, locks, and moving contents between layouts.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "solver/average_storage.h"
+#include "solver/compressed_average_storage.h"
+#include "solver/compressed_regret_storage.h"
+#include "solver/fast_average_storage.h"
+#include "solver/regret_storage.h"
+#include "solver/slot_codec.h"
+#include "solver/solver_kernels.h"
+#include "solver/store_selection.h"
+
+namespace {
+
+const SolverKernels& Wide() { return KernelsFor(SimdPath::kAvx512); }
+
+std::vector<uint8_t> Saved(const StrategyStore& store) {
+    StorageWriter out;
+    store.Write(out);
+    return out.bytes();
+}
+
+// Rows of a slot: zero-heavy like solved data, with the codec's boundary values.
+std::vector<uint16_t> RandomRows(std::mt19937& rng, const SlotShape& shape) {
+    std::vector<uint16_t> rows(shape.actions * shape.stride, 0);
+    for (int a = 0; a < shape.actions; ++a)
+        for (int i = 0; i < shape.combos; ++i) {
+            const uint32_t pick = rng() % 10;
+            rows[a * shape.stride + i] = static_cast<uint16_t>(
+                pick < 5 ? 0 : pick < 7 ? rng() % 128 : pick < 9 ? rng() % 16384 : rng() % 65536);
+        }
+    return rows;
+}
+
+std::vector<uint16_t> RoundTrip(SlotCodec codec, const SlotShape& shape,
+                                const std::vector<uint16_t>& rows, size_t* packed_size = nullptr) {
+    std::vector<uint8_t>  packed(PackedSlotBound(codec, shape));
+    const size_t          size = PackSlot(codec, shape, rows.data(), packed.data());
+    std::vector<uint16_t> out(rows.size(), 0xDEAD);
+    EXPECT_TRUE(UnpackSlot(codec, shape, packed.data(), size, out.data()));
+    if (packed_size)
+        *packed_size = size;
+    return out;
+}
+
+// The same random regret updates on two stores of one layout.
+void UpdateBoth(StrategyStore& a, StrategyStore& b, std::mt19937& rng, int rounds) {
+    const RunoutLayout& layout = a.Layout();
+    std::normal_distribution<float> value(0.0f, 3.0f);
+    std::vector<std::vector<float>> rows(layout.actions, std::vector<float>(layout.combos));
+    std::vector<float>              node_a(layout.combos), node_b(layout.combos);
+    const float*                    values[kMaxActions];
+    for (int round = 0; round < rounds; ++round) {
+        for (int x = 0; x < layout.actions; ++x) {
+            for (float& v : rows[x])
+                v = value(rng);
+            values[x] = rows[x].data();
+        }
+        const int    slot = static_cast<int>(rng() % layout.slots);
+        RegretUpdate update{.scale = 40.0, .iteration = round};
+        if (round % 3 == 0) {
+            std::fill(node_a.begin(), node_a.end(), 0.5f);
+            a.UpdateRegrets(slot, Wide(), values, node_a.data(), update);
+            b.UpdateRegrets(slot, Wide(), values, node_a.data(), update);
+        } else {
+            a.FusedUpdate(slot, Wide(), values, node_a.data(), update);
+            b.FusedUpdate(slot, Wide(), values, node_b.data(), update);
+            ASSERT_EQ(node_a, node_b) << "round " << round;
+        }
+    }
+}
+
+void AccumulateBoth(StrategyStore& a, StrategyStore& b, std::mt19937& rng, int rounds) {
+    const RunoutLayout&                   layout = a.Layout();
+    std::uniform_real_distribution<float> reach(0.0f, 1.0f);
+    std::vector<std::vector<float>>       rows(layout.actions, std::vector<float>(layout.combos));
+    const float*                          child[kMaxActions];
+    for (int round = 0; round < rounds; ++round) {
+        for (int x = 0; x < layout.actions; ++x) {
+            for (float& r : rows[x])
+                r = rng() % 3 == 0 ? 0.0f : reach(rng);
+            child[x] = (round + x) % 4 == 0 ? nullptr : rows[x].data();
+        }
+        const int    slot   = static_cast<int>(rng() % layout.slots);
+        const double weight = 65536.0 * std::pow(1.0 + round, 1.5);
+        a.AccumulateAverage(slot, Wide(), child, weight);
+        b.AccumulateAverage(slot, Wide(), child, weight);
+    }
+}
+
+std::vector<float> Strategy(const StrategyStore& store, int slot) {
+    const RunoutLayout& layout = store.Layout();
+    std::vector<float>  out(layout.actions * layout.RowStride());
+    store.CurrentStrategy(slot, Wide(), out.data(), layout.RowStride());
+    return out;
+}
+
+}  // namespace
+
+TEST(SlotCodec, BothFormsRoundTripEveryShape) {
+    for (SlotCodec codec : {SlotCodec::kBytes, SlotCodec::kEntropy}) {
+        for (uint32_t seed = 1; seed <= 30; ++seed) {
+            std::mt19937    rng(seed);
+            const int       combos = 1 + int(rng() % 1326);
+            const SlotShape shape{1 + int(rng() % 6), combos, size_t((combos + 31) / 32 * 32)};
+            const auto      rows = RandomRows(rng, shape);
+            EXPECT_EQ(RoundTrip(codec, shape, rows), rows) << "(seed " << seed << ")";
+        }
+        const SlotShape shape{3, 1081, 1088};
+        size_t          size = 1;
+        std::vector<uint16_t> zeros(3 * 1088, 0);
+        EXPECT_EQ(RoundTrip(codec, shape, zeros, &size), zeros);
+        EXPECT_EQ(size, 0u);
+        std::vector<uint16_t> full(3 * 1088, 65535);
+        for (int a = 0; a < 3; ++a)
+            std::fill(full.begin() + a * 1088 + 1081, full.begin() + (a + 1) * 1088, 0);
+        EXPECT_EQ(RoundTrip(codec, shape, full), full);
+        std::vector<uint16_t> edges(3 * 1088, 0);
+        const uint16_t        values[] = {1, 127, 128, 16383, 16384, 65534, 65535};
+        for (int i = 0; i < 1081; ++i)
+            edges[i] = values[i % 7];
+        EXPECT_EQ(RoundTrip(codec, shape, edges), edges);
+    }
+}
+
+TEST(SlotCodec, DamagedSlotsAreRefusedWithoutOverrun) {
+    std::mt19937    rng(4);
+    const SlotShape shape{3, 300, 320};
+    const auto      rows = RandomRows(rng, shape);
+    for (SlotCodec codec : {SlotCodec::kBytes, SlotCodec::kEntropy}) {
+        std::vector<uint8_t> packed(PackedSlotBound(codec, shape));
+        const size_t         size = PackSlot(codec, shape, rows.data(), packed.data());
+        std::vector<uint16_t> out(rows.size() + 1, 0xBEEF);
+        EXPECT_FALSE(UnpackSlot(codec, shape, packed.data(), size - 1, out.data()));
+        EXPECT_FALSE(UnpackSlot(codec, shape, packed.data(), size / 2, out.data()));
+        int refused = 0;
+        for (size_t at = 0; at < size; at += 5) {
+            std::vector<uint8_t> bad(packed.begin(), packed.begin() + size);
+            bad[at] ^= 0x81;
+            refused += !UnpackSlot(codec, shape, bad.data(), bad.size(), out.data());
+        }
+        EXPECT_GT(refused, 0);
+        EXPECT_EQ(out.back(), 0xBEEF);
+    }
+}
+
+TEST(CompressedRegretStorage, StaysBitIdenticalToThePlainStore) {
+    for (int mode : {1, 2})
+        for (int actions : {2, 3, 5}) {
+            SCOPED_TRACE("mode " + std::to_string(mode) + " actions " + std::to_string(actions));
+            const RunoutLayout      layout{actions, 203, 6};
+            RunoutRegretStorage     plain(layout);
+            CompressedRegretStorage packed(layout, mode);
+            std::mt19937            rng(mode * 10 + actions);
+            UpdateBoth(plain, packed, rng, 60);
+            EXPECT_EQ(Saved(packed), Saved(plain));
+            for (int slot = 0; slot < layout.slots; ++slot)
+                EXPECT_EQ(Strategy(packed, slot), Strategy(plain, slot));
+        }
+}
+
+TEST(CompressedRegretStorage, LocksEarlyGroupsAndSize) {
+    const RunoutLayout      layout{2, 64, 4};
+    CompressedRegretStorage store(layout, 2);
+    const uint64_t          empty = store.ByteSize();
+    std::vector<float>      win(64, 4.0f), lose(64, -4.0f), node(64, 0.0f);
+    const float*            values[] = {win.data(), lose.data()};
+    store.Locks().Lock(1);
+    store.UpdateRegrets(1, Wide(), values, node.data(), {.scale = 16.0, .iteration = 3});
+    EXPECT_EQ(store.ByteSize(), empty);  // a locked slot is not touched
+    const uint16_t groups[] = {10, 54};
+    win[3]                  = 40.0f;
+    store.UpdateRegrets(2, Wide(), values, node.data(),
+                        {.scale = 16.0, .iteration = 3, .early_groups = groups});
+    const auto regrets = store.SlotRegrets(2);
+    EXPECT_EQ(regrets[0], regrets[9]);   // one group: its mean
+    EXPECT_GT(regrets[0], regrets[10]);  // the raised combo lifted its own group only
+    EXPECT_GT(store.ByteSize(), empty);
+    store.Release();
+    EXPECT_FALSE(store.IsAllocated());
+}
+
+TEST(CompressedAverageStorage, StaysBitIdenticalToThePlainStore) {
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        const RunoutLayout       layout{3, 150, 5};
+        RunoutAverageStorage     plain(layout);
+        CompressedAverageStorage packed(layout, mode);
+        std::mt19937             rng(mode);
+        AccumulateBoth(plain, packed, rng, 80);
+        EXPECT_EQ(Saved(packed), Saved(plain));
+        for (int slot = 0; slot < layout.slots; ++slot)
+            EXPECT_EQ(Strategy(packed, slot), Strategy(plain, slot));
+        packed.Locks().Lock(0);
+        const auto before = Saved(packed);
+        std::vector<float> ones(150, 1.0f);
+        const float*       child[] = {ones.data(), nullptr, nullptr};
+        packed.AccumulateAverage(0, Wide(), child, 1e6);
+        EXPECT_EQ(Saved(packed), before);
+    }
+}
+
+TEST(FastAverageStorage, KeepsEightBitBlocksCloseToThePlainAverages) {
+    const RunoutLayout   layout{3, 400, 4};
+    RunoutAverageStorage plain(layout);
+    FastAverageStorage   fast(layout);
+    std::mt19937         rng(8);
+    AccumulateBoth(plain, fast, rng, 120);
+    double worst = 0;
+    for (int slot = 0; slot < layout.slots; ++slot) {
+        for (int a = 0; a < layout.actions; ++a)
+            for (int i = 0; i < layout.combos; ++i)
+                ASSERT_LE(fast.Row(slot, a)[i], kFastAverageMax);
+        const auto p = Strategy(plain, slot), f = Strategy(fast, slot);
+        for (size_t i = 0; i < p.size(); ++i)
+            worst = std::max(worst, double(std::fabs(p[i] - f[i])));
+    }
+    // Reach in (0, 1) against the block's largest: frequencies within a few 1/255 steps.
+    EXPECT_LT(worst, 0.05);
+    EXPECT_GT(worst, 0.0);  // it is coarser
+    // One byte a number instead of two; exponents and lock records the same.
+    EXPECT_EQ(plain.ByteSize() - fast.ByteSize(), layout.Elements());
+}
+
+TEST(StoreSelection, LayoutsByStreetParametersAndRiverStrategies) {
+    EXPECT_EQ(ChooseStores(1, {2, 2}, true).regrets, RegretLayout::kPlain);
+    EXPECT_EQ(ChooseStores(2, {2, 3}, true).averages, AverageLayout::kPlain);
+    EXPECT_EQ(ChooseStores(3, {0, 0}, true).averages, AverageLayout::kPlain);
+    EXPECT_EQ(ChooseStores(3, {0, 1}, true).averages, AverageLayout::kCompressed1);
+    EXPECT_EQ(ChooseStores(3, {1, 1}, true).regrets, RegretLayout::kCompressed1);
+    EXPECT_EQ(ChooseStores(3, {1, 2}, true).averages, AverageLayout::kCompressed2);
+    EXPECT_EQ(ChooseStores(3, {2, 2}, true).regrets, RegretLayout::kCompressed2);
+    EXPECT_EQ(ChooseStores(3, {0, 3}, true).averages, AverageLayout::kFast);
+    EXPECT_EQ(ChooseStores(3, {0, 3}, false).averages, AverageLayout::kNone);
+    EXPECT_EQ(LevelConstantsOf({2, 2}).early_grouping, 30);
+    EXPECT_EQ(LevelConstantsOf({1, 2}).early_grouping, 0);
+    EXPECT_EQ(LevelConstantsOf({0, 3}).iteration_cap, 2200);
+    EXPECT_EQ(LevelConstantsOf({2, 2}).iteration_cap, 9000);
+}
+
+TEST(StoreSelection, ContentsCarryOverBetweenLayouts) {
+    const RunoutLayout  layout{3, 90, 7};
+    RunoutRegretStorage plain(layout), other(layout);
+    std::mt19937        rng(12);
+    UpdateBoth(plain, other, rng, 40);
+    CompressedRegretStorage one(layout, 1), two(layout, 2);
+    CarryOver(plain, one);
+    CarryOver(one, two);
+    RunoutRegretStorage back(layout);
+    CarryOver(two, back);
+    EXPECT_EQ(Saved(back), Saved(plain));
+
+    RunoutAverageStorage averages(layout), twin(layout);
+    AccumulateBoth(averages, twin, rng, 40);
+    CompressedAverageStorage packed(layout, 2);
+    CarryOver(averages, packed);
+    EXPECT_EQ(Saved(packed), Saved(averages));
+    FastAverageStorage fast(layout), fast_again(layout);
+    CarryOver(averages, fast);
+    CarryOver(fast, fast_again);
+    EXPECT_EQ(Saved(fast_again), Saved(fast));  // 8-bit contents survive their own form
+}
