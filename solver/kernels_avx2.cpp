@@ -4,6 +4,7 @@
 
 #include "solver/simd_avx2.h"
 #include "solver/regret_kernels_generic.h"
+#include "solver/terminal_batch_generic.h"
 #include "solver/terminal_kernels_generic.h"
 #include "solver/vector_kernels_generic.h"
 
@@ -26,4 +27,6 @@ constinit const SolverKernels kAvx2Kernels = {
     .FoldOutput          = terminal_generic::FoldOutput<Avx2Lanes>,
     .ShowdownOutput      = terminal_generic::ShowdownOutput<Avx2Lanes, false>,
     .ShowdownOutputRaked = terminal_generic::ShowdownOutput<Avx2Lanes, true>,
+    .ShowdownBatch       = batch_generic::ShowdownBatchEither<Avx2Lanes>,
+    .FoldBatch           = batch_generic::FoldBatch<Avx2Lanes>,
 };

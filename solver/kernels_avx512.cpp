@@ -4,6 +4,7 @@
 
 #include "solver/simd_avx512.h"
 #include "solver/regret_kernels_generic.h"
+#include "solver/terminal_batch_generic.h"
 #include "solver/terminal_kernels_generic.h"
 #include "solver/vector_kernels_generic.h"
 
@@ -26,4 +27,6 @@ constinit const SolverKernels kAvx512Kernels = {
     .FoldOutput          = terminal_generic::FoldOutput<Avx512Lanes>,
     .ShowdownOutput      = terminal_generic::ShowdownOutput<Avx512Lanes, false>,
     .ShowdownOutputRaked = terminal_generic::ShowdownOutput<Avx512Lanes, true>,
+    .ShowdownBatch       = batch_generic::ShowdownBatchEither<Avx512Lanes>,
+    .FoldBatch           = batch_generic::FoldBatch<Avx512Lanes>,
 };

@@ -19,4 +19,6 @@ constinit const SolverKernels kScalarKernels = {
     .FoldOutput          = scalar_kernels::FoldOutput,
     .ShowdownOutput      = scalar_kernels::ShowdownOutput,
     .ShowdownOutputRaked = scalar_kernels::ShowdownOutputRaked,
+    .ShowdownBatch       = scalar_kernels::ShowdownBatch,
+    .FoldBatch           = scalar_kernels::FoldBatch,
 };

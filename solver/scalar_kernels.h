@@ -37,4 +37,8 @@ void FoldOutput(const FoldOutputArgs& args, int n);
 void ShowdownOutput(const ShowdownOutputArgs& args, int begin, int end, float running_sum);
 void ShowdownOutputRaked(const ShowdownOutputArgs& args, int begin, int end, float running_sum);
 
+// Batches as one single-terminal evaluation per lane, with this table.
+void ShowdownBatch(const ShowdownBatchArgs& args);
+void FoldBatch(const FoldBatchArgs& args);
+
 }  // namespace scalar_kernels
