@@ -21,6 +21,7 @@
 #pragma once
 
 #include "solver/aligned_buffer.h"
+#include "solver/storage_prefetch.h"
 #include "solver/strategy_store.h"
 
 class RunoutRegretStorage final : public StrategyStore {
@@ -44,6 +45,10 @@ public:
                        const float* node_values, const RegretUpdate& update) override;
     void FusedUpdate(int slot, const SolverKernels& kernels, const float* const* action_values,
                      float* node_values, const RegretUpdate& update) override;
+
+    void Prefetch(int slot, int mode) const override {
+        PrefetchSlotRows(regrets_.empty() ? nullptr : regrets_.data(), layout_, slot, mode);
+    }
 
     LockTable&       Locks() override { return locks_; }
     const LockTable& Locks() const override { return locks_; }
