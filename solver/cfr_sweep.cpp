@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -237,8 +238,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
                                    : &runouts_.River(base == 1 ? runout.turn_slot : 0, deal.slot);
             const size_t offset      = pass.TaskOffset();
             float*       child_reach = pass.task_data.data() + offset;
-            for (int j = 0; j < child.Size(); ++j)
-                child_reach[j] = reach[child.list->parent[j]];
+            pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
             pass.tasks.push_back({index, child, offset, AnyPositive(child_reach, child.Size())});
         }
         return;
@@ -267,8 +267,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             child_best            = best ? base_ptr + 2 * width : nullptr;
         } else {
             float* child_reach = arena.Zeroed(width);
-            for (int j = 0; j < m; ++j)
-                child_reach[j] = reach[parent[j]];
+            pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
             if (!AnyPositive(child_reach, m))
                 continue;
             float* v = arena.Zeroed(width);
@@ -277,20 +276,19 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             child_values = v;
             child_best   = b;
         }
-        const float weight = deal.weight;
-        for (int j = 0; j < m; ++j)
-            values[parent[j]] += weight * child_values[j];
+        const float     weight = deal.weight;
+        const uint16_t* kept   = child.list->kept.data();
+        pass.kernels->ScatterKeptAdd(child_values, kept, n, weight, values);
         if (best)
-            for (int j = 0; j < m; ++j)
-                best[parent[j]] += weight * child_best[j];
+            pass.kernels->ScatterKeptAdd(child_best, kept, n, weight, best);
         // The cards this one stands for: their values are these with two suits exchanged.
         for (const std::vector<uint16_t>* image : deal.images) {
             const uint16_t* swap = image->data();
             for (int j = 0; j < m; ++j)
-                values[swap[parent[j]]] += weight * child_values[j];
+                values[swap[parent[j]]] = std::fma(weight, child_values[j], values[swap[parent[j]]]);
             if (best)
                 for (int j = 0; j < m; ++j)
-                    best[swap[parent[j]]] += weight * child_best[j];
+                    best[swap[parent[j]]] = std::fma(weight, child_best[j], best[swap[parent[j]]]);
         }
     }
     const float scale = static_cast<float>(factor);

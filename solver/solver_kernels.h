@@ -173,6 +173,14 @@ struct SolverKernels {
     void (*ShowdownOutputRaked)(const ShowdownOutputArgs& args, int begin, int end,
                                 float running_sum);
 
+    // Chance nodes: a child list keeps the parent entries whose bit is set in 'keep' (one
+    // 16-bit mask per 16 parent entries, bits past parent_n clear). GatherKept copies the
+    // kept entries of a parent vector into the child vector; ScatterKeptAdd adds weight x
+    // child[j] to the parent entry child entry j came from (one fused multiply-add).
+    void (*GatherKept)(const float* parent, const uint16_t* keep, int parent_n, float* child);
+    void (*ScatterKeptAdd)(const float* child, const uint16_t* keep, int parent_n, float weight,
+                           float* parent);
+
     // Batched terminals (the scalar table evaluates lane after lane).
     void (*ShowdownBatch)(const ShowdownBatchArgs& args);
     void (*FoldBatch)(const FoldBatchArgs& args);
