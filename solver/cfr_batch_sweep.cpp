@@ -9,7 +9,7 @@
 //    lists (showdowns and folds) with their reach and value buffers.
 // 2. The pending ends are evaluated a batch at a time: the largest width W is the SIMD
 //    level (at most 4 for showdowns with rake), the remainder goes as one smaller batch,
-//    and a batch of one uses the single-terminal kernels.
+//    and batches of up to kNarrowBatch ends use the single-terminal kernels lane by lane.
 // 3. Bottom up (reverse pre-order visits children before parents): every reached decision
 //    node combines its children's values and updates its stores (FinishDecision).
 // The strategies of step 1 are those the depth-first sweep computes (a node's own update
@@ -202,66 +202,29 @@ void CfrEngine::EvaluatePending(PassState& pass, BatchWork& work, const Runout& 
         const StrengthGroups& groups = StrengthOf(runout);
         batches(work.showdowns, pass.showdown_width, BatchCategory::kShowdown,
                 [&](const uint32_t* ends, int count) {
-                    const float* reach[kMaxBatchLanes];
-                    float*       out[kMaxBatchLanes];
-                    alignas(64) float stake[kMaxBatchLanes] = {};
-                    alignas(64) float rate[kMaxBatchLanes]  = {};
+                    ShowdownLane lanes[kMaxBatchLanes];
                     for (int l = 0; l < count; ++l) {
                         const BatchWork::Entry& entry = work.entries[ends[l] - work.root];
-                        reach[l] = entry.reach;
-                        out[l]   = entry.values;
-                        stake[l] = static_cast<float>(tree_.Node(ends[l]).value);
-                        rate[l]  = raked ? RakeRate(rake, stake[l]) : 0.0f;
+                        const float stake = static_cast<float>(tree_.Node(ends[l]).value);
+                        lanes[l] = {entry.reach, entry.values, stake, raked ? RakeRate(rake, stake) : 0.0f};
                     }
-                    if (count == 1) {
-                        const ShowdownLane lane{reach[0], out[0], stake[0], rate[0]};
-                        if (pass.alt1 && !raked)
-                            ShowdownValuesAlt1(kernels, groups, nullptr, lane, scratch);
-                        else
-                            ShowdownValues(kernels, groups, nullptr, lane, scratch);
-                        return;
-                    }
-                    kernels.ShowdownBatch({.lanes   = count,
-                                           .groups  = &groups,
-                                           .masks   = nullptr,
-                                           .reach   = reach,
-                                           .out     = out,
-                                           .stake   = stake,
-                                           .rate    = rate,
-                                           .raked   = raked,
-                                           .scratch = &scratch});
+                    EvaluateShowdowns(kernels, groups, nullptr, std::span(lanes, count), scratch,
+                                      pass.alt1);
                 });
     }
     if (!work.folds.empty()) {
         const std::span<const CardPair> cards(runout.list->cards);
         batches(work.folds, pass.fold_width, BatchCategory::kFold,
                 [&](const uint32_t* ends, int count) {
-                    const float* reach[kMaxBatchLanes];
-                    float*       out[kMaxBatchLanes];
-                    alignas(64) float payoff[kMaxBatchLanes] = {};
-                    float        rate[kMaxBatchLanes]        = {};
+                    FoldLane lanes[kMaxBatchLanes];
                     for (int l = 0; l < count; ++l) {
-                        const BuiltNode&        node  = tree_.Node(ends[l]);
-                        const BatchWork::Entry& entry = work.entries[ends[l] - work.root];
-                        const float             stake = static_cast<float>(node.value);
-                        reach[l]  = entry.reach;
-                        out[l]    = entry.values;
-                        payoff[l] = node.player == pass.traverser ? -stake : stake;
-                        rate[l]   = raked ? RakeRate(rake, payoff[l]) : 0.0f;
+                        const BuiltNode&        node   = tree_.Node(ends[l]);
+                        const BatchWork::Entry& entry  = work.entries[ends[l] - work.root];
+                        const float             stake  = static_cast<float>(node.value);
+                        const float             payoff = node.player == pass.traverser ? -stake : stake;
+                        lanes[l] = {entry.reach, entry.values, payoff, raked ? RakeRate(rake, payoff) : 0.0f};
                     }
-                    if (count == 1) {
-                        FoldValues(kernels, cards, {reach[0], out[0], payoff[0], rate[0]}, scratch);
-                        return;
-                    }
-                    for (int l = 0; l < count; ++l)
-                        payoff[l] = RakedFoldPayoff(payoff[l], rate[l]);
-                    kernels.FoldBatch({.lanes       = count,
-                                       .combo_count = n,
-                                       .cards       = cards.data(),
-                                       .reach       = reach,
-                                       .out         = out,
-                                       .payoff      = payoff,
-                                       .scratch     = &scratch});
+                    EvaluateFolds(kernels, cards, std::span(lanes, count), scratch);
                 });
     }
 }

@@ -38,6 +38,11 @@ void FoldValues(const SolverKernels& kernels, std::span<const CardPair> cards,
 
 void EvaluateFolds(const SolverKernels& kernels, std::span<const CardPair> cards,
                    std::span<const FoldLane> lanes, TerminalScratch& scratch) {
+    if (lanes.size() <= size_t(kNarrowBatch)) {
+        for (const FoldLane& lane : lanes)
+            FoldValues(kernels, cards, lane, scratch);
+        return;
+    }
     for (size_t first = 0; first < lanes.size(); first += kMaxBatchLanes) {
         const int    count = static_cast<int>(std::min<size_t>(kMaxBatchLanes, lanes.size() - first));
         const float* reach[kMaxBatchLanes];

@@ -40,6 +40,6 @@ void FoldValues(const SolverKernels& kernels, std::span<const CardPair> cards,
 
 // Evaluates several fold ends of the same runout: one sweep over the combos for every 16
 // of them, one SIMD lane per terminal (kernel table: FoldBatch). Each lane's values have
-// the bits of its single evaluation.
+// the bits of its single evaluation. Up to kNarrowBatch lanes go lane by lane.
 void EvaluateFolds(const SolverKernels& kernels, std::span<const CardPair> cards,
                    std::span<const FoldLane> lanes, TerminalScratch& scratch);

@@ -127,7 +127,12 @@ void ShowdownValuesAlt1(const SolverKernels& kernels, const StrengthGroups& grou
 
 void EvaluateShowdowns(const SolverKernels& kernels, const StrengthGroups& groups,
                        const uint16_t* masks, std::span<const ShowdownLane> lanes,
-                       TerminalScratch& scratch) {
+                       TerminalScratch& scratch, bool alt1) {
+    if (lanes.size() <= size_t(kNarrowBatch)) {
+        for (const ShowdownLane& lane : lanes)
+            Evaluate(kernels, groups, masks, lane, scratch, alt1 && lane.rake_rate == 0.0f);
+        return;
+    }
     for (size_t first = 0; first < lanes.size(); first += kMaxBatchLanes) {
         const int    count = static_cast<int>(std::min<size_t>(kMaxBatchLanes, lanes.size() - first));
         const float* reach[kMaxBatchLanes];

@@ -62,6 +62,9 @@ void ShowdownValuesAlt1(const SolverKernels& kernels, const StrengthGroups& grou
 // (the OR of their patterns' masks): one sweep over the groups for every 16 of them, one
 // SIMD lane per terminal (kernel table: ShowdownBatch). Each lane's values have the bits
 // of its single evaluation.
+// Batches of up to kNarrowBatch terminals go through the single-terminal sweep lane by
+// lane (for so few lanes the interleaving costs more than it saves), with the "alt1"
+// kernel for lanes without rake when 'alt1' is set.
 void EvaluateShowdowns(const SolverKernels& kernels, const StrengthGroups& groups,
                        const uint16_t* masks, std::span<const ShowdownLane> lanes,
-                       TerminalScratch& scratch);
+                       TerminalScratch& scratch, bool alt1 = false);

@@ -85,6 +85,9 @@ struct ShowdownOutputArgs {
 // output has the same bits as the single-terminal evaluation of that lane.
 inline constexpr int kMaxBatchLanes = 16;
 
+// Batches this narrow are evaluated lane by lane (showdown_values.h, fold_values.h).
+inline constexpr int kNarrowBatch = 3;
+
 class TerminalScratch;
 struct StrengthGroups;
 
