@@ -103,6 +103,7 @@ void CfrEngine::SweepRiverSubtree(PassState& pass, uint32_t index, const Runout&
     if (pass.counters)
         pass.counters->CountDecision(choice.batched);
     const uint64_t start = choice.timed ? ReadCycleCounter() : 0;
+    PrefetchSubtree(pass, index, runout);
     if (choice.batched)
         SweepBatched(pass, index, runout, reach, values, best);
     else
@@ -241,4 +242,23 @@ void CfrEngine::PrefetchChild(const PassState& pass, uint32_t index, const Runou
     if (UsesAverage(pass, node))
         if (const StrategyStore* averages = AverageStore(index))
             averages->Prefetch(slot, pass.prefetch_mode);
+}
+
+// Mode 2: the whole subtree's numbers for this runout are requested at once (they fit the
+// second-level cache), so that their misses overlap instead of stalling node after node.
+void CfrEngine::PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const {
+    if (pass.prefetch_mode != 2)
+        return;
+    for (uint32_t index = root; index < subtree_end_[root]; ++index) {
+        const BuiltNode& node = tree_.Node(index);
+        if (node.kind != kDecisionNode)
+            continue;
+        const int  slot      = StorageSlot(node.street, runout);
+        const bool traverser = node.player == pass.traverser;
+        if (const StrategyStore* regrets = RegretStore(index); regrets && !UsesAverage(pass, node))
+            regrets->Prefetch(slot, 2);
+        const bool averaging = pass.update ? !traverser : UsesAverage(pass, node);
+        if (const StrategyStore* averages = AverageStore(index); averages && averaging)
+            averages->Prefetch(slot, 2);
+    }
 }

@@ -147,6 +147,7 @@ private:
     void EvaluatePending(PassState& pass, BatchWork& work, const Runout& runout);
     const StrengthGroups& StrengthOf(const Runout& runout) const;
     void PrefetchChild(const PassState& pass, uint32_t node, const Runout& runout) const;
+    void PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const;
     void PrepareSubtreeFigures();
 
     int  StorageSlot(int street, const Runout& runout) const;
