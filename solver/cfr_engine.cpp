@@ -38,6 +38,7 @@ CfrEngine::CfrEngine(BuiltTree& tree, const RunoutSetup& setup)
         weight_cap_ = kUncappedWeight;
     }
     PrepareRootVectors();
+    PrepareSubtreeFigures();
 }
 
 int CfrEngine::DecisionCount() const { return static_cast<int>(tree_.DecisionCount()); }

@@ -3,7 +3,9 @@
 #pragma GCC optimize("fp-contract=off")
 
 #include "solver/simd_avx512.h"
+#include "solver/chance_kernels_generic.h"
 #include "solver/regret_kernels_generic.h"
+#include "solver/terminal_batch_generic.h"
 #include "solver/terminal_kernels_generic.h"
 #include "solver/vector_kernels_generic.h"
 
@@ -26,4 +28,8 @@ constinit const SolverKernels kAvx512Kernels = {
     .FoldOutput          = terminal_generic::FoldOutput<Avx512Lanes>,
     .ShowdownOutput      = terminal_generic::ShowdownOutput<Avx512Lanes, false>,
     .ShowdownOutputRaked = terminal_generic::ShowdownOutput<Avx512Lanes, true>,
+    .GatherKept          = chance_generic::GatherKept<Avx512Lanes>,
+    .ScatterKeptAdd      = chance_generic::ScatterKeptAdd<Avx512Lanes>,
+    .ShowdownBatch       = batch_generic::ShowdownBatchEither<Avx512Lanes>,
+    .FoldBatch           = batch_generic::FoldBatch<Avx512Lanes>,
 };

@@ -19,4 +19,8 @@ constinit const SolverKernels kScalarKernels = {
     .FoldOutput          = scalar_kernels::FoldOutput,
     .ShowdownOutput      = scalar_kernels::ShowdownOutput,
     .ShowdownOutputRaked = scalar_kernels::ShowdownOutputRaked,
+    .GatherKept          = scalar_kernels::GatherKept,
+    .ScatterKeptAdd      = scalar_kernels::ScatterKeptAdd,
+    .ShowdownBatch       = scalar_kernels::ShowdownBatch,
+    .FoldBatch           = scalar_kernels::FoldBatch,
 };

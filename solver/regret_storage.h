@@ -22,6 +22,7 @@
 #pragma once
 
 #include "solver/aligned_buffer.h"
+#include "solver/storage_prefetch.h"
 #include "solver/strategy_store.h"
 
 // Smallest regret total a seeded combo gets: large enough that the rounding of the
@@ -54,6 +55,10 @@ public:
     // kSeedRegretMass), so that regret matching gives the written strategy to within
     // the 16-bit rounding.
     void SeedStrategy(int slot, const float* rows, size_t stride) override;
+
+    void Prefetch(int slot, int mode) const override {
+        PrefetchSlotRows(regrets_.empty() ? nullptr : regrets_.data(), layout_, slot, mode);
+    }
 
     LockTable&       Locks() override { return locks_; }
     const LockTable& Locks() const override { return locks_; }

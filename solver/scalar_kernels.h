@@ -33,8 +33,16 @@ void  ValueMax(const float* const* action_values, int actions, int n, float* out
 float AveragePeak(const uint16_t* sums, const float* reach, float multiplier, int n);
 void  AverageAdd(uint16_t* sums, const float* reach, float multiplier, float shrink, int n);
 
+void GatherKept(const float* parent, const uint16_t* keep, int parent_n, float* child);
+void ScatterKeptAdd(const float* child, const uint16_t* keep, int parent_n, float weight,
+                    float* parent);
+
 void FoldOutput(const FoldOutputArgs& args, int n);
 void ShowdownOutput(const ShowdownOutputArgs& args, int begin, int end, float running_sum);
 void ShowdownOutputRaked(const ShowdownOutputArgs& args, int begin, int end, float running_sum);
+
+// Batches as one single-terminal evaluation per lane, with this table.
+void ShowdownBatch(const ShowdownBatchArgs& args);
+void FoldBatch(const FoldBatchArgs& args);
 
 }  // namespace scalar_kernels

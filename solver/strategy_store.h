@@ -83,7 +83,8 @@ public:
                                const RegretUpdate& update);
 
     // Regret matching, node value (written to node_values) and regret update in one go
-    // (regret stores); a LOCKED slot only computes the node value.
+    // (regret stores); a LOCKED slot only computes the node value. The default does the
+    // three steps one after the other.
     virtual void FusedUpdate(int slot, const SolverKernels& kernels,
                              const float* const* action_values, float* node_values,
                              const RegretUpdate& update);
@@ -92,6 +93,10 @@ public:
     // (no reach) are skipped; nothing happens when the slot is LOCKED.
     virtual void AccumulateAverage(int slot, const SolverKernels& kernels,
                                    const float* const* child_reach, double weight);
+
+    // Software prefetch of a slot's numbers ahead of their use (set_prefetch_mode): mode 1
+    // the first cache lines of every action row, mode 2 the whole slot. Only a hint.
+    virtual void Prefetch(int slot, int mode) const;
 
     virtual LockTable&       Locks()       = 0;
     virtual const LockTable& Locks() const = 0;

@@ -253,6 +253,43 @@ TEST(VectorKernels, ReachProductFlagsAnyPositiveEntry) {
     }
 }
 
+// A chance node's gather and scatter through keep masks: the gathered child is the kept
+// entries in order, and the scatter adds weight x child back onto exactly those entries.
+TEST(ChanceKernels, GatherAndScatterFollowTheKeepMasks) {
+    std::mt19937                       rng(9);
+    std::uniform_int_distribution<int> coin(0, 3);
+    for (int n : Lengths()) {
+        std::vector<uint16_t> keep((n + 15) / 16 + 1, 0);
+        std::vector<int>      kept_positions;
+        for (int i = 0; i < n; ++i)
+            if (coin(rng) != 0) {
+                keep[i / 16] |= uint16_t(1u << (i % 16));
+                kept_positions.push_back(i);
+            }
+        const int m      = static_cast<int>(kept_positions.size());
+        const auto parent = RandomFloats(rng, n + 1, /*non_negative=*/false);
+        const auto child  = RandomFloats(rng, m + 1, /*non_negative=*/false);
+        std::vector<float> gathered(m + 1, kSentinel);
+        kScalarKernels.GatherKept(parent.data(), keep.data(), n, gathered.data());
+        for (int j = 0; j < m; ++j)
+            ASSERT_EQ(gathered[j], parent[kept_positions[j]]);
+        EXPECT_EQ(gathered[m], kSentinel);
+        std::vector<float> scattered = parent;
+        kScalarKernels.ScatterKeptAdd(child.data(), keep.data(), n, 0.75f, scattered.data());
+        for (int j = 0; j < m; ++j)
+            ASSERT_EQ(scattered[kept_positions[j]],
+                      std::fma(0.75f, child[j], parent[kept_positions[j]]));
+        for (SimdPath path : kWidePaths) {
+            std::vector<float> got(m + 1, kSentinel);
+            KernelsFor(path).GatherKept(parent.data(), keep.data(), n, got.data());
+            ASSERT_EQ(got, gathered) << SimdPathName(path) << " n " << n;
+            std::vector<float> added = parent;
+            KernelsFor(path).ScatterKeptAdd(child.data(), keep.data(), n, 0.75f, added.data());
+            ASSERT_EQ(added, scattered) << SimdPathName(path) << " n " << n;
+        }
+    }
+}
+
 TEST(VectorKernels, ValueSumsAndMaximaGiveTheScalarBits) {
     std::mt19937 rng(6);
     for (int actions : {1, 2, 3, 4, 7})
