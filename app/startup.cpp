@@ -14,6 +14,7 @@
 #include "cli/dispatcher.h"
 #include "cli/solver_state.h"
 #include "cli/tokenizer.h"
+#include "net/server_loop.h"
 #include "platform/console.h"
 #include "platform/cpu_features.h"
 #include "platform/files.h"
@@ -28,6 +29,7 @@ constexpr const char* kFamily       = "Corvanta";
 constexpr const char* kVersion      = "2.0.6";
 constexpr const char* kBuildNumber  = "1084";
 constexpr const char* kConfigScript = "quillane_config.txt";
+constexpr const char* kTransferFile = "quillane_temp";
 
 // __DATE__ pads single-digit days with a blank ("Dec  6 2026"); one blank is enough.
 std::string BuildDate() {
@@ -138,6 +140,9 @@ int RunProgram(int argc, char** argv) {
     InstallSolverHooks();
     PrintBanner();
     BuildComboTables();
+    bool server = options.server_port > 0;
+    if (server && !CreateServer(options.server_port, kTransferFile))
+        ExitProgram(1);
     SetCommandLineVariables(options.vars);
     for (const auto& command : options.cmds)
         RunLine(command);
@@ -151,6 +156,9 @@ int RunProgram(int argc, char** argv) {
     }
     for (const auto& command : options.pscmds)
         RunLine(command);
-    RunConsoleLoop(stdin);
+    if (server)
+        RunServerLoop();
+    else
+        RunConsoleLoop(stdin);
     ExitProgram(0);
 }

@@ -48,8 +48,6 @@ void CmdSetHandTypeOrder(const Tokens& t) {
             ArgumentCountError(t);
         order[position] = *type;
     }
-    if (!IsTypePermutation(order))
-        ArgumentCountError(t);
     State().cards.rules.SetTypeOrder(order);
     PrintOk(t);
 }

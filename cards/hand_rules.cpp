@@ -16,10 +16,4 @@ void HandRules::SetTypeOrder(const HandTypeOrder& order) {
     }
 }
 
-bool IsTypePermutation(const HandTypeOrder& order) {
-    unsigned seen = 0;
-    for (uint8_t type : order)
-        if (type < kHandTypeCount)
-            seen |= 1u << type;
-    return seen == (1u << kHandTypeCount) - 1;
-}
+

@@ -40,13 +40,13 @@ struct HandRules {
     HandTypeOrder position_of_type    = kStandardTypeOrder;  // the inverse
     bool          custom_order_active = false;  // some position differs from its type
 
-    // Installs an order given weakest first; 'order' must be a permutation of the nine
-    // types. Recomputes the inverse and the custom flag.
+    // Installs an order given weakest first, word by word: the type at each position, and
+    // that position as the type's position. The words are meant to name every type once;
+    // a type named twice keeps the later position and a type not named keeps its previous
+    // one (values then stay comparable: the top byte of a hand value is its position).
     void SetTypeOrder(const HandTypeOrder& order);
 
     // True when type 'a' beats type 'b' under the current order.
     bool Beats(HandType a, HandType b) const { return position_of_type[a] > position_of_type[b]; }
 };
 
-// True when 'order' names every type exactly once.
-bool IsTypePermutation(const HandTypeOrder& order);

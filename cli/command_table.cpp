@@ -119,6 +119,8 @@ constexpr CommandEntry kCommands[] = {
     {"set_accuracy",              CmdSetAccuracy,            -1},
     {"set_recalc_accuracy",       CmdSetRecalcAccuracy,       4},
     {"calc_results",              CmdCalcResults,             1},
+    {"solve_partial",             CmdSolvePartial,            2},
+    {"explo_partial",             CmdExploPartial,            2},
     // Strategy and value queries.
     {"show_strategy",             CmdShowStrategy,            2},
     {"show_strategy_pp",          CmdShowStrategyPp,          2},

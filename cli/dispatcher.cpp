@@ -7,6 +7,7 @@
 #include "cli/command_table.h"
 #include "cli/solver_state.h"
 #include "cli/tokenizer.h"
+#include "net/server_loop.h"
 #include "net/workers.h"
 
 namespace {
@@ -169,6 +170,7 @@ void RunConsoleLoop(std::FILE* input) {
 }
 
 void ExitProgram(int code) {
+    DeliverPendingReply();
     BannedProcessMonitor::Instance().Stop();
     std::fflush(stdout);
     std::fflush(stderr);

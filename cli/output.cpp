@@ -50,6 +50,10 @@ void SetColor(int attribute) {
 }
 
 void FlushOutput() {
+    // In server mode the buffer is the reply of the running command: the server loop
+    // sends it to the client when the command is done.
+    if (State().interp.server_mode)
+        return;
     State().output.Flush();
     SetColor(7);
 }

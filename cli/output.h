@@ -38,5 +38,6 @@ void WriteDirect(const std::string& text);
 // does nothing unless --color is in force.
 void SetColor(int attribute);
 
-// Writes the buffered replies to the console, flushes and restores the colour.
+// Writes the buffered replies to the console, flushes and restores the colour. Does
+// nothing in server mode, where the buffer is the reply sent to the client.
 void FlushOutput();

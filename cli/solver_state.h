@@ -8,6 +8,7 @@
 #include "cli/variables.h"
 #include "solver/solver_run_state.h"
 #include "tree/tree_state.h"
+#include "net/net_state.h"
 
 struct SolverState {
     Interpreter    interp;
@@ -17,6 +18,7 @@ struct SolverState {
     CardState      cards;
     TreeState      tree;
     SolverRunState solver;
+    NetState       net;
 };
 
 SolverState& State();

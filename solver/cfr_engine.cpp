@@ -119,24 +119,20 @@ RunoutLayout CfrEngine::LayoutOf(uint32_t index) const {
     layout.actions = static_cast<int>(node.child_count);
     layout.slots   = 1;
     if (node.street == 2 && base == 1)
-        layout.slots = RunoutLists::kTurnSlotCount;
-    if (node.street == 3 && base == 1)
-        layout.slots = RunoutLists::kTurnSlotCount * RunoutLists::kRiverSlotCount;
-    if (node.street == 3 && base == 2)
-        layout.slots = RunoutLists::kRiverSlotCount;
+        layout.slots = std::max(runouts_.TurnSlotCount(), 1);
+    if (node.street == 3 && base < 3)
+        layout.slots = std::max(runouts_.RiverSlotCount(), 1);
     layout.combos = runouts_.Root().Size();
     return layout;
 }
 
-int CfrEngine::StorageSlot(const BuiltNode& node, const Runout& runout) const {
+int CfrEngine::StorageSlot(int street, const Runout& runout) const {
     const int base = tree_.BaseStreet();
-    if (node.street == base)
+    if (street == base)
         return 0;
-    if (node.street == 2)
-        return runout.turn_slot;
-    if (base == 1)
-        return runout.turn_slot * RunoutLists::kRiverSlotCount + runout.river_slot;
-    return runout.river_slot;
+    if (street == 2)
+        return runouts_.TurnStorageSlot(runout.turn_slot);
+    return runouts_.RiverStorageSlot(base == 1 ? runout.turn_slot : 0, runout.river_slot);
 }
 
 void CfrEngine::Iterate(int threads) {
@@ -203,9 +199,10 @@ std::optional<Runout> CfrEngine::RunoutOf(int street, int turn_card, int river_c
 }
 
 std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int river_card) {
-    std::lock_guard  lock(tree_mutex_);
-    const BuiltNode& node   = tree_.Node(index);
-    const auto       runout = RunoutOf(node.street, turn_card, river_card);
+    std::lock_guard       lock(tree_mutex_);
+    const BuiltNode&      node      = tree_.Node(index);
+    const CanonicalRunout canonical = runouts_.Canonical(turn_card, river_card);
+    const auto            runout    = RunoutOf(node.street, canonical.turn, canonical.river);
     StrategyStore*   regrets = RegretStore(index);
     if (!runout || !regrets)
         return {};
@@ -217,11 +214,24 @@ std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int rive
     const int            actions  = static_cast<int>(node.child_count);
     const size_t         stride   = source.Layout().RowStride();
     std::vector<float>   rows(stride * actions);
-    source.PlayedStrategy(StorageSlot(node, *runout), kernels, rows.data(), stride);
+    source.PlayedStrategy(StorageSlot(node.street, *runout), kernels, rows.data(), stride);
     std::vector<float> strategy(static_cast<size_t>(actions) * kComboCount, 0.0f);
-    const RunoutCombos& list = *runout->list;
-    for (int a = 0; a < actions; ++a)
-        for (int i = 0; i < list.Size(); ++i)
-            strategy[static_cast<size_t>(a) * kComboCount + list.combo[i]] = rows[a * stride + i];
+    // Entries of the representative runout belong to the user's combos with the suits
+    // renamed back.
+    const RunoutCombos&   list    = *runout->list;
+    const SuitPermutation to_user = InverseSuits(canonical.suits);
+    for (int i = 0; i < list.Size(); ++i) {
+        const int combo = PermuteCombo(list.combo[i], to_user);
+        for (int a = 0; a < actions; ++a)
+            strategy[static_cast<size_t>(a) * kComboCount + combo] = rows[a * stride + i];
+    }
     return strategy;
+}
+
+int CfrEngine::StorageSlotFor(int street, int turn_card, int river_card) const {
+    const CanonicalRunout canonical = runouts_.Canonical(turn_card, river_card);
+    const auto            runout    = RunoutOf(street, canonical.turn, canonical.river);
+    if (!runout)
+        return -1;
+    return StorageSlot(street, *runout);
 }

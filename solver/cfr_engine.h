@@ -65,6 +65,22 @@ public:
     // Forgets the cached figures, so that the next Evaluate recomputes them.
     void InvalidateResults();
 
+    // Re-solves the subgames that start where 'street' is dealt (2 turns, 3 rivers), the
+    // strategies of the earlier streets held fixed: 'iterations' iterations (IP, then
+    // OOP) over those subgames only, each with the averaging weight of the iteration it
+    // repeats. With verbosity, prints one progress line per iteration. Blocks.
+    void SolveSubgames(int street, int iterations);
+
+    // Re-solves the one subgame rooted at decision node 'root' (the first node of its
+    // street) on the runout of the user's cards, creating the storage its nodes lack,
+    // until its exploitability is at most 'target' chips (tested every 25th iteration from
+    // the 50th, at most kMaxSubgameIterations). Returns that exploitability, 0 when the
+    // cards do not name a runout of the subgame. Blocks.
+    double SolveSubgame(uint32_t root, int turn_card, int river_card, double target);
+
+    static constexpr int    kMaxSubgameIterations = 2000;
+    static constexpr double kDefaultSubgameTarget  = 0.001;  // of the pot, without a target
+
     // Stores of a decision node (null when its street's storage does not exist).
     StrategyStore* RegretStore(uint32_t node) const;
     StrategyStore* AverageStore(uint32_t node) const;
@@ -77,6 +93,10 @@ public:
     // order, 0 for combos outside the runout's list. Empty when the cards do not name a
     // runout of the node's street. Takes the tree mutex.
     std::vector<float> StrategyAt(uint32_t node, int turn_card, int river_card);
+
+    // The storage slot of a node on 'street' for the runout of the user's dealt cards (-1
+    // when not dealt), or -1 when the cards do not name a runout of that street.
+    int StorageSlotFor(int street, int turn_card, int river_card) const;
 
     // Queries and node locks, defined in solver/engine_locks.cpp. Cards are in the
     // user's suits (-1 when not dealt); per-combo arrays hold 1326 entries in internal
@@ -120,8 +140,18 @@ public:
     double RegretScale() const;
 
 private:
-    struct Task;
+    // A subgame below a dealt card: its root node and runout, and where its entering reach
+    // and its results live in the pass's task buffer.
+    struct Task {
+        uint32_t node;
+        Runout   runout;
+        size_t   offset;     // reach at offset, values at + width, best at + 2 width
+        bool     reachable;  // some entering reach is positive
+    };
     struct PassState;
+
+    // A pass for 'traverser' with the settings in force, its task list emptied.
+    PassState NewPass(int traverser, bool update);
 
     // One pass; returns (best-response value, strategy value) of the traverser.
     std::pair<double, double> Pass(int traverser, bool update);
@@ -136,7 +166,13 @@ private:
                        float* values);
     void RunTasks(PassState& pass);
 
-    int  StorageSlot(const BuiltNode& node, const Runout& runout) const;
+    // Phases 0 and 1 of a pass whose tasks root where 'street' is dealt; with 'only', the
+    // tasks of other subgames are left out.
+    void SubgamePass(PassState& pass, int street, const Task* only);
+    void CreateMissingStorage(uint32_t node);
+    double SubgameExploitability(const Task& key);
+
+    int  StorageSlot(int street, const Runout& runout) const;
     bool UsesAverage(const PassState& pass, const BuiltNode& node) const;
     double AveragingWeight() const;
 
@@ -158,5 +194,8 @@ private:
 
     std::mutex    results_mutex_;
     ResultFigures cached_;
+
+    std::vector<Task>  task_list_;  // subgame tasks of the pass under way
+    std::vector<float> task_data_;  // their reach and result vectors
     int           cached_at_ = -1;
 };

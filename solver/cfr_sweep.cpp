@@ -6,6 +6,7 @@
 
 #include "cli/solver_state.h"
 #include "solver/cfr_engine.h"
+#include "solver/cfr_pass_state.h"
 #include "solver/ev_boost.h"
 #include "solver/fold_values.h"
 #include "solver/showdown_values.h"
@@ -13,35 +14,6 @@
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
 
-// A subgame below a dealt card: its root node and runout, and where its entering reach
-// and its results live in the pass's task buffer.
-struct CfrEngine::Task {
-    uint32_t node;
-    Runout   runout;
-    size_t   offset;    // reach at offset, values at offset + width, best at offset + 2 width
-    bool     reachable; // some entering reach is positive
-};
-
-struct CfrEngine::PassState {
-    int                  traverser = 0;
-    bool                 update    = true;
-    int                  phase     = 2;
-    const SolverKernels* kernels   = nullptr;
-    RegretUpdate         regret_update;
-    double               regret_scale   = 0;
-    double               average_weight = 0;  // already times the opponent's average scale
-    bool                 river_averages = true;
-    bool                 river_strategy = true;
-    int                  width          = 0;  // length of every vector: the root list size
-    RakeSettings         rake;
-    std::vector<Task>    tasks;
-    std::vector<float>   task_data;
-    size_t               cursor = 0;  // next task phase 2 consumes
-
-    bool Collecting(const Runout& runout, int base_street) const {
-        return phase == 0 && runout.street == base_street;
-    }
-};
 
 namespace {
 
@@ -63,13 +35,10 @@ bool AnyPositive(const float* v, int n) {
 
 }  // namespace
 
-std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
-    std::lock_guard lock(tree_mutex_);
-    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     const EngineSettings& settings = State().settings;
-    const int             base     = tree_.BaseStreet();
-
-    PassState pass;
+    task_list_.clear();
+    PassState pass{.tasks = task_list_, .task_data = task_data_};
     pass.traverser                = traverser;
     pass.update                   = update;
     pass.kernels                  = &KernelsFor(SimdPathFor(settings.avx512));
@@ -83,6 +52,16 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     pass.width                    = runouts_.Root().Size();
     pass.rake                     = {State().tree.params.rake_fraction, State().tree.params.rake_cap};
 
+    return pass;
+}
+
+std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
+    std::lock_guard lock(tree_mutex_);
+    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+    const int base = tree_.BaseStreet();
+
+    PassState pass = NewPass(traverser, update);
+    pass.task_street = base + 1;
     Runout root;
     root.street    = base;
     root.turn_slot = base == 2 ? 0 : -1;
@@ -99,7 +78,6 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         pass.phase = 2;
     }
     Sweep(pass, 0, root, reach, values.data(), best_out);
-    ReleaseThreadTerminalScratch();
 
     double ev = 0, br = 0;
     for (int i = 0; i < pass.width; ++i) {
@@ -166,7 +144,7 @@ void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& run
 void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout,
                            const float* reach, float* values, float* best) {
     const int  base       = tree_.BaseStreet();
-    const bool task_edge  = runout.street == base && pass.phase != 1;
+    const bool task_edge  = runout.street == pass.task_street - 1 && pass.phase != 1;
     const bool turn_deal  = runout.street == 1;
     const auto deals      = turn_deal ? runouts_.TurnDeals()
                                       : runouts_.RiverDeals(base == 1 ? runout.turn_slot : 0);
@@ -182,9 +160,8 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             (turn_deal ? child.turn_slot : child.river_slot) = deal.slot;
             child.list = turn_deal ? &runouts_.Turn(deal.slot)
                                    : &runouts_.River(base == 1 ? runout.turn_slot : 0, deal.slot);
-            const size_t offset = pass.task_data.size();
-            pass.task_data.resize(offset + 3 * static_cast<size_t>(width), 0.0f);
-            float* child_reach = pass.task_data.data() + offset;
+            const size_t offset      = pass.TaskOffset();
+            float*       child_reach = pass.task_data.data() + offset;
             for (int j = 0; j < child.Size(); ++j)
                 child_reach[j] = reach[child.list->parent[j]];
             pass.tasks.push_back({index, child, offset, AnyPositive(child_reach, child.Size())});
@@ -231,6 +208,15 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         if (best)
             for (int j = 0; j < m; ++j)
                 best[parent[j]] += weight * child_best[j];
+        // The cards this one stands for: their values are these with two suits exchanged.
+        for (const std::vector<uint16_t>* image : deal.images) {
+            const uint16_t* swap = image->data();
+            for (int j = 0; j < m; ++j)
+                values[swap[parent[j]]] += weight * child_values[j];
+            if (best)
+                for (int j = 0; j < m; ++j)
+                    best[swap[parent[j]]] += weight * child_best[j];
+        }
     }
     const float scale = static_cast<float>(factor);
     for (int i = 0; i < n; ++i)
@@ -257,14 +243,18 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     const SolverKernels& k          = *pass.kernels;
     StrategyStore*       regrets    = RegretStore(index);
     StrategyStore*       averages   = AverageStore(index);
-    const int            slot       = StorageSlot(node, runout);
+    const int            slot       = StorageSlot(node.street, runout);
     VectorArena&         arena      = ThreadVectorArena();
     ArenaScope           scope(arena);
 
-    const size_t stride   = regrets->Layout().RowStride();
+    // A node whose street's storage was forgotten plays uniformly and learns nothing.
+    const size_t stride   = regrets ? regrets->Layout().RowStride() : static_cast<size_t>(width);
     float*       strategy = arena.Allocate(stride * actions);
     const StrategyStore* source = UsesAverage(pass, node) && averages ? averages : regrets;
-    source->PlayedStrategy(slot, k, strategy, stride);
+    if (source)
+        source->PlayedStrategy(slot, k, strategy, stride);
+    else
+        std::fill(strategy, strategy + stride * actions, 1.0f / actions);
 
     float* child_values[kMaxActions];
     float* child_best[kMaxActions];
@@ -298,12 +288,14 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
 
     if (traverser) {
         k.WeightedValueSum(strategy, stride, child_values, actions, n, values);
-        if (pass.update) {
+        if (pass.update && regrets) {
             RegretUpdate update = pass.regret_update;
             update.scale        = pass.regret_scale;
             regrets->UpdateRegrets(slot, k, child_values, values, update);
-        } else {
+        } else if (!pass.update) {
             k.ValueMax(child_best, actions, n, best);
+            if (!regrets)
+                return;
             const LockTable& locks = regrets->Locks();
             if (locks.Locked(slot))
                 k.WeightedValueSum(strategy, stride, child_best, actions, n, best);

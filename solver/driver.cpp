@@ -7,6 +7,7 @@
 #include "cli/command.h"
 #include "cli/progress_bar.h"
 #include "cli/solver_state.h"
+#include "net/server_loop.h"
 #include "platform/process_times.h"
 
 namespace {
@@ -23,9 +24,22 @@ std::string Formatted(const char* format, double value) {
     return text;
 }
 
-void PrintAndFlush(const char* text) {
-    Print("%s", text);
+// The run's own lines: on the console, and in server mode also to the client as
+// messages of their own (the replies of commands never carry them).
+void EmitLine(const std::string& text) {
+    if (State().interp.server_mode) {
+        WriteDirect(text);
+        SendToClient(text);
+        return;
+    }
+    PrintText(text);
     FlushOutput();
+}
+
+std::string Format(const char* format, auto... values) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
 }
 
 }  // namespace
@@ -91,23 +105,21 @@ void SolverDriver::PrintResultLine(const ResultRecord& r) {
         return;
     last_printed_       = r.iterations;
     const double offset = half_pot_;
+    const char* format =
+        State().interp.compactmsg
+            ? "SOLVER: running time: %.3f EV OOP: %.3f EV IP: %.3f OOP's MES: %.3f IP's MES: "
+              "%.3f Exploitable for: %.3f\n"
+            : "SOLVER:\nrunning time: %.3f\nEV OOP: %.3f\nEV IP: %.3f\nOOP's MES: %.3f\nIP's "
+              "MES: %.3f\nExploitable for: %.3f\nEND\n";
     SetColor(11);
-    if (State().interp.compactmsg)
-        Print("SOLVER: running time: %.3f EV OOP: %.3f EV IP: %.3f OOP's MES: %.3f IP's MES: "
-              "%.3f Exploitable for: %.3f\n",
-              r.running_time, r.ev_oop + offset, r.ev_ip + offset, r.mes_oop + offset,
-              r.mes_ip + offset, r.exploitability);
-    else
-        Print("SOLVER:\nrunning time: %.3f\nEV OOP: %.3f\nEV IP: %.3f\nOOP's MES: %.3f\nIP's "
-              "MES: %.3f\nExploitable for: %.3f\nEND\n",
-              r.running_time, r.ev_oop + offset, r.ev_ip + offset, r.mes_oop + offset,
-              r.mes_ip + offset, r.exploitability);
-    FlushOutput();
+    EmitLine(Format(format, r.running_time, r.ev_oop + offset, r.ev_ip + offset,
+                    r.mes_oop + offset, r.mes_ip + offset, r.exploitability));
+    SetColor(7);
     std::this_thread::yield();
 }
 
 void SolverDriver::RunLoop(SolverEngine& engine, RunLimits limits) {
-    PrintAndFlush("SOLVER: started\n");
+    EmitLine("SOLVER: started\n");
     const int64_t     cpu_start  = ProcessCpuTime100ns();
     const auto        wall_start = Clock::now();
     const int         first      = engine.IterationCount();
@@ -166,8 +178,7 @@ void SolverDriver::RunLoop(SolverEngine& engine, RunLimits limits) {
     }
     stop_request_.store(false);
     DrawProgressBar(-1, 0, settings.info_freq);
-    Print("SOLVER: stopped (%s)\n", reason);
-    FlushOutput();
+    EmitLine(Format("SOLVER: stopped (%s)\n", reason));
     {
         std::lock_guard lock(end_mutex_);
         thread_running_.store(false);

@@ -4,31 +4,13 @@
 #include "solver/cfr_engine.h"
 #include "solver/regret_storage.h"
 #include "tree/built_tree.h"
-#include "tree/runout_tables.h"
 
 SolverNodeStorage::SolverNodeStorage(std::unique_ptr<StrategyStore> store, int street,
-                                     int base_street, uint64_t board)
-    : store_(std::move(store)), street_(street), base_street_(base_street), board_(board) {}
+                                     const CfrEngine& engine)
+    : store_(std::move(store)), street_(street), engine_(engine) {}
 
 int SolverNodeStorage::SlotOf(int turn_card, int river_card) const {
-    if (street_ == base_street_)
-        return 0;
-    if (street_ == 2) {
-        if (turn_card < 0)
-            return -1;
-        return RunoutSlotOf(board_, turn_card);
-    }
-    if (river_card < 0)
-        return -1;
-    if (base_street_ == 2)
-        return RunoutSlotOf(board_, river_card);
-    if (turn_card < 0 || river_card == turn_card)
-        return -1;
-    const int turn_slot  = RunoutSlotOf(board_, turn_card);
-    const int river_slot = RunoutSlotOf(board_ | uint64_t{1} << turn_card, river_card);
-    if (turn_slot < 0 || river_slot < 0)
-        return -1;
-    return turn_slot * RunoutLists::kRiverSlotCount + river_slot;
+    return engine_.StorageSlotFor(street_, turn_card, river_card);
 }
 
 uint32_t SolverNodeStorage::LockFlags(int turn_card, int river_card) const {
@@ -45,13 +27,11 @@ uint64_t CfrStorageProvider::UncompressedBytes(const StorageShape& shape) const 
     return kBytesPerComboAction * static_cast<uint64_t>(shape.actions) * shape.combo_runouts;
 }
 
-void CfrStorageProvider::CreateStorage(const BuiltTree& tree, uint32_t index, const StorageShape&,
+void CfrStorageProvider::CreateStorage(const BuiltTree&, uint32_t index, const StorageShape&,
                                        StorageParameters, BuiltNode& node) {
     const RunoutLayout layout = engine_.LayoutOf(index);
-    const int          base   = tree.BaseStreet();
-    const uint64_t     board  = tree.Board().Mask();
     node.strategy = std::make_unique<SolverNodeStorage>(
-        std::make_unique<RunoutRegretStorage>(layout), node.street, base, board);
+        std::make_unique<RunoutRegretStorage>(layout), node.street, engine_);
     node.second = std::make_unique<SolverNodeStorage>(
-        std::make_unique<RunoutAverageStorage>(layout), node.street, base, board);
+        std::make_unique<RunoutAverageStorage>(layout), node.street, engine_);
 }

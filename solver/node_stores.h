@@ -12,9 +12,8 @@ class CfrEngine;
 
 class SolverNodeStorage final : public NodeStorage {
 public:
-    // 'base_street' and 'flop' map dealt cards to the store's runout slots.
-    SolverNodeStorage(std::unique_ptr<StrategyStore> store, int street, int base_street,
-                      uint64_t flop);
+    // 'engine' maps dealt cards to the store's runout slots for a node on 'street'.
+    SolverNodeStorage(std::unique_ptr<StrategyStore> store, int street, const CfrEngine& engine);
 
     StrategyStore&       Store() { return *store_; }
     const StrategyStore& Store() const { return *store_; }
@@ -30,8 +29,7 @@ public:
 private:
     std::unique_ptr<StrategyStore> store_;
     int                            street_;
-    int                            base_street_;
-    uint64_t                       board_;  // the tree's board cards
+    const CfrEngine&               engine_;
 };
 
 // The store behind a node's storage pointer, or null.

@@ -11,17 +11,17 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Adds one runout: per list entry the weight (reach x compatible mass x chance / root
+// Adds one runout: per entry the weight (reach x compatible mass x chance / root
 // mass) and weight x figure, where the figure of entry i is numerator[i] / mass[i].
 struct FigureSums {
     std::vector<double> weighted = std::vector<double>(kComboCount, 0.0);
     std::vector<double> weight   = std::vector<double>(kComboCount, 0.0);
     std::vector<char>   live     = std::vector<char>(kComboCount, 0);
 
-    void Add(const RunoutCombos& list, const double* reach, const float* mass,
+    void Add(const PointRunout& r, const double* reach, const float* mass,
              const std::vector<double>& figure, double scale) {
-        for (int i = 0; i < list.Size(); ++i) {
-            const int    c = list.combo[i];
+        for (int i = 0; i < r.runout.Size(); ++i) {
+            const int    c = r.user_combo[i];
             const double w = scale * reach[i] * mass[i];
             live[c]        = 1;
             weight[c] += w;
@@ -61,7 +61,7 @@ ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int
         for (int i = 0; i < n; ++i)
             if (mass[i] > 0)
                 figure[i] = double(values[i]) / mass[i];
-        sums.Add(*r.runout.list, r.reach[player], mass.data(), figure, r.chance / root);
+        sums.Add(r, r.reach[player], mass.data(), figure, r.chance / root);
     });
     return sums.Result();
 }
@@ -81,7 +81,7 @@ ComboFigures ScoresAtPoint(const CfrEngine& engine, const QueryPoint& point, int
         for (int i = 0; i < n; ++i)
             if (showdown_mass[i] > 0)
                 figure[i] = double(scores[i]) / showdown_mass[i];
-        sums.Add(*r.runout.list, r.reach[player], mass.data(), figure, r.chance / root);
+        sums.Add(r, r.reach[player], mass.data(), figure, r.chance / root);
     });
     return sums.Result();
 }

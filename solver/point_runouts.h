@@ -10,7 +10,11 @@
 //
 // The walk goes street by street: the decisions of a street are applied once per runout of
 // that street, so a flop point costs one pass over its steps and a river point of a flop
-// tree with both cards open 49 x 48 short passes.
+// tree with both cards open 49 x 48 short passes. It enumerates the user's cards, every
+// one of them even where suit isomorphism makes the solver keep one runout for several:
+// each user runout is the solver's runout of its representative cards, its entries
+// standing for the user's combos with the suits renamed back (CanonicalRunout), and the
+// reach of a user combo is carried from street to street under its own name.
 #pragma once
 
 #include <functional>
@@ -20,7 +24,10 @@
 #include "solver/query_point.h"
 
 struct PointRunout {
-    Runout       runout;         // at the point's street
+    Runout          runout;  // the solver's runout at the point's street (the representative
+                             // of the user's cards under suit isomorphism)
+    const uint16_t* user_combo = nullptr;  // per entry of runout.list: the user's combo
+                                           // (internal index, the user's suits)
     int          turn   = -1;    // its cards in the user's suits, -1 when not dealt
     int          river  = -1;
     double       chance = 1.0;       // probability of every dealt card below the board
@@ -34,7 +41,7 @@ struct PointRunout {
     }
 };
 
-// Calls 'visit' for every runout the point covers, turn cards in deal order, then river
+// Calls 'visit' for every runout the point covers, turn cards in card order, then river
 // cards. Throws StrategyUnavailable when a decision on the path holds no storage. The
 // caller holds the tree mutex.
 void ForEachPointRunout(const CfrEngine& engine, const QueryPoint& point,

@@ -44,8 +44,9 @@ double Sum(const std::vector<double>& values) {
 }
 
 // "c 0.5 b50 0.5": each child's token and the actor's probability of taking it.
-std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& strategy) {
-    const double total = Sum(strategy.range);
+std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& strategy,
+                               const std::vector<double>& actor_range) {
+    const double total = Sum(actor_range);
     std::string  text;
     int          a = 0;
     char         number[32];
@@ -64,7 +65,8 @@ std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& st
 void CmdShowStrategy(const Tokens& t) {
     CfrEngine&          engine   = RequireQueryEngine();
     const QueryPoint    point    = PointOf(RequireDecisionPath(t[1]));
-    const PointStrategy strategy = UnderTreeMutex(engine, [&] { return StrategyAtPoint(engine, point); });
+    const PointStrategy strategy =
+        UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, true).strategy; });
     for (int a = 0; a < strategy.actions; ++a)
         PrintText(ValueLine(std::span(strategy.frequencies).subspan(a * kComboCount, kComboCount),
                             "%.12g", "0"));
@@ -76,7 +78,8 @@ void CmdShowStrategyPp(const Tokens& t) {
     const QueryPoint point  = PointOf(RequireDecisionPath(t[1]));
     const int        actor  = engine.Tree().Node(point.node).player;
     auto [strategy, scores] = UnderTreeMutex(engine, [&] {
-        return std::pair(StrategyAtPoint(engine, point), ScoresAtPoint(engine, point, actor));
+        return std::pair(SummaryAtPoint(engine, point, true).strategy,
+                         ScoresAtPoint(engine, point, actor));
     });
     const ComboTables& tables = Combos();
     for (int p : ListingOrder(scores.figure)) {
@@ -97,16 +100,14 @@ void CmdShowProbs(const Tokens& t) {
     const ResolvedPath path   = RequireQueryPath(t[1]);
     const QueryPoint   point  = PointOf(path);
     const int          actor  = path.node ? point.Actor(engine.Tree()) : -1;
-    auto [ranges, strategy] = UnderTreeMutex(engine, [&] {
-        return std::pair(RangesAtPoint(engine, point),
-                         actor >= 0 ? StrategyAtPoint(engine, point) : PointStrategy{});
-    });
+    const PointSummary summary =
+        UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, actor >= 0); });
     double probability[2];
     for (int p = 0; p < 2; ++p)
-        probability[p] = Sum(ranges[p]) / TreeRangeMass(engine.Tree(), p);
+        probability[p] = Sum(summary.range[p]) / TreeRangeMass(engine.Tree(), p);
     std::string children;
     if (actor >= 0 && probability[actor] > 0)
-        children = ChildProbabilities(path, strategy);
+        children = ChildProbabilities(path, summary.strategy, summary.range[actor]);
     Print("OOP %.12g IP %.12g %s\n", probability[0], probability[1], children.c_str());
 }
 
@@ -120,7 +121,8 @@ void CmdShowRange(const Tokens& t) {
         return;
     }
     const QueryPoint point = PointOf(RequireQueryPath(t[2], /*root_as_first=*/true));
-    const auto ranges = UnderTreeMutex(engine, [&] { return RangesAtPoint(engine, point); });
+    const auto ranges =
+        UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, false).range; });
     PrintText(FormatRangeLine(ranges[player], KnownCards(point)));
 }
 

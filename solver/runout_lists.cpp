@@ -10,24 +10,11 @@ namespace {
 
 CardMask CardsInPlay(int low_card) { return ~CardsBelowRank(low_card) & ((CardMask{1} << 52) - 1); }
 
-// The dealable cards off 'used', each with weight 1 or its deck weight times the
-// normaliser that keeps the weights' mean at 1.
-std::vector<DealtCard> Deals(CardMask used, CardMask in_play, std::span<const double> deck) {
-    std::vector<DealtCard> deals;
-    double                 weight_sum = 0;
-    for (int card = 0; card < kCardCount; ++card) {
-        if (!(in_play >> card & 1) || (used >> card & 1))
-            continue;
-        double weight = deck.empty() ? 1.0 : deck[card];
-        deals.push_back({card, RunoutSlotOf(used, card), static_cast<float>(weight)});
-        weight_sum += weight;
-    }
-    if (!deck.empty() && weight_sum > 0) {
-        double normaliser = static_cast<double>(deals.size()) / weight_sum;
-        for (auto& deal : deals)
-            deal.weight = static_cast<float>(deal.weight * normaliser);
-    }
-    return deals;
+SuitPermutation SwapSuits(int a, int b) {
+    SuitPermutation swap = kIdentitySuits;
+    swap[a]              = static_cast<uint8_t>(b);
+    swap[b]              = static_cast<uint8_t>(a);
+    return swap;
 }
 
 StrengthGroups GroupsOf(const RunoutCombos& list, CardMask board, const HandRules& rules) {
@@ -59,6 +46,9 @@ RunoutCombos FilterRunout(const RunoutCombos& parent, int card) {
 
 RunoutLists::RunoutLists(const RunoutSetup& setup) {
     base_street_ = 1 + (setup.turn >= 0) + (setup.river >= 0);
+    isomorphic_  = setup.isomorphism && setup.deck_weights.empty();
+    ranges_[0].assign(setup.ranges[0].begin(), setup.ranges[0].end());
+    ranges_[1].assign(setup.ranges[1].begin(), setup.ranges[1].end());
     board_       = setup.flop | (setup.turn >= 0 ? CardBit(setup.turn) : 0) |
              (setup.river >= 0 ? CardBit(setup.river) : 0);
     const int removed_ranks = setup.rules->low_card;
@@ -71,6 +61,100 @@ RunoutLists::RunoutLists(const RunoutSetup& setup) {
         BuildRivers(setup);
     else
         root_strength_ = GroupsOf(root_, board_, *setup.rules);
+}
+
+SuitPermutation RunoutLists::MergedSuits(CardMask used) const {
+    SuitPermutation merged = kIdentitySuits;
+    if (!isomorphic_)
+        return merged;
+    const SuitPermutation alike  = AlikeSuits(used);
+    const ComboTables&    tables = Combos();
+    for (int suit = 0; suit < kSuitCount; ++suit) {
+        const int rep = alike[suit];
+        if (rep == suit)
+            continue;
+        const SuitPermutation swap      = SwapSuits(rep, suit);
+        bool                  symmetric = true;
+        for (int combo = 0; combo < kComboCount && symmetric; ++combo) {
+            if (tables.MaskOfInternal(combo) & used)
+                continue;
+            const int image = PermuteCombo(combo, swap);
+            symmetric = ranges_[0][combo] == ranges_[0][image] && ranges_[1][combo] == ranges_[1][image];
+        }
+        if (symmetric)
+            merged[suit] = static_cast<uint8_t>(rep);
+    }
+    return merged;
+}
+
+const std::vector<uint16_t>* RunoutLists::Image(const RunoutCombos& parent, int suit_a,
+                                               int suit_b) {
+    const SuitPermutation swap = SwapSuits(suit_a, suit_b);
+    std::vector<int>      position(kComboCount, -1);
+    for (int i = 0; i < parent.Size(); ++i)
+        position[parent.combo[i]] = i;
+    auto image = std::make_unique<std::vector<uint16_t>>(parent.Size());
+    for (int i = 0; i < parent.Size(); ++i) {
+        const int target = position[PermuteCombo(parent.combo[i], swap)];
+        // The parent list is closed under the swap: both ranges weight a combo and its
+        // image alike, and the swap keeps the board.
+        (*image)[i] = static_cast<uint16_t>(target < 0 ? i : target);
+    }
+    images_.push_back(std::move(image));
+    return images_.back().get();
+}
+
+std::vector<DealtCard> RunoutLists::DealsAfter(CardMask used, CardMask in_play,
+                                               std::span<const double> deck,
+                                               const RunoutCombos& parent) {
+    const SuitPermutation  merged = MergedSuits(used);
+    std::vector<DealtCard> deals;
+    double                 weight_sum = 0;
+    for (int card = 0; card < kCardCount; ++card) {
+        if (!(in_play >> card & 1) || (used >> card & 1))
+            continue;
+        const double weight = deck.empty() ? 1.0 : deck[card];
+        weight_sum += weight;
+        const int suit = SuitOf(card);
+        if (merged[suit] != suit)
+            continue;  // dealt as an image of the card in the suit it merges into
+        DealtCard deal{card, RunoutSlotOf(used, card), static_cast<float>(weight), {}};
+        for (int other = 0; other < kSuitCount; ++other)
+            if (other != suit && merged[other] == suit)
+                deal.images.push_back(Image(parent, suit, other));
+        deals.push_back(std::move(deal));
+    }
+    // Deck weights keep their mean at 1 over the dealable cards (isomorphism is off then).
+    if (!deck.empty() && weight_sum > 0) {
+        const double normaliser = static_cast<double>(deals.size()) / weight_sum;
+        for (auto& deal : deals)
+            deal.weight = static_cast<float>(deal.weight * normaliser);
+    }
+    return deals;
+}
+
+CanonicalRunout RunoutLists::Canonical(int turn, int river) const {
+    CanonicalRunout canonical{turn, river, kIdentitySuits};
+    auto            merge = [&](int& card, CardMask used) {
+        const int suit = SuitOf(card);
+        const int rep  = MergedSuits(used)[suit];
+        if (rep == suit)
+            return;
+        const SuitPermutation swap = SwapSuits(suit, rep);
+        card                       = PermuteCard(card, swap);
+        if (&card == &canonical.turn && canonical.river >= 0)
+            canonical.river = PermuteCard(canonical.river, swap);
+        for (auto& s : canonical.suits)
+            s = swap[s];
+    };
+    if (base_street_ == 1 && canonical.turn >= 0)
+        merge(canonical.turn, board_);
+    const bool turn_known = base_street_ == 2 || canonical.turn >= 0;
+    if (base_street_ <= 2 && canonical.river >= 0 && turn_known) {
+        const CardMask used = base_street_ == 1 ? board_ | CardBit(canonical.turn) : board_;
+        merge(canonical.river, used);
+    }
+    return canonical;
 }
 
 void RunoutLists::BuildRoot(const RunoutSetup& setup) {
@@ -89,10 +173,12 @@ void RunoutLists::BuildRoot(const RunoutSetup& setup) {
 
 void RunoutLists::BuildTurns(const RunoutSetup& setup) {
     const CardMask in_play = CardsInPlay(setup.rules->low_card);
-    turn_deals_            = Deals(board_, in_play, setup.deck_weights);
+    turn_deals_            = DealsAfter(board_, in_play, setup.deck_weights, root_);
     turns_.resize(kTurnSlotCount);
-    for (const DealtCard& deal : turn_deals_)
-        turns_[deal.slot] = FilterRunout(root_, deal.card);
+    for (const DealtCard& deal : turn_deals_) {
+        turns_[deal.slot]         = FilterRunout(root_, deal.card);
+        turn_storage_[deal.slot] = turn_slot_count_++;
+    }
 }
 
 void RunoutLists::BuildRivers(const RunoutSetup& setup) {
@@ -109,8 +195,12 @@ void RunoutLists::BuildRivers(const RunoutSetup& setup) {
             turns.emplace_back(deal.slot, deal.card);
     else
         turns.emplace_back(0, setup.turn);
-    for (auto [slot, card] : turns)
-        river_deals_[slot] = Deals(board_ | CardBit(card), in_play, setup.deck_weights);
+    for (auto [slot, card] : turns) {
+        const RunoutCombos& turn_list = base_street_ == 1 ? turns_[slot] : root_;
+        river_deals_[slot] = DealsAfter(board_ | CardBit(card), in_play, setup.deck_weights, turn_list);
+        for (const DealtCard& deal : river_deals_[slot])
+            river_storage_[slot * kRiverSlotCount + deal.slot] = river_slot_count_++;
+    }
 
 #pragma omp parallel for schedule(dynamic)
     for (size_t t = 0; t < turns.size(); ++t) {

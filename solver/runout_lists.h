@@ -18,11 +18,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "cards/card.h"
 #include "cards/hand_rules.h"
+#include "cards/suit_isomorphism.h"
 #include "solver/card_pair.h"
 #include "solver/strength_groups.h"
 
@@ -36,10 +38,17 @@ struct RunoutCombos {
 };
 
 // A card a chance node deals, with the weight its child's values carry into the sum.
+//
+// With suit isomorphism one card stands for every card of the same rank in the suits the
+// board cannot tell apart (and that both ranges treat alike). Its child is solved once;
+// the values of the cards it stands for are the child's values with those suits swapped,
+// so each image is a position table of the parent list: the parent entry a combo with the
+// two suits exchanged sits at.
 struct DealtCard {
     int   card;
     int   slot;    // turn or river slot of the card
     float weight;  // 1, or the card's deck weight times the chance node's normaliser
+    std::vector<const std::vector<uint16_t>*> images;  // one per other card it stands for
 };
 
 struct RunoutSetup {
@@ -49,6 +58,16 @@ struct RunoutSetup {
     std::span<const double>            ranges[2];   // internal order, 1326 each
     const HandRules*                   rules = nullptr;
     std::span<const double>            deck_weights;  // 52 card weights, or empty
+    bool                               isomorphism = false;  // merge interchangeable cards
+};
+
+// How a runout named by the user's cards maps onto the runout the solver keeps: the
+// representative turn and river cards, and the suit renaming that carries the user's
+// combos onto the representative runout's combos.
+struct CanonicalRunout {
+    int             turn  = -1;
+    int             river = -1;
+    SuitPermutation suits = kIdentitySuits;
 };
 
 class RunoutLists {
@@ -56,6 +75,13 @@ public:
     explicit RunoutLists(const RunoutSetup& setup);
 
     int BaseStreet() const { return base_street_; }
+
+    // True when interchangeable cards are merged (isomorphism requested and both ranges
+    // treat the board's alike suits alike).
+    bool Isomorphic() const { return isomorphic_; }
+
+    // The representative runout of the user's turn and river cards (-1 when not dealt).
+    CanonicalRunout Canonical(int turn, int river) const;
 
     const RunoutCombos& Root() const { return root_; }
 
@@ -77,6 +103,16 @@ public:
     std::span<const DealtCard> TurnDeals() const { return turn_deals_; }
     std::span<const DealtCard> RiverDeals(int turn_slot) const { return river_deals_[turn_slot]; }
 
+    // Storage slots: every dealt turn of a flop tree, and every dealt (turn, river) pair,
+    // numbered densely, so that storage holds no room for cards that are never dealt
+    // (cards merged by isomorphism, cards below the low card). -1 for a runout not dealt.
+    int TurnSlotCount() const { return turn_slot_count_; }
+    int RiverSlotCount() const { return river_slot_count_; }
+    int TurnStorageSlot(int turn_slot) const { return turn_storage_[turn_slot]; }
+    int RiverStorageSlot(int turn_slot, int river_slot) const {
+        return river_storage_[turn_slot * kRiverSlotCount + river_slot];
+    }
+
     // 1/(45 - 4k) for turn chance nodes and 1/(44 - 4k) for river chance nodes, k the
     // number of ranks below the low card.
     double TurnChanceFactor() const { return turn_factor_; }
@@ -87,10 +123,25 @@ public:
 
 private:
     void BuildRoot(const RunoutSetup& setup);
+    // For each suit the suit whose cards a dealt card of this suit is merged into: the
+    // lowest suit with the same ranks among 'used' that both ranges treat alike (combos
+    // avoiding 'used' keep their weights when the two suits are exchanged); itself when
+    // isomorphism is off.
+    SuitPermutation MergedSuits(CardMask used) const;
+    std::vector<DealtCard> DealsAfter(CardMask used, CardMask in_play,
+                                      std::span<const double> deck, const RunoutCombos& parent);
+    const std::vector<uint16_t>* Image(const RunoutCombos& parent, int suit_a, int suit_b);
     void BuildTurns(const RunoutSetup& setup);
     void BuildRivers(const RunoutSetup& setup);
 
     int                                 base_street_ = 1;
+    bool                                isomorphic_  = false;
+    int                                 turn_slot_count_  = 0;
+    int                                 river_slot_count_ = 0;
+    std::vector<int>                    turn_storage_  = std::vector<int>(kTurnSlotCount, -1);
+    std::vector<int> river_storage_ = std::vector<int>(kTurnSlotCount * kRiverSlotCount, -1);
+    std::vector<double>                 ranges_[2];
+    std::vector<std::unique_ptr<std::vector<uint16_t>>> images_;
     CardMask                            board_       = 0;
     RunoutCombos                        root_;
     StrengthGroups                      root_strength_;

@@ -64,11 +64,16 @@ void CmdGo(const Tokens& t) {
         CommandError("incomplete tree");
     if (State().interp.verbosity > 0)
         Print("[go %d threads]\n", State().settings.thread_count);
-    if (!form.block)
+    // A background run confirms before it starts, so that the confirmation always comes
+    // before the run's own lines; a blocking run confirms when it has ended.
+    if (!form.block) {
+        PrintOk(t);
         FlushOutput();
+    }
     if (!Solver().driver.Start(engine, form.limits, form.block, HalfPot()))
         CommandError("out of memory");
-    PrintOk(t);
+    if (form.block)
+        PrintOk(t);
 }
 
 void CmdStop(const Tokens& t) {

@@ -28,9 +28,10 @@ bool AnyPositive(const float* v, int n) {
 
 // Sums per-deal results over the chance node after 'runout'. For each deal, 'child'
 // gets the deal's runout, the reach vectors gathered into its list (null stays null),
-// zeroed output vectors and the deal's chance, and returns false when it skipped the deal;
-// the outputs are added into 'out' with the deal weight, in deal order, and scaled by the
-// chance factor at the end. The deals run on the team of the parallel runtime when no
+// zeroed output vectors and the deal's chance (times the number of cards it stands for
+// under suit isomorphism), and returns false when it skipped the deal; the outputs are
+// added into 'out' with the deal weight, also through the deal's suit-swap images as the
+// solver's sweep does, in deal order, and scaled by the chance factor at the end. The deals run on the team of the parallel runtime when no
 // parallel region is active yet, each into its own buffer, and are added in deal order
 // afterwards, so that the sums do not depend on the thread count.
 template <class Child>
@@ -59,7 +60,8 @@ void SumOverDeals(const RunoutLists& lists, const Runout& runout, const float* c
                 g[j] = reach[k][next.list->parent[j]];
             gathered[k] = g;
         }
-        used[d] = child(next, gathered, child_out, chance * deals[d].weight * factor);
+        const double stands_for = 1.0 + deals[d].images.size();  // cards merged into this one
+        used[d] = child(next, gathered, child_out, chance * deals[d].weight * factor * stands_for);
     };
     // Output k of deal d, in 'results' (parallel) or in the arena (serial).
     std::vector<std::vector<float>> results(parallel ? count : 0);
@@ -95,6 +97,14 @@ void SumOverDeals(const RunoutLists& lists, const Runout& runout, const float* c
         for (int k = 0; k < outputs; ++k)
             for (int j = 0; j < children[d].Size(); ++j)
                 out[k][parent[j]] += weight * child_out[k][j];
+        // The cards this one stands for under suit isomorphism: the same outputs with two
+        // suits exchanged.
+        for (const std::vector<uint16_t>* image : deals[d].images) {
+            const uint16_t* swap = image->data();
+            for (int k = 0; k < outputs; ++k)
+                for (int j = 0; j < children[d].Size(); ++j)
+                    out[k][swap[parent[j]]] += weight * child_out[k][j];
+        }
     }
     for (int k = 0; k < outputs; ++k)
         for (int i = 0; i < runout.Size(); ++i)

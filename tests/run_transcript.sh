@@ -9,6 +9,8 @@
 #   === stdin          the command lines fed to standard input
 #   === stdout         the exact expected standard output, banner line excluded
 #   === stderr         the exact expected standard error (checked only when present)
+#   === filter         sed expressions applied to the actual output before comparing
+#                      (for figures that vary from run to run, such as running times)
 # Lines before the first section are comments. In expected output the token @DIR@
 # stands for the working directory.
 set -u
@@ -23,6 +25,7 @@ section=""
 args=()
 expect_exit=0
 have_stderr=0
+filters=()
 : >"$work/stdin"
 : >"$work/stdout.expected"
 : >"$work/stderr.expected"
@@ -44,6 +47,7 @@ while IFS= read -r line || [ -n "$line" ]; do
         stdin) printf '%s\n' "$line" >>"$work/stdin" ;;
         stdout) printf '%s\n' "${line//@DIR@/$work/files}" >>"$work/stdout.expected" ;;
         stderr) printf '%s\n' "${line//@DIR@/$work/files}" >>"$work/stderr.expected" ;;
+        filter) filters+=(-e "$line") ;;
     esac
 done <"$transcript"
 
@@ -58,6 +62,11 @@ if [[ $first =~ $banner_pattern ]]; then
     tail -n +2 "$work/stdout.raw" >"$work/stdout.actual"
 else
     cp "$work/stdout.raw" "$work/stdout.actual"
+fi
+
+if [ ${#filters[@]} -gt 0 ]; then
+    sed "${filters[@]}" "$work/stdout.actual" >"$work/stdout.filtered"
+    mv "$work/stdout.filtered" "$work/stdout.actual"
 fi
 
 status=0

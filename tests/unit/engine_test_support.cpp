@@ -25,6 +25,19 @@ std::string RandomRangeCommand(const std::string& player, double density, std::m
     return command;
 }
 
+std::string ClassRangeCommand(const std::string& player, const std::vector<std::string>& classes) {
+    std::string command = "set_range " + player;
+    for (int hand = 0; hand < kComboCount; ++hand) {
+        const auto& text  = Combos().text[hand];  // "AsAh": higher card first
+        std::string name  = {text[0], text[2]};
+        if (text[0] != text[2])
+            name += text[1] == text[3] ? 's' : 'o';
+        const bool listed = std::find(classes.begin(), classes.end(), name) != classes.end();
+        command += listed ? " 1" : " 0";
+    }
+    return command;
+}
+
 namespace {
 
 using Vec = std::vector<double>;

@@ -17,6 +17,10 @@ std::string RunCommand(const std::string& line);
 // probability 'density', with a weight in (0.2, 1].
 std::string RandomRangeCommand(const std::string& player, double density, std::mt19937& rng);
 
+// A set_range command giving weight 1 to every combo of the named hand classes ("AA",
+// "AKs", "T9o"), so that the range treats all suits alike.
+std::string ClassRangeCommand(const std::string& player, const std::vector<std::string>& classes);
+
 // Expected values and best-response values of both players under the strategies the
 // engine would report (average strategies once averaging started), computed with
 // pairwise terminal values over the 1326 combos and explicit enumeration of every dealt

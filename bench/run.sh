@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# make bench: the benchmarks on the standard spots, each figure with the command behind it.
+#   bench/run.sh [build dir]      QUILLANE_BENCH_SECONDS caps each solve (default 300)
+set -u
+build=${1:-build}
+seconds=${QUILLANE_BENCH_SECONDS:-300}
+spots=$(dirname "$0")/../examples
+
+echo "== hand evaluator: $build/eval_bench"
+"$build/eval_bench"
+echo
+echo "== solver kernels: $build/solver_kernels_bench 0.25"
+"$build/solver_kernels_bench" 0.25
+for spot in river_srp turn_srp flop_srp; do
+    for threads in 1 2; do
+        echo
+        echo "== $spot, $threads thread(s): $build/solve_bench $spots/$spot.json $threads $seconds"
+        "$build/solve_bench" "$spots/$spot.json" "$threads" "$seconds"
+    done
+done
