@@ -65,6 +65,7 @@ std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& st
 void CmdShowStrategy(const Tokens& t) {
     CfrEngine&          engine   = RequireQueryEngine();
     const QueryPoint    point    = PointOf(RequireDecisionPath(t[1]));
+    ResolveForgottenStreets(engine, point, StrategyReads::kPathAndNode);
     const PointStrategy strategy =
         UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, true).strategy; });
     for (int a = 0; a < strategy.actions; ++a)
@@ -77,6 +78,7 @@ void CmdShowStrategyPp(const Tokens& t) {
     CfrEngine&       engine = RequireQueryEngine();
     const QueryPoint point  = PointOf(RequireDecisionPath(t[1]));
     const int        actor  = engine.Tree().Node(point.node).player;
+    ResolveForgottenStreets(engine, point, StrategyReads::kPathAndNode);
     auto [strategy, scores] = UnderTreeMutex(engine, [&] {
         return std::pair(SummaryAtPoint(engine, point, true).strategy,
                          ScoresAtPoint(engine, point, actor));
@@ -100,6 +102,7 @@ void CmdShowProbs(const Tokens& t) {
     const ResolvedPath path   = RequireQueryPath(t[1]);
     const QueryPoint   point  = PointOf(path);
     const int          actor  = path.node ? point.Actor(engine.Tree()) : -1;
+    ResolveForgottenStreets(engine, point, StrategyReads::kPathAndNode);
     const PointSummary summary =
         UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, actor >= 0); });
     double probability[2];
@@ -121,6 +124,7 @@ void CmdShowRange(const Tokens& t) {
         return;
     }
     const QueryPoint point = PointOf(RequireQueryPath(t[2], /*root_as_first=*/true));
+    ResolveForgottenStreets(engine, point, StrategyReads::kPath);
     const auto ranges =
         UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, false).range; });
     PrintText(FormatRangeLine(ranges[player], KnownCards(point)));
@@ -129,6 +133,7 @@ void CmdShowRange(const Tokens& t) {
 void CmdCalcLineFreq(const Tokens& t) {
     CfrEngine&       engine = RequireQueryEngine();
     const QueryPoint point  = PointOf(RequireQueryPath(t[1], /*root_as_first=*/true));
+    ResolveForgottenStreets(engine, point, StrategyReads::kPath);
     const double     share  = UnderTreeMutex(
         engine, [&] { return ReachShareAtPoint(engine, point, /*with_named_chance=*/true); });
     Print("%.9g\n", share);
@@ -137,6 +142,7 @@ void CmdCalcLineFreq(const Tokens& t) {
 void CmdCalcGlobalFreq(const Tokens& t) {
     CfrEngine&       engine = RequireQueryEngine();
     const QueryPoint point  = PointOf(RequireQueryPath(t[1], /*root_as_first=*/true));
+    ResolveForgottenStreets(engine, point, StrategyReads::kPath);
     const double     share  = UnderTreeMutex(
         engine, [&] { return ReachShareAtPoint(engine, point, /*with_named_chance=*/false); });
     Print("%.9g\n", share);

@@ -159,3 +159,21 @@ TEST(QueryStrategy, LineFrequencyOfAnOpenRiverSumsTheNamedRivers) {
     EXPECT_NEAR(named, open, 1e-6);
     EXPECT_NEAR(std::stod(RunCommand("calc_global_freq r:0:c:c:c")), open, 1e-6);
 }
+
+TEST(QueryStrategy, ForgottenRiversAreResolvedForNamedRiversOnly) {
+    const Spot spot = TurnSpot(19);
+    Iterate(*State().solver.engine, 10);
+    EXPECT_EQ(RunCommand("set_accuracy 20"), "set_accuracy ok!\n");  // a quick re-solve
+    EXPECT_EQ(RunCommand("forget rivers"), "forget ok!\n");
+    std::vector<std::string> known = kTurnBoard;
+    known.push_back("Ac");
+    ExpectStrategySumsToOne("r:0:c:c:Ac", spot, known);  // re-solved for this river
+    EXPECT_GT(std::stod(RunCommand("calc_line_freq r:0:c:c:Ac:c")), 0.0);
+    EXPECT_EQ(RunCommand("show_strategy r:0:c:c:c"), "ERROR: show_strategy incomplete tree\n");
+    EXPECT_EQ(RunCommand("calc_ev OOP r"), "ERROR: calc_ev incomplete tree\n");
+    EXPECT_EQ(RunCommand("show_stats"), "ERROR: show_stats incomplete tree\n");
+    // The turn's strategies are still there: nothing to re-solve.
+    EXPECT_EQ(ValueLines(RunCommand("show_strategy r:0:c")).size(), 2u);
+    EXPECT_EQ(RunCommand("show_probs r:0:c:c").substr(0, 4), "OOP ");
+    RunCommand("set_accuracy 0");
+}
