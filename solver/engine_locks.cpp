@@ -128,7 +128,9 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
     for (size_t i = 0; i < user->user_combo.size(); ++i)
         slot_weights[i] = static_cast<float>(weights[user->user_combo[i]]);
     EditRequest request;
-    request.edit = [&slot_weights](LockTable& locks, int slot) { locks.ComboLock(slot, slot_weights); };
+    request.edit = [&slot_weights](LockTable& locks, int slot) {
+        locks.ComboLock(slot, slot_weights);
+    };
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 

@@ -70,12 +70,14 @@ private:
     // The level of the user's card 'card' dealt after 'level' (nullopt when not dealt),
     // and the card's chance.
     // 'position' maps the user's combos to the entries of 'level' (-1 for none).
-    std::optional<std::pair<Level, double>> Deal(const Level& level, const std::vector<int>& position,
-                                                 int turn, int card) const {
+    std::optional<std::pair<Level, double>> Deal(const Level&            level,
+                                                 const std::vector<int>& position, int turn,
+                                                 int card) const {
         const bool            turn_deal = level.runout.street == kFlop;
         const CanonicalRunout canonical = turn_deal ? lists_.Canonical(card, -1)
                                                     : lists_.Canonical(turn, card);
-        const auto runout = engine_.RunoutOf(level.runout.street + 1, canonical.turn, canonical.river);
+        const auto runout =
+            engine_.RunoutOf(level.runout.street + 1, canonical.turn, canonical.river);
         if (!runout)
             return std::nullopt;
         Level                 child;
@@ -86,13 +88,14 @@ private:
             child.reach[p].reserve(runout->Size());
         for (uint16_t combo : runout->list->combo) {
             const int user = PermuteCombo(combo, to_user);
+            const int from = position[user];
             child.user_combo.push_back(static_cast<uint16_t>(user));
             for (int p = 0; p < 2; ++p)
-                child.reach[p].push_back(position[user] >= 0 ? level.reach[p][position[user]] : 0.0);
+                child.reach[p].push_back(from >= 0 ? level.reach[p][from] : 0.0);
         }
         const int slot = turn_deal ? runout->turn_slot : runout->river_slot;
-        const auto deals = turn_deal ? lists_.TurnDeals()
-                                     : lists_.RiverDeals(lists_.BaseStreet() == kFlop ? runout->turn_slot : 0);
+        const int  turn_slot = lists_.BaseStreet() == kFlop ? runout->turn_slot : 0;
+        const auto deals     = turn_deal ? lists_.TurnDeals() : lists_.RiverDeals(turn_slot);
         double weight = 1.0;
         for (const DealtCard& deal : deals)
             if (deal.slot == slot)
@@ -101,8 +104,9 @@ private:
     }
 
     void Descend(Level& level, Chance chance, int turn, int river, size_t step) {
-        for (; step < point_.steps.size() && point_.steps[step].street == level.runout.street; ++step)
-            ApplyStep(point_.steps[step], level);
+        const std::vector<PathStep>& steps = point_.steps;
+        for (; step < steps.size() && steps[step].street == level.runout.street; ++step)
+            ApplyStep(steps[step], level);
         if (level.runout.street >= point_.street) {
             visit_({level.runout, level.user_combo.data(), turn, river, chance.all, chance.open,
                     {level.reach[0].data(), level.reach[1].data()}});

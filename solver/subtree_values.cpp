@@ -31,9 +31,10 @@ bool AnyPositive(const float* v, int n) {
 // zeroed output vectors and the deal's chance (times the number of cards it stands for
 // under suit isomorphism), and returns false when it skipped the deal; the outputs are
 // added into 'out' with the deal weight, also through the deal's suit-swap images as the
-// solver's sweep does, in deal order, and scaled by the chance factor at the end. The deals run on the team of the parallel runtime when no
-// parallel region is active yet, each into its own buffer, and are added in deal order
-// afterwards, so that the sums do not depend on the thread count.
+// solver's sweep does, in deal order, and scaled by the chance factor at the end. The
+// deals run on the team of the parallel runtime when no parallel region is active yet,
+// each into its own buffer, and are added in deal order afterwards, so that the sums do
+// not depend on the thread count.
 template <class Child>
 void SumOverDeals(const RunoutLists& lists, const Runout& runout, const float* const* reach,
                   int outputs, float* const* out, double chance, const Child& child) {
@@ -221,8 +222,8 @@ void SubtreeWalk::WalkTerminal(uint32_t index, const Runout& runout, const Lane&
     if (node.kind == kFoldEnd) {
         const float payoff = node.player == player_ ? -stake : stake;
         const float rate   = rake.Enabled() ? RakeRate(rake, payoff) : 0.0f;
-        FoldValues(kernels_, std::span(runout.list->cards), {lane.opponent, lane.values, payoff, rate},
-                   scratch);
+        FoldValues(kernels_, std::span(runout.list->cards),
+                   {lane.opponent, lane.values, payoff, rate}, scratch);
         return;
     }
     const float rate = rake.Enabled() ? RakeRate(rake, stake) : 0.0f;

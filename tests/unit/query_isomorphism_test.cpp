@@ -26,9 +26,10 @@ Weights AllCombosOf(const std::string& ranks) {
 // Clubs and diamonds are alike on this board: the river 5d is solved as the 5c.
 CfrEngine& BuildIsomorphicTurnSpot() {
     RunCommand("set_isomorphism 1 1");
-    CfrEngine& engine = BuildSpot({"set_board Qs Jh 2h 8h", RangeCommand("OOP", AllCombosOf("AK54")),
-                                   RangeCommand("IP", AllCombosOf("AQ93")), "set_pot 0 0 60",
-                                   "add_line 0 0 0 0", "add_line 0 0 30 30", "add_line 0 0 0 30 30"});
+    CfrEngine& engine =
+        BuildSpot({"set_board Qs Jh 2h 8h", RangeCommand("OOP", AllCombosOf("AK54")),
+                   RangeCommand("IP", AllCombosOf("AQ93")), "set_pot 0 0 60", "add_line 0 0 0 0",
+                   "add_line 0 0 30 30", "add_line 0 0 0 30 30"});
     RunCommand("set_isomorphism 1 0");
     return engine;
 }
@@ -62,7 +63,9 @@ TEST(QueryIsomorphism, MergedRiversAnswerInTheUsersSuits) {
     const auto clubs    = ValueLines(RunCommand("show_strategy r:0:c:c:5c"));
     const auto diamonds = ValueLines(RunCommand("show_strategy r:0:c:c:5d"));
     ASSERT_EQ(clubs.size(), 2u);
-    for (const auto& [combo, swapped] : {std::pair{"AcKc", "AdKd"}, {"AdKh", "AcKh"}, {"4c4h", "4d4h"}})
+    const std::pair<const char*, const char*> swaps[] = {
+        {"AcKc", "AdKd"}, {"AdKh", "AcKh"}, {"4c4h", "4d4h"}};
+    for (const auto& [combo, swapped] : swaps)
         for (int a = 0; a < 2; ++a)
             EXPECT_EQ(diamonds[a][HandIndex(swapped)], clubs[a][HandIndex(combo)]) << combo;
 }

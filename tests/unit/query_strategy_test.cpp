@@ -25,7 +25,8 @@ Spot RiverSpot(unsigned seed) {
     Spot         spot{RandomCombos(rng, 14, kRiverBoard), RandomCombos(rng, 14, kRiverBoard)};
     BuildSpot({"set_board Qs Jh 2h 8d 3c", RangeCommand("OOP", spot.oop),
                RangeCommand("IP", spot.ip), "set_pot 0 0 100", "add_line 0 0", "add_line 0 50 50",
-               "add_line 0 50 150 150", "add_line 50 50", "add_line 50 150 150", "add_line 100 100"});
+               "add_line 0 50 150 150", "add_line 50 50", "add_line 50 150 150",
+               "add_line 100 100"});
     return spot;
 }
 
