@@ -106,8 +106,10 @@ void CmdShowProbs(const Tokens& t) {
     const PointSummary summary =
         UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, actor >= 0); });
     double probability[2];
-    for (int p = 0; p < 2; ++p)
-        probability[p] = Sum(summary.range[p]) / TreeRangeMass(engine.Tree(), p);
+    for (int p = 0; p < 2; ++p) {
+        const double total = TreeRangeMass(engine.Tree(), p);
+        probability[p] = total > 0 ? Sum(summary.range[p]) / total : 0.0;
+    }
     std::string children;
     if (actor >= 0 && probability[actor] > 0)
         children = ChildProbabilities(path, summary.strategy, summary.range[actor]);

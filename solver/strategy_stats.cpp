@@ -110,6 +110,7 @@ Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
     SubtreeWalk  walk(engine, player);
     walk.SetVisitor([&visitor](const DecisionVisit& v) { visitor(v); });
     std::vector<float> values(list.Size());
+    walk.RequireStorage(0);
     walk.Values(0, root, reach[player].data(), reach[1 - player].data(), values.data());
     return visitor.Total();
 }

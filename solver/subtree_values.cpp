@@ -133,10 +133,13 @@ void SubtreeWalk::SetVisitor(std::function<void(const DecisionVisit&)> visitor) 
     visitor_ = std::move(visitor);
 }
 
-void SubtreeWalk::Values(uint32_t node, const Runout& runout, const float* own_reach,
-                         const float* opponent_reach, float* values) const {
+void SubtreeWalk::RequireStorage(uint32_t node) const {
     if (!SubtreeHasStorage(engine_.Tree(), node))
         throw StrategyUnavailable();
+}
+
+void SubtreeWalk::Values(uint32_t node, const Runout& runout, const float* own_reach,
+                         const float* opponent_reach, float* values) const {
     _mm_setcsr(_mm_getcsr() | 0x8040);
     omp_set_num_threads(std::max(State().settings.thread_count, 1));
     Walk(node, runout, {visitor_ ? own_reach : nullptr, opponent_reach, values, 1.0});
@@ -177,7 +180,8 @@ void SubtreeWalk::WalkDecision(uint32_t index, const Runout& runout, const Lane&
 
     const size_t stride   = engine_.LayoutOf(index).RowStride();
     float*       strategy = arena.Allocate(stride * actions);
-    engine_.ReportedStrategy(index, runout, strategy, stride);
+    if (!engine_.ReportedStrategy(index, runout, strategy, stride))
+        std::fill(strategy, strategy + stride * actions, 1.0f / actions);
 
     float*     child_values[kMaxActions];
     const bool own = node.player == player_;

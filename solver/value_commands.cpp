@@ -1,5 +1,6 @@
 // Value and equity queries.
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "cards/combo_tables.h"
@@ -125,6 +126,6 @@ void CmdCalcEqNode(const Tokens& t) {
     }
     PrintText(ValueLine(equities, "%.9g", "nan"));
     PrintText(ValueLine(figures.weight, "%.9g", "0"));
-    Print("%.9g\n", weighted / weight);
+    Print("%.9g\n", weight > 0 ? weighted / weight : std::numeric_limits<double>::quiet_NaN());
     PrintEnd();
 }
