@@ -35,7 +35,7 @@ public:
             for (uint16_t combo : root.user_combo)
                 root.reach[p].push_back(std::max(range[combo], 0.0));
         }
-        Descend(root, {1.0, 1.0}, tree_.Board().turn, tree_.Board().river, 0);
+        Descend(root, {1.0, 1.0}, tree_.Board().turn, 0);
     }
 
 private:
@@ -103,12 +103,14 @@ private:
         return std::pair(std::move(child), weight * ChanceFactorAfter(lists_, level.runout));
     }
 
-    void Descend(Level& level, Chance chance, int turn, int river, size_t step) {
+    // Applies the decisions of the level's street, then visits the level or deals the next
+    // street's cards; 'turn' is the user's turn card (-1 before it is dealt).
+    void Descend(Level& level, Chance chance, int turn, size_t step) {
         const std::vector<PathStep>& steps = point_.steps;
         for (; step < steps.size() && steps[step].street == level.runout.street; ++step)
             ApplyStep(steps[step], level);
         if (level.runout.street >= point_.street) {
-            visit_({level.runout, level.user_combo.data(), turn, river, chance.all, chance.open,
+            visit_({level.runout, level.user_combo.data(), chance.all, chance.open,
                     {level.reach[0].data(), level.reach[1].data()}});
             return;
         }
@@ -125,7 +127,7 @@ private:
                 continue;
             const double p = dealt->second;
             Descend(dealt->first, {chance.all * p, named >= 0 ? chance.open : chance.open * p},
-                    turn_deal ? card : turn, turn_deal ? river : card, step);
+                    turn_deal ? card : turn, step);
         }
     }
 
@@ -154,7 +156,7 @@ private:
                     for (int p2 = 0; p2 < 2; ++p2)
                         child.reach[p2][j] = level.reach[p2][from];
                 }
-                Descend(child, {chance.all * p, chance.open * p}, turn, -1, step);
+                Descend(child, {chance.all * p, chance.open * p}, turn, step);
             }
         }
     }

@@ -4,9 +4,9 @@
 // the path enters without naming its card stands for every card a chance node deals
 // there. Each covered runout carries its chance weight (the probability of its dealt
 // cards, deck weights included, 1 for a tree's own board cards; also over its open cards
-// alone) and each player's reach
-// over the runout's combo list: the range stored in the tree times the player's own
-// strategy frequencies for the actions taken on the path, on that runout.
+// alone) and each player's reach over the runout's combo list: the range stored in the
+// tree times the player's own strategy frequencies for the actions taken on the path, on
+// that runout.
 //
 // The walk goes street by street: the decisions of a street are applied once per runout of
 // that street, so a flop point costs one pass over its steps and a river point of a flop
@@ -28,12 +28,10 @@ struct PointRunout {
                              // of the user's cards under suit isomorphism)
     const uint16_t* user_combo = nullptr;  // per entry of runout.list: the user's combo
                                            // (internal index, the user's suits)
-    int          turn   = -1;    // its cards in the user's suits, -1 when not dealt
-    int          river  = -1;
-    double       chance = 1.0;       // probability of every dealt card below the board
-    double       open_chance = 1.0;  // the same over the cards the path leaves open
-    const double* reach[2] = {};  // per player, runout.Size() entries (double, so that
-                                  // a range at a point adds up exactly)
+    double        chance      = 1.0;  // probability of every dealt card below the board
+    double        open_chance = 1.0;  // the same over the cards the path leaves open
+    const double* reach[2]    = {};   // per player, runout.Size() entries (double, so that
+                                      // a range at a point adds up exactly)
 
     // A player's reach as the solver's float vectors.
     std::vector<float> FloatReach(int player) const {
