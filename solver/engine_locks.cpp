@@ -16,10 +16,15 @@
 
 namespace {
 
+constexpr int kNoStrategy  = -2;  // EditRequest::action of a lock edit
+constexpr int kEveryAction = -1;  // WriteStrategy's 'action' for all rows at once
+
 struct EditRequest {
     std::function<void(LockTable& locks, int slot)> edit;  // the lock change, if any
-    int                     action = -2;  // -2: no strategy written; -1: every action
-    std::span<const double> frequencies;  // what WriteStrategy writes
+    int                     action = kNoStrategy;  // else the action written, or every one
+    std::span<const double> frequencies;           // what WriteStrategy writes
+
+    bool Writes() const { return action != kNoStrategy; }
 };
 
 // The solver's runout of the user's cards and the user's combo of each of its entries:
@@ -47,8 +52,9 @@ std::optional<UserRunout> UserRunoutOf(const CfrEngine& engine, int street, int 
 // runout's combos.
 void ApplyFrequencies(const EditRequest& request, const UserRunout& user, int actions,
                       float* rows, size_t stride) {
-    const int first = request.action < 0 ? 0 : request.action;
-    const int last  = request.action < 0 ? actions : request.action + 1;
+    const bool every = request.action == kEveryAction;
+    const int  first = every ? 0 : request.action;
+    const int  last  = every ? actions : request.action + 1;
     for (int a = first; a < last; ++a) {
         const double* values = request.frequencies.data() + size_t(a - first) * kComboCount;
         for (size_t i = 0; i < user.user_combo.size(); ++i)
@@ -68,7 +74,7 @@ bool EditSlot(CfrEngine& engine, uint32_t index, int turn_card, int river_card,
     const size_t        stride = layout.RowStride();
     std::vector<float>  rows(layout.actions * stride);
     engine.ReportedStrategy(index, user->runout, rows.data(), stride);
-    if (request.action >= -1)
+    if (request.Writes())
         ApplyFrequencies(request, *user, layout.actions, rows.data(), stride);
 
     const bool had_written = regrets->Locks().HasWrittenStrategy(slot);
@@ -78,10 +84,10 @@ bool EditSlot(CfrEngine& engine, uint32_t index, int turn_card, int river_card,
         LockTable& locks = store->Locks();
         if (request.edit)
             request.edit(locks, slot);
-        if (locks.Flags(slot) != 0 || had_written || request.action >= -1)
+        if (locks.Flags(slot) != 0 || had_written || request.Writes())
             locks.WriteStrategy(slot, layout.actions, rows.data(), stride);
     }
-    if (request.action >= -1)
+    if (request.Writes())
         regrets->SeedStrategy(slot, rows.data(), stride);
     return true;
 }
