@@ -6,48 +6,76 @@
 // slot's written strategy, so that what the node reports does not jump with the edit.
 #include <functional>
 #include <limits>
+#include <optional>
 
 #include "cards/card.h"
+#include "cards/suit_isomorphism.h"
 #include "cli/solver_state.h"
 #include "solver/cfr_engine.h"
-#include "solver/node_stores.h"
 #include "tree/built_tree.h"
 
 namespace {
 
+constexpr int kNoStrategy  = -2;  // EditRequest::action of a lock edit
+constexpr int kEveryAction = -1;  // WriteStrategy's 'action' for all rows at once
+
 struct EditRequest {
     std::function<void(LockTable& locks, int slot)> edit;  // the lock change, if any
-    int                     action = -2;  // -2: no strategy written; -1: every action
-    std::span<const double> frequencies;  // what WriteStrategy writes
+    int                     action = kNoStrategy;  // else the action written, or every one
+    std::span<const double> frequencies;           // what WriteStrategy writes
+
+    bool Writes() const { return action != kNoStrategy; }
 };
+
+// The solver's runout of the user's cards and the user's combo of each of its entries:
+// under suit isomorphism the runout of the representative cards, whose combos are the
+// user's with the suits renamed.
+struct UserRunout {
+    Runout                runout;
+    std::vector<uint16_t> user_combo;
+};
+
+std::optional<UserRunout> UserRunoutOf(const CfrEngine& engine, int street, int turn_card,
+                                       int river_card) {
+    const CanonicalRunout canonical = engine.Runouts().Canonical(turn_card, river_card);
+    const auto runout = engine.RunoutOf(street, canonical.turn, canonical.river);
+    if (!runout)
+        return std::nullopt;
+    UserRunout            result{*runout, {}};
+    const SuitPermutation to_user = InverseSuits(canonical.suits);
+    for (uint16_t combo : runout->list->combo)
+        result.user_combo.push_back(static_cast<uint16_t>(PermuteCombo(combo, to_user)));
+    return result;
+}
 
 // Overwrites rows of 'rows' with the written frequencies (internal 1326 order) of the
 // runout's combos.
-void ApplyFrequencies(const EditRequest& request, const RunoutCombos& list, int actions,
+void ApplyFrequencies(const EditRequest& request, const UserRunout& user, int actions,
                       float* rows, size_t stride) {
-    const int first = request.action < 0 ? 0 : request.action;
-    const int last  = request.action < 0 ? actions : request.action + 1;
+    const bool every = request.action == kEveryAction;
+    const int  first = every ? 0 : request.action;
+    const int  last  = every ? actions : request.action + 1;
     for (int a = first; a < last; ++a) {
         const double* values = request.frequencies.data() + size_t(a - first) * kComboCount;
-        for (int i = 0; i < list.Size(); ++i)
-            rows[a * stride + i] = static_cast<float>(values[list.combo[i]]);
+        for (size_t i = 0; i < user.user_combo.size(); ++i)
+            rows[a * stride + i] = static_cast<float>(values[user.user_combo[i]]);
     }
 }
 
 bool EditSlot(CfrEngine& engine, uint32_t index, int turn_card, int river_card,
               const EditRequest& request) {
-    const BuiltNode&  node    = engine.Tree().Node(index);
-    const auto        runout  = engine.RunoutOf(node.street, turn_card, river_card);
-    StrategyStore*    regrets = engine.RegretStore(index);
-    if (!runout || !regrets)
+    const BuiltNode& node    = engine.Tree().Node(index);
+    const auto       user    = UserRunoutOf(engine, node.street, turn_card, river_card);
+    StrategyStore*   regrets = engine.RegretStore(index);
+    if (!user || !regrets)
         return false;
-    const int slot = static_cast<const SolverNodeStorage&>(*node.strategy).SlotOf(turn_card, river_card);
+    const int           slot   = engine.StorageSlotFor(node.street, turn_card, river_card);
     const RunoutLayout& layout = regrets->Layout();
     const size_t        stride = layout.RowStride();
     std::vector<float>  rows(layout.actions * stride);
-    engine.ReportedStrategy(index, *runout, rows.data(), stride);
-    if (request.action >= -1)
-        ApplyFrequencies(request, *runout->list, layout.actions, rows.data(), stride);
+    engine.ReportedStrategy(index, user->runout, rows.data(), stride);
+    if (request.Writes())
+        ApplyFrequencies(request, *user, layout.actions, rows.data(), stride);
 
     const bool had_written = regrets->Locks().HasWrittenStrategy(slot);
     for (StrategyStore* store : {regrets, engine.AverageStore(index)}) {
@@ -56,10 +84,10 @@ bool EditSlot(CfrEngine& engine, uint32_t index, int turn_card, int river_card,
         LockTable& locks = store->Locks();
         if (request.edit)
             request.edit(locks, slot);
-        if (locks.Flags(slot) != 0 || had_written || request.action >= -1)
+        if (locks.Flags(slot) != 0 || had_written || request.Writes())
             locks.WriteStrategy(slot, layout.actions, rows.data(), stride);
     }
-    if (request.action >= -1)
+    if (request.Writes())
         regrets->SeedStrategy(slot, rows.data(), stride);
     return true;
 }
@@ -76,7 +104,8 @@ bool CfrEngine::ReportedStrategy(uint32_t index, const Runout& runout, float* ro
     const bool     average  = averages && iteration_ > averaging_delay_ &&
                          (node.street < 3 || State().settings.river_strategy);
     const SolverKernels& kernels = KernelsFor(SimdPathFor(State().settings.avx512));
-    (average ? averages : regrets)->PlayedStrategy(StorageSlot(node.street, runout), kernels, rows, stride);
+    (average ? averages : regrets)->PlayedStrategy(StorageSlot(node.street, runout), kernels, rows,
+                                                   stride);
     return true;
 }
 
@@ -96,17 +125,18 @@ bool CfrEngine::UnlockNode(uint32_t node, int turn_card, int river_card) {
 
 bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
                               std::span<const double> weights) {
-    std::lock_guard  lock(tree_mutex_);
-    const BuiltNode& built  = tree_.Node(node);
-    const auto       runout = RunoutOf(built.street, turn_card, river_card);
-    if (!runout || !RegretStore(node))
+    std::lock_guard lock(tree_mutex_);
+    const auto      user = UserRunoutOf(*this, tree_.Node(node).street, turn_card, river_card);
+    if (!user || !RegretStore(node))
         return false;
     // The lock weights of the runout's combos, in the slot's combo order.
     std::vector<float> slot_weights(RegretStore(node)->Layout().combos, 0.0f);
-    for (int i = 0; i < runout->Size(); ++i)
-        slot_weights[i] = static_cast<float>(weights[runout->list->combo[i]]);
+    for (size_t i = 0; i < user->user_combo.size(); ++i)
+        slot_weights[i] = static_cast<float>(weights[user->user_combo[i]]);
     EditRequest request;
-    request.edit = [&slot_weights](LockTable& locks, int slot) { locks.ComboLock(slot, slot_weights); };
+    request.edit = [&slot_weights](LockTable& locks, int slot) {
+        locks.ComboLock(slot, slot_weights);
+    };
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
@@ -122,19 +152,19 @@ bool CfrEngine::WriteStrategy(uint32_t node, int turn_card, int river_card, int 
 std::vector<float> CfrEngine::LockWeightsAt(uint32_t index, int turn_card, int river_card) {
     std::lock_guard  lock(tree_mutex_);
     const BuiltNode& node    = tree_.Node(index);
-    const auto       runout  = RunoutOf(node.street, turn_card, river_card);
+    const auto       user    = UserRunoutOf(*this, node.street, turn_card, river_card);
     StrategyStore*   regrets = RegretStore(index);
-    if (!runout || !regrets)
+    if (!user || !regrets)
         return {};
     const LockTable&       locks   = regrets->Locks();
-    const int              slot    = StorageSlot(node.street, *runout);
+    const int              slot    = StorageSlot(node.street, user->runout);
     std::span<const float> weights = locks.ComboLockWeights(slot);
     std::vector<float>     result(kComboCount, std::numeric_limits<float>::quiet_NaN());
-    for (int i = 0; i < runout->Size(); ++i) {
+    for (size_t i = 0; i < user->user_combo.size(); ++i) {
         float weight = locks.Locked(slot) ? 1.0f : 0.0f;
         if (!weights.empty())
             weight = weights[i];
-        result[runout->list->combo[i]] = weight;
+        result[user->user_combo[i]] = weight;
     }
     return result;
 }

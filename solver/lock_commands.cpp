@@ -32,23 +32,29 @@ LockTarget RequireLockTarget(const std::string& path) {
     return {&engine, PointOf(RequireDecisionPath(path))};
 }
 
-// An edit the engine refused names no runout of the node (a card left open).
-void Require(bool done) {
-    if (!done)
-        CommandError("incorrect path");
+// An edit the engine refused names no runout of the node (a card left open), or the
+// node's street has been forgotten.
+void Require(bool done, const LockTarget& target) {
+    if (done)
+        return;
+    if (!target.engine->RegretStore(target.point.node))
+        CommandError("incomplete tree");
+    CommandError("incorrect path");
 }
 
 }  // namespace
 
 void CmdLockNode(const Tokens& t) {
     const LockTarget target = RequireLockTarget(t[1]);
-    Require(target.engine->LockNode(target.point.node, target.point.turn, target.point.river));
+    Require(target.engine->LockNode(target.point.node, target.point.turn, target.point.river),
+            target);
     PrintOk(t);
 }
 
 void CmdUnlockNode(const Tokens& t) {
     const LockTarget target = RequireLockTarget(t[1]);
-    Require(target.engine->UnlockNode(target.point.node, target.point.turn, target.point.river));
+    Require(target.engine->UnlockNode(target.point.node, target.point.turn, target.point.river),
+            target);
     PrintOk(t);
 }
 
@@ -56,7 +62,8 @@ void CmdComboLockNode(const Tokens& t) {
     const LockTarget          target  = RequireLockTarget(t[1]);
     const std::vector<double> weights = ParseComboValues(t, 2);
     Require(target.engine->ComboLockNode(target.point.node, target.point.turn, target.point.river,
-                                         weights));
+                                         weights),
+            target);
     PrintOk(t);
 }
 
@@ -81,7 +88,8 @@ void CmdSetStrategy(const Tokens& t) {
         }
     }
     Require(target.engine->WriteStrategy(target.point.node, target.point.turn, target.point.river,
-                                         action, frequencies));
+                                         action, frequencies),
+            target);
     PrintOk(t);
 }
 
@@ -89,6 +97,6 @@ void CmdShowLockedCombos(const Tokens& t) {
     const LockTarget         target = RequireLockTarget(t[1]);
     const std::vector<float> weights =
         target.engine->LockWeightsAt(target.point.node, target.point.turn, target.point.river);
-    Require(!weights.empty());
+    Require(!weights.empty(), target);
     PrintText(ValueLine(std::vector<double>(weights.begin(), weights.end()), "%.12g", "nan"));
 }

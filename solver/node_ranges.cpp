@@ -25,63 +25,49 @@ double PairMass(const RunoutCombos& list, const Reach* reach_a, const float* rea
 
 }  // namespace
 
-std::array<std::vector<double>, 2> RangesAtPoint(const CfrEngine& engine, const QueryPoint& point) {
-    std::array<std::vector<double>, 2> range{std::vector<double>(kComboCount, 0.0),
-                                             std::vector<double>(kComboCount, 0.0)};
-    std::vector<double>                live(kComboCount, 0.0);
-    ForEachPointRunout(engine, point, [&](const PointRunout& r) {
-        const RunoutCombos& list = *r.runout.list;
-        for (int i = 0; i < list.Size(); ++i) {
-            live[list.combo[i]] += r.open_chance;
-            for (int p = 0; p < 2; ++p)
-                range[p][list.combo[i]] += r.open_chance * r.reach[p][i];
-        }
-    });
-    for (int c = 0; c < kComboCount; ++c)
-        for (int p = 0; p < 2; ++p)
-            range[p][c] = live[c] > 0 ? range[p][c] / live[c] : 0.0;
-    return range;
-}
-
-PointStrategy StrategyAtPoint(const CfrEngine& engine, const QueryPoint& point) {
-    const BuiltNode& node  = engine.Tree().Node(point.node);
-    const int        actor = node.player;
-    PointStrategy    result;
-    result.actions = static_cast<int>(node.child_count);
-    const size_t cells = size_t(result.actions) * kComboCount;
-    std::vector<double> weighted(cells, 0.0), plain(cells, 0.0);
-    std::vector<double> reach(kComboCount, 0.0), live(kComboCount, 0.0);
+PointSummary SummaryAtPoint(const CfrEngine& engine, const QueryPoint& point, bool with_strategy) {
+    const BuiltNode& node    = engine.Tree().Node(point.node);
+    const int        actor   = node.player;
+    const int        actions = with_strategy ? static_cast<int>(node.child_count) : 0;
+    const size_t     cells   = size_t(actions) * kComboCount;
+    std::vector<double> range[2] = {std::vector<double>(kComboCount, 0.0),
+                                    std::vector<double>(kComboCount, 0.0)};
+    std::vector<double> live(kComboCount, 0.0), weighted(cells, 0.0), plain(cells, 0.0);
     const size_t        stride = engine.LayoutOf(point.node).RowStride();
-    std::vector<float>  rows(stride * result.actions);
+    std::vector<float>  rows(actions ? stride * actions : 0);
     ForEachPointRunout(engine, point, [&](const PointRunout& r) {
-        if (!engine.ReportedStrategy(point.node, r.runout, rows.data(), stride))
+        if (actions && !engine.ReportedStrategy(point.node, r.runout, rows.data(), stride))
             throw StrategyUnavailable();
-        const RunoutCombos& list = *r.runout.list;
-        for (int i = 0; i < list.Size(); ++i) {
-            const int    c = list.combo[i];
-            const double w = r.open_chance * r.reach[actor][i];
+        for (int i = 0; i < r.runout.Size(); ++i) {
+            const int c = r.user_combo[i];
             live[c] += r.open_chance;
-            reach[c] += w;
-            for (int a = 0; a < result.actions; ++a) {
+            for (int p = 0; p < 2; ++p)
+                range[p][c] += r.open_chance * r.reach[p][i];
+            const double w = r.open_chance * r.reach[actor][i];
+            for (int a = 0; a < actions; ++a) {
                 weighted[a * kComboCount + c] += w * rows[a * stride + i];
                 plain[a * kComboCount + c] += r.open_chance * rows[a * stride + i];
             }
         }
     });
-    result.frequencies.assign(cells, kNaN);
-    result.child_range.assign(cells, 0.0);
-    result.range.assign(kComboCount, 0.0);
+    PointSummary summary;
+    summary.strategy.actions = actions;
+    summary.strategy.frequencies.assign(cells, kNaN);
+    summary.strategy.child_range.assign(cells, 0.0);
     for (int c = 0; c < kComboCount; ++c) {
         if (!(live[c] > 0))
             continue;
-        result.range[c] = reach[c] / live[c];
-        for (int a = 0; a < result.actions; ++a) {
-            const size_t k           = size_t(a) * kComboCount + c;
-            result.frequencies[k]    = reach[c] > 0 ? weighted[k] / reach[c] : plain[k] / live[c];
-            result.child_range[k]    = weighted[k] / live[c];
+        const double reach = range[actor][c];  // the actor's reach summed over the runouts
+        for (int a = 0; a < actions; ++a) {
+            const size_t k = size_t(a) * kComboCount + c;
+            summary.strategy.frequencies[k] = reach > 0 ? weighted[k] / reach : plain[k] / live[c];
+            summary.strategy.child_range[k] = weighted[k] / live[c];
         }
+        for (int p = 0; p < 2; ++p)
+            range[p][c] /= live[c];
     }
-    return result;
+    summary.range = {std::move(range[0]), std::move(range[1])};
+    return summary;
 }
 
 double RootPairMass(const CfrEngine& engine) {

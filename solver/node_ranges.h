@@ -19,19 +19,23 @@
 #include "solver/cfr_engine.h"
 #include "solver/query_point.h"
 
-// Each player's range at the point: the tree's range times the player's own strategy
-// frequencies on the path; 0 for combos that are blocked or in neither range.
-std::array<std::vector<double>, 2> RangesAtPoint(const CfrEngine& engine, const QueryPoint& point);
-
 struct PointStrategy {
     int                 actions = 0;
     std::vector<double> frequencies;  // actions x 1326; NaN for combos in no covered runout
     std::vector<double> child_range;  // actions x 1326: the actor's range at each child
-    std::vector<double> range;        // the actor's range at the point
 };
 
-// The actor's strategy at a decision point (not a split point).
-PointStrategy StrategyAtPoint(const CfrEngine& engine, const QueryPoint& point);
+struct PointSummary {
+    // Each player's range at the point: the tree's range times the player's own strategy
+    // frequencies on the path; 0 for combos that are blocked or in neither range.
+    std::array<std::vector<double>, 2> range;
+    // The actor's strategy at a decision point, when asked for (else no actions).
+    PointStrategy strategy;
+};
+
+// Both ranges at the point and, with 'with_strategy' (a decision point, not a split
+// point), the actor's strategy there: one walk over the covered runouts.
+PointSummary SummaryAtPoint(const CfrEngine& engine, const QueryPoint& point, bool with_strategy);
 
 // The probability of reaching the point: the sum over the covered runouts of the joint
 // reach of both players' combo pairs (card removal included), divided by the same sum at

@@ -4,13 +4,17 @@
 // the path enters without naming its card stands for every card a chance node deals
 // there. Each covered runout carries its chance weight (the probability of its dealt
 // cards, deck weights included, 1 for a tree's own board cards; also over its open cards
-// alone) and each player's reach
-// over the runout's combo list: the range stored in the tree times the player's own
-// strategy frequencies for the actions taken on the path, on that runout.
+// alone) and each player's reach over the runout's combo list: the range stored in the
+// tree times the player's own strategy frequencies for the actions taken on the path, on
+// that runout.
 //
 // The walk goes street by street: the decisions of a street are applied once per runout of
 // that street, so a flop point costs one pass over its steps and a river point of a flop
-// tree with both cards open 49 x 48 short passes.
+// tree with both cards open 49 x 48 short passes. It enumerates the user's cards, every
+// one of them even where suit isomorphism makes the solver keep one runout for several:
+// each user runout is the solver's runout of its representative cards, its entries
+// standing for the user's combos with the suits renamed back (CanonicalRunout), and the
+// reach of a user combo is carried from street to street under its own name.
 #pragma once
 
 #include <functional>
@@ -20,13 +24,14 @@
 #include "solver/query_point.h"
 
 struct PointRunout {
-    Runout       runout;         // at the point's street
-    int          turn   = -1;    // its cards in the user's suits, -1 when not dealt
-    int          river  = -1;
-    double       chance = 1.0;       // probability of every dealt card below the board
-    double       open_chance = 1.0;  // the same over the cards the path leaves open
-    const double* reach[2] = {};  // per player, runout.Size() entries (double, so that
-                                  // a range at a point adds up exactly)
+    Runout          runout;  // the solver's runout at the point's street (the representative
+                             // of the user's cards under suit isomorphism)
+    const uint16_t* user_combo = nullptr;  // per entry of runout.list: the user's combo
+                                           // (internal index, the user's suits)
+    double        chance      = 1.0;  // probability of every dealt card below the board
+    double        open_chance = 1.0;  // the same over the cards the path leaves open
+    const double* reach[2]    = {};   // per player, runout.Size() entries (double, so that
+                                      // a range at a point adds up exactly)
 
     // A player's reach as the solver's float vectors.
     std::vector<float> FloatReach(int player) const {
@@ -34,7 +39,7 @@ struct PointRunout {
     }
 };
 
-// Calls 'visit' for every runout the point covers, turn cards in deal order, then river
+// Calls 'visit' for every runout the point covers, turn cards in card order, then river
 // cards. Throws StrategyUnavailable when a decision on the path holds no storage. The
 // caller holds the tree mutex.
 void ForEachPointRunout(const CfrEngine& engine, const QueryPoint& point,

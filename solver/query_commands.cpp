@@ -44,8 +44,9 @@ double Sum(const std::vector<double>& values) {
 }
 
 // "c 0.5 b50 0.5": each child's token and the actor's probability of taking it.
-std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& strategy) {
-    const double total = Sum(strategy.range);
+std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& strategy,
+                               const std::vector<double>& actor_range) {
+    const double total = Sum(actor_range);
     std::string  text;
     int          a = 0;
     char         number[32];
@@ -64,7 +65,9 @@ std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& st
 void CmdShowStrategy(const Tokens& t) {
     CfrEngine&          engine   = RequireQueryEngine();
     const QueryPoint    point    = PointOf(RequireDecisionPath(t[1]));
-    const PointStrategy strategy = UnderTreeMutex(engine, [&] { return StrategyAtPoint(engine, point); });
+    ResolveForgottenStreets(engine, point, StrategyReads::kPathAndNode);
+    const PointStrategy strategy =
+        UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, true).strategy; });
     for (int a = 0; a < strategy.actions; ++a)
         PrintText(ValueLine(std::span(strategy.frequencies).subspan(a * kComboCount, kComboCount),
                             "%.12g", "0"));
@@ -75,8 +78,10 @@ void CmdShowStrategyPp(const Tokens& t) {
     CfrEngine&       engine = RequireQueryEngine();
     const QueryPoint point  = PointOf(RequireDecisionPath(t[1]));
     const int        actor  = engine.Tree().Node(point.node).player;
+    ResolveForgottenStreets(engine, point, StrategyReads::kPathAndNode);
     auto [strategy, scores] = UnderTreeMutex(engine, [&] {
-        return std::pair(StrategyAtPoint(engine, point), ScoresAtPoint(engine, point, actor));
+        return std::pair(SummaryAtPoint(engine, point, true).strategy,
+                         ScoresAtPoint(engine, point, actor));
     });
     const ComboTables& tables = Combos();
     for (int p : ListingOrder(scores.figure)) {
@@ -97,16 +102,17 @@ void CmdShowProbs(const Tokens& t) {
     const ResolvedPath path   = RequireQueryPath(t[1]);
     const QueryPoint   point  = PointOf(path);
     const int          actor  = path.node ? point.Actor(engine.Tree()) : -1;
-    auto [ranges, strategy] = UnderTreeMutex(engine, [&] {
-        return std::pair(RangesAtPoint(engine, point),
-                         actor >= 0 ? StrategyAtPoint(engine, point) : PointStrategy{});
-    });
+    ResolveForgottenStreets(engine, point, StrategyReads::kPathAndNode);
+    const PointSummary summary =
+        UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, actor >= 0); });
     double probability[2];
-    for (int p = 0; p < 2; ++p)
-        probability[p] = Sum(ranges[p]) / TreeRangeMass(engine.Tree(), p);
+    for (int p = 0; p < 2; ++p) {
+        const double total = TreeRangeMass(engine.Tree(), p);
+        probability[p] = total > 0 ? Sum(summary.range[p]) / total : 0.0;
+    }
     std::string children;
     if (actor >= 0 && probability[actor] > 0)
-        children = ChildProbabilities(path, strategy);
+        children = ChildProbabilities(path, summary.strategy, summary.range[actor]);
     Print("OOP %.12g IP %.12g %s\n", probability[0], probability[1], children.c_str());
 }
 
@@ -120,13 +126,16 @@ void CmdShowRange(const Tokens& t) {
         return;
     }
     const QueryPoint point = PointOf(RequireQueryPath(t[2], /*root_as_first=*/true));
-    const auto ranges = UnderTreeMutex(engine, [&] { return RangesAtPoint(engine, point); });
+    ResolveForgottenStreets(engine, point, StrategyReads::kPath);
+    const auto ranges =
+        UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, false).range; });
     PrintText(FormatRangeLine(ranges[player], KnownCards(point)));
 }
 
 void CmdCalcLineFreq(const Tokens& t) {
     CfrEngine&       engine = RequireQueryEngine();
     const QueryPoint point  = PointOf(RequireQueryPath(t[1], /*root_as_first=*/true));
+    ResolveForgottenStreets(engine, point, StrategyReads::kPath);
     const double     share  = UnderTreeMutex(
         engine, [&] { return ReachShareAtPoint(engine, point, /*with_named_chance=*/true); });
     Print("%.9g\n", share);
@@ -135,6 +144,7 @@ void CmdCalcLineFreq(const Tokens& t) {
 void CmdCalcGlobalFreq(const Tokens& t) {
     CfrEngine&       engine = RequireQueryEngine();
     const QueryPoint point  = PointOf(RequireQueryPath(t[1], /*root_as_first=*/true));
+    ResolveForgottenStreets(engine, point, StrategyReads::kPath);
     const double     share  = UnderTreeMutex(
         engine, [&] { return ReachShareAtPoint(engine, point, /*with_named_chance=*/false); });
     Print("%.9g\n", share);

@@ -31,7 +31,8 @@ std::string BuildLine(std::span<const double> values, const char* format, const 
     line.reserve(kComboCount * 12);
     for (int p = 0; p < kComboCount; ++p) {
         const double value = values[tables.internal_of_hand[p]];
-        const std::string text = std::isnan(value) ? std::string(nan_text(p)) : Formatted(format, value);
+        const std::string text =
+            std::isnan(value) ? std::string(nan_text(p)) : Formatted(format, value);
         if (line.size() + text.size() + 3 > kLineBuffer)  // blank, newline and NUL
             CommandError("buffer too small");
         if (p)

@@ -23,6 +23,17 @@ ResolvedPath RequireDecisionPath(const std::string& path);
 // The query point of a resolved path of the present tree.
 QueryPoint PointOf(const ResolvedPath& path);
 
+// The strategies an answer reads: those of the decisions on the path, also the point's
+// node's, or also every decision below the point.
+enum class StrategyReads { kPath, kPathAndNode, kSubtree };
+
+// On a tree with forgotten streets: when the answer reads strategies of a forgotten
+// street, re-solves the subgame that holds the point on the runout its path names (as
+// solve_partial does; once per runout while its storage lasts), so that they exist;
+// CommandError "incomplete tree" when the path leaves a card of such a street open (every
+// runout would need its own re-solve). A tree without forgotten streets returns at once.
+void ResolveForgottenStreets(CfrEngine& engine, const QueryPoint& point, StrategyReads reads);
+
 // Half the starting pot, the offset of printed values.
 double HalfPot();
 

@@ -26,7 +26,8 @@ void CmdShowStats(const Tokens& t) {
     const int    player  = t.size() > 2 ? ParsePlayer(t[2]) : -1;
     const StrategyStats s =
         UnderTreeMutex(engine, [&] { return ComputeStrategyStats(engine, epsilon, player); });
-    Print("epsilon %g (%g%%) | %s\n", epsilon, epsilon * 100, player < 0 ? "OOP+IP" : player ? "IP" : "OOP");
+    const char* covered = player < 0 ? "OOP+IP" : player ? "IP" : "OOP";
+    Print("epsilon %g (%g%%) | %s\n", epsilon, epsilon * 100, covered);
     Print("%24s %12s %12s %12s %12s\n", "stat", "flop", "turn", "river", "total");
     PrintCounts("decision nodes", s.decision_nodes);
     PrintCounts("canonical decisions", s.canonical_decisions);

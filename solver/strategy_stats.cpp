@@ -36,8 +36,9 @@ public:
           per_thread_(std::max(omp_get_max_threads(), 1)) {}
 
     void operator()(const DecisionVisit& v) {
-        Tally&             tally = per_thread_[omp_get_thread_num()][engine_.Tree().Node(v.node).street - 1];
-        const int          n     = v.runout->Size();
+        const int          street = engine_.Tree().Node(v.node).street;
+        Tally&             tally  = per_thread_[omp_get_thread_num()][street - 1];
+        const int          n      = v.runout->Size();
         std::vector<float> mass(n);
         CompatibleMass(*v.runout->list, v.opponent_reach, mass.data());
         ++tally.instances;
@@ -109,6 +110,7 @@ Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
     SubtreeWalk  walk(engine, player);
     walk.SetVisitor([&visitor](const DecisionVisit& v) { visitor(v); });
     std::vector<float> values(list.Size());
+    walk.RequireStorage(0);
     walk.Values(0, root, reach[player].data(), reach[1 - player].data(), values.data());
     return visitor.Total();
 }

@@ -28,11 +28,13 @@ bool AnyPositive(const float* v, int n) {
 
 // Sums per-deal results over the chance node after 'runout'. For each deal, 'child'
 // gets the deal's runout, the reach vectors gathered into its list (null stays null),
-// zeroed output vectors and the deal's chance, and returns false when it skipped the deal;
-// the outputs are added into 'out' with the deal weight, in deal order, and scaled by the
-// chance factor at the end. The deals run on the team of the parallel runtime when no
-// parallel region is active yet, each into its own buffer, and are added in deal order
-// afterwards, so that the sums do not depend on the thread count.
+// zeroed output vectors and the deal's chance (times the number of cards it stands for
+// under suit isomorphism), and returns false when it skipped the deal; the outputs are
+// added into 'out' with the deal weight, also through the deal's suit-swap images as the
+// solver's sweep does, in deal order, and scaled by the chance factor at the end. The
+// deals run on the team of the parallel runtime when no parallel region is active yet,
+// each into its own buffer, and are added in deal order afterwards, so that the sums do
+// not depend on the thread count.
 template <class Child>
 void SumOverDeals(const RunoutLists& lists, const Runout& runout, const float* const* reach,
                   int outputs, float* const* out, double chance, const Child& child) {
@@ -59,7 +61,8 @@ void SumOverDeals(const RunoutLists& lists, const Runout& runout, const float* c
                 g[j] = reach[k][next.list->parent[j]];
             gathered[k] = g;
         }
-        used[d] = child(next, gathered, child_out, chance * deals[d].weight * factor);
+        const double stands_for = 1.0 + deals[d].images.size();  // cards merged into this one
+        used[d] = child(next, gathered, child_out, chance * deals[d].weight * factor * stands_for);
     };
     // Output k of deal d, in 'results' (parallel) or in the arena (serial).
     std::vector<std::vector<float>> results(parallel ? count : 0);
@@ -95,6 +98,14 @@ void SumOverDeals(const RunoutLists& lists, const Runout& runout, const float* c
         for (int k = 0; k < outputs; ++k)
             for (int j = 0; j < children[d].Size(); ++j)
                 out[k][parent[j]] += weight * child_out[k][j];
+        // The cards this one stands for under suit isomorphism: the same outputs with two
+        // suits exchanged.
+        for (const std::vector<uint16_t>* image : deals[d].images) {
+            const uint16_t* swap = image->data();
+            for (int k = 0; k < outputs; ++k)
+                for (int j = 0; j < children[d].Size(); ++j)
+                    out[k][swap[parent[j]]] += weight * child_out[k][j];
+        }
     }
     for (int k = 0; k < outputs; ++k)
         for (int i = 0; i < runout.Size(); ++i)
@@ -122,10 +133,13 @@ void SubtreeWalk::SetVisitor(std::function<void(const DecisionVisit&)> visitor) 
     visitor_ = std::move(visitor);
 }
 
-void SubtreeWalk::Values(uint32_t node, const Runout& runout, const float* own_reach,
-                         const float* opponent_reach, float* values) const {
+void SubtreeWalk::RequireStorage(uint32_t node) const {
     if (!SubtreeHasStorage(engine_.Tree(), node))
         throw StrategyUnavailable();
+}
+
+void SubtreeWalk::Values(uint32_t node, const Runout& runout, const float* own_reach,
+                         const float* opponent_reach, float* values) const {
     _mm_setcsr(_mm_getcsr() | 0x8040);
     omp_set_num_threads(std::max(State().settings.thread_count, 1));
     Walk(node, runout, {visitor_ ? own_reach : nullptr, opponent_reach, values, 1.0});
@@ -166,7 +180,8 @@ void SubtreeWalk::WalkDecision(uint32_t index, const Runout& runout, const Lane&
 
     const size_t stride   = engine_.LayoutOf(index).RowStride();
     float*       strategy = arena.Allocate(stride * actions);
-    engine_.ReportedStrategy(index, runout, strategy, stride);
+    if (!engine_.ReportedStrategy(index, runout, strategy, stride))
+        std::fill(strategy, strategy + stride * actions, 1.0f / actions);
 
     float*     child_values[kMaxActions];
     const bool own = node.player == player_;
@@ -211,8 +226,8 @@ void SubtreeWalk::WalkTerminal(uint32_t index, const Runout& runout, const Lane&
     if (node.kind == kFoldEnd) {
         const float payoff = node.player == player_ ? -stake : stake;
         const float rate   = rake.Enabled() ? RakeRate(rake, payoff) : 0.0f;
-        FoldValues(kernels_, std::span(runout.list->cards), {lane.opponent, lane.values, payoff, rate},
-                   scratch);
+        FoldValues(kernels_, std::span(runout.list->cards),
+                   {lane.opponent, lane.values, payoff, rate}, scratch);
         return;
     }
     const float rate = rake.Enabled() ? RakeRate(rake, stake) : 0.0f;

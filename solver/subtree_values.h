@@ -42,10 +42,15 @@ public:
     // (concurrently: the visitor keeps per-thread state).
     void SetVisitor(std::function<void(const DecisionVisit&)> visitor);
 
+    // Throws StrategyUnavailable when a decision in the subtree of 'node' holds no storage
+    // (its street was forgotten). Linear in the subtree's nodes.
+    void RequireStorage(uint32_t node) const;
+
     // Fills values[0 .. runout.Size()) for the subtree of 'node' entered on 'runout' with
-    // the given reach (own reach only needed with a visitor). Throws StrategyUnavailable,
-    // before walking, when a decision below holds no storage. The caller holds the tree
-    // mutex. Costs what a result pass costs on the subtree.
+    // the given reach (own reach only needed with a visitor). Call RequireStorage first: a
+    // decision without storage counts as playing uniformly. May run inside a parallel
+    // region (then on one thread). The caller holds the tree mutex. Costs what a result
+    // pass costs on the subtree.
     void Values(uint32_t node, const Runout& runout, const float* own_reach,
                 const float* opponent_reach, float* values) const;
 

@@ -1,5 +1,6 @@
 // Value and equity queries.
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "cards/combo_tables.h"
@@ -47,10 +48,14 @@ struct PlayerPoint {
     QueryPoint point;
 };
 
-PlayerPoint ParsePlayerPoint(const Tokens& t) {
-    CfrEngine& engine = RequireQueryEngine();
-    const int  player = ParsePlayer(t[1]);
-    return {&engine, player, PointOf(RequireQueryPath(t[2], /*root_as_first=*/true))};
+// The player and point of tokens 1 and 2; the strategies the answer reads are re-solved
+// first where their street was forgotten.
+PlayerPoint ParsePlayerPoint(const Tokens& t, StrategyReads reads) {
+    CfrEngine&       engine = RequireQueryEngine();
+    const int        player = ParsePlayer(t[1]);
+    const QueryPoint point  = PointOf(RequireQueryPath(t[2], /*root_as_first=*/true));
+    ResolveForgottenStreets(engine, point, reads);
+    return {&engine, player, point};
 }
 
 ComboFigures LiveFigures(const Tokens& t) {
@@ -66,7 +71,7 @@ ComboFigures LiveFigures(const Tokens& t) {
 }  // namespace
 
 void CmdCalcEv(const Tokens& t) {
-    const PlayerPoint  q       = ParsePlayerPoint(t);
+    const PlayerPoint  q       = ParsePlayerPoint(t, StrategyReads::kSubtree);
     const ComboFigures figures = UnderTreeMutex(
         *q.engine, [&] { return ValuesAtPoint(*q.engine, q.point, q.player); });
     PrintText(ValueLine(PrintedValues(figures.figure), "%.9g", "nan"));
@@ -75,7 +80,7 @@ void CmdCalcEv(const Tokens& t) {
 }
 
 void CmdCalcEvPp(const Tokens& t) {
-    const PlayerPoint q = ParsePlayerPoint(t);
+    const PlayerPoint q = ParsePlayerPoint(t, StrategyReads::kSubtree);
     auto [values, scores] = UnderTreeMutex(*q.engine, [&] {
         return std::pair(ValuesAtPoint(*q.engine, q.point, q.player),
                          ScoresAtPoint(*q.engine, q.point, q.player));
@@ -85,7 +90,9 @@ void CmdCalcEvPp(const Tokens& t) {
 }
 
 void CmdCalcEvLine(const Tokens& t) {
-    ParsePlayerPoint(t);
+    RequireQueryEngine();
+    ParsePlayer(t[1]);
+    RequireQueryPath(t[2], /*root_as_first=*/true);
     PrintText(ValueLine(std::vector<double>(kComboCount, 0.0), "%.9g", "nan"));
     PrintText(ValueLine(std::vector<double>(kComboCount, 1.0), "%.9g", "0"));
     PrintEnd();
@@ -106,7 +113,7 @@ void CmdCalcEqPp(const Tokens& t) {
 }
 
 void CmdCalcEqNode(const Tokens& t) {
-    const PlayerPoint  q       = ParsePlayerPoint(t);
+    const PlayerPoint  q       = ParsePlayerPoint(t, StrategyReads::kPath);
     const ComboFigures figures = UnderTreeMutex(
         *q.engine, [&] { return ScoresAtPoint(*q.engine, q.point, q.player); });
     const std::vector<double> equities = Equities(figures.figure);
@@ -119,6 +126,6 @@ void CmdCalcEqNode(const Tokens& t) {
     }
     PrintText(ValueLine(equities, "%.9g", "nan"));
     PrintText(ValueLine(figures.weight, "%.9g", "0"));
-    Print("%.9g\n", weighted / weight);
+    Print("%.9g\n", weight > 0 ? weighted / weight : std::numeric_limits<double>::quiet_NaN());
     PrintEnd();
 }

@@ -127,7 +127,8 @@ TEST(QueryLocks, WrittenStrategyIsReportedAndChildIndicesAreChecked) {
               "ERROR: set_strategy invalid child index\n");
     EXPECT_EQ(RunCommand(Repeated("set_strategy r:0", "0")),
               "ERROR: set_strategy incorrect or missing argument\n");
-    EXPECT_EQ(RunCommand("set_strategy r:0"), "ERROR: set_strategy incorrect or missing argument\n");
+    EXPECT_EQ(RunCommand("set_strategy r:0"),
+              "ERROR: set_strategy incorrect or missing argument\n");
     EXPECT_EQ(RunCommand(Repeated("set_strategy r:0:c:c 0", "0")),
               "ERROR: set_strategy incorrect path\n");
     EXPECT_EQ(RunCommand("lock_node r:0:b60:f"), "ERROR: lock_node incorrect path\n");

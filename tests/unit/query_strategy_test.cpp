@@ -25,7 +25,8 @@ Spot RiverSpot(unsigned seed) {
     Spot         spot{RandomCombos(rng, 14, kRiverBoard), RandomCombos(rng, 14, kRiverBoard)};
     BuildSpot({"set_board Qs Jh 2h 8d 3c", RangeCommand("OOP", spot.oop),
                RangeCommand("IP", spot.ip), "set_pot 0 0 100", "add_line 0 0", "add_line 0 50 50",
-               "add_line 0 50 150 150", "add_line 50 50", "add_line 50 150 150", "add_line 100 100"});
+               "add_line 0 50 150 150", "add_line 50 50", "add_line 50 150 150",
+               "add_line 100 100"});
     return spot;
 }
 
@@ -158,4 +159,22 @@ TEST(QueryStrategy, LineFrequencyOfAnOpenRiverSumsTheNamedRivers) {
     EXPECT_GT(open, 0.01);
     EXPECT_NEAR(named, open, 1e-6);
     EXPECT_NEAR(std::stod(RunCommand("calc_global_freq r:0:c:c:c")), open, 1e-6);
+}
+
+TEST(QueryStrategy, ForgottenRiversAreResolvedForNamedRiversOnly) {
+    const Spot spot = TurnSpot(19);
+    Iterate(*State().solver.engine, 10);
+    EXPECT_EQ(RunCommand("set_accuracy 20"), "set_accuracy ok!\n");  // a quick re-solve
+    EXPECT_EQ(RunCommand("forget rivers"), "forget ok!\n");
+    std::vector<std::string> known = kTurnBoard;
+    known.push_back("Ac");
+    ExpectStrategySumsToOne("r:0:c:c:Ac", spot, known);  // re-solved for this river
+    EXPECT_GT(std::stod(RunCommand("calc_line_freq r:0:c:c:Ac:c")), 0.0);
+    EXPECT_EQ(RunCommand("show_strategy r:0:c:c:c"), "ERROR: show_strategy incomplete tree\n");
+    EXPECT_EQ(RunCommand("calc_ev OOP r"), "ERROR: calc_ev incomplete tree\n");
+    EXPECT_EQ(RunCommand("show_stats"), "ERROR: show_stats incomplete tree\n");
+    // The turn's strategies are still there: nothing to re-solve.
+    EXPECT_EQ(ValueLines(RunCommand("show_strategy r:0:c")).size(), 2u);
+    EXPECT_EQ(RunCommand("show_probs r:0:c:c").substr(0, 4), "OOP ");
+    RunCommand("set_accuracy 0");
 }
