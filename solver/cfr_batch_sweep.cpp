@@ -244,14 +244,16 @@ void CfrEngine::PrefetchChild(const PassState& pass, uint32_t index, const Runou
             averages->Prefetch(slot, pass.prefetch_mode);
 }
 
-// Mode 2: the whole subtree's numbers for this runout are requested at once (they fit the
-// second-level cache), so that their misses overlap instead of stalling node after node.
+// Mode 2: the whole subtree's numbers for this runout (down to the next dealt card) are
+// requested at once (they fit the second-level cache), so that their misses overlap
+// instead of stalling node after node. Subgame tasks request the next task's numbers
+// before they start, so that those arrive while the current task runs.
 void CfrEngine::PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const {
     if (pass.prefetch_mode != 2)
         return;
     for (uint32_t index = root; index < subtree_end_[root]; ++index) {
         const BuiltNode& node = tree_.Node(index);
-        if (node.kind != kDecisionNode)
+        if (node.kind != kDecisionNode || node.street > runout.street)
             continue;
         const int  slot      = StorageSlot(node.street, runout);
         const bool traverser = node.player == pass.traverser;

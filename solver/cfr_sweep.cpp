@@ -133,8 +133,11 @@ void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
         // thread has them: denormal values slow every vector operation down.
         _mm_setcsr(_mm_getcsr() | 0x8040);
 #pragma omp for schedule(dynamic, 1)
-        for (int k = 0; k < count; ++k)
+        for (int k = 0; k < count; ++k) {
+            if (k + 1 < count)
+                PrefetchSubtree(pass, pass.tasks[order[k + 1]].node, pass.tasks[order[k + 1]].runout);
             RunTask(pass, order[k]);
+        }
     }
 }
 
@@ -163,6 +166,9 @@ void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& or
                 const size_t k = next[node].fetch_add(1, std::memory_order_relaxed);
                 if (k >= lists[node].size())
                     break;
+                if (k + 1 < lists[node].size())
+                    PrefetchSubtree(pass, pass.tasks[lists[node][k + 1]].node,
+                                    pass.tasks[lists[node][k + 1]].runout);
                 RunTask(pass, lists[node][k]);
             }
         }
