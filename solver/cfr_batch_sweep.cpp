@@ -121,7 +121,11 @@ void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runou
     const int              width = pass.width;
     const int              n     = runout.Size();
     work.root                    = root;
-    work.entries.assign(end - root, {});
+    // Entries are filled when their node is reached; only the flags need resetting.
+    if (work.entries.size() < end - root)
+        work.entries.resize(end - root);
+    for (uint32_t i = 0; i < end - root; ++i)
+        work.entries[i].live = false;
     work.showdowns.clear();
     work.folds.clear();
 
