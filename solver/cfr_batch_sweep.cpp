@@ -172,16 +172,20 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     entry.decision            = BeginDecision(pass, index, runout);
     const DecisionFrame frame = entry.decision;
     const auto          children = tree_.Children(index);
+    float*              next[kMaxActions];
+    uint64_t            live = 0;
+    if (!frame.traverser) {
+        for (size_t a = 0; a < children.size(); ++a)
+            next[a] = TailZeroed(arena, width, n);
+        live = ChildReaches(pass, frame, reach, next);
+    }
     for (size_t a = 0; a < children.size(); ++a) {
         if (a + 1 < children.size())
             PrefetchChild(pass, children[a + 1], runout);
-        if (frame.traverser) {
+        if (frame.traverser)
             DescendBatched(pass, work, children[a], runout, reach);
-            continue;
-        }
-        float* next = TailZeroed(arena, width, n);
-        if (pass.kernels->ReachProduct(reach, frame.strategy + a * frame.stride, n, next))
-            DescendBatched(pass, work, children[a], runout, next);
+        else if (live >> a & 1)
+            DescendBatched(pass, work, children[a], runout, next[a]);
     }
 }
 

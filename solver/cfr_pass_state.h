@@ -74,6 +74,9 @@ struct CfrEngine::DecisionFrame {
     bool           fused     = false;  // one fused regret update computes strategy and values
     StrategyStore* regrets   = nullptr;
     StrategyStore* averages  = nullptr;
-    float*         strategy  = nullptr;  // null when fused
+    // Where the strategy comes from (regrets, or averages in a result pass); null when the
+    // node's storage was forgotten and it plays uniformly.
+    const StrategyStore* source   = nullptr;
+    float*               strategy = nullptr;  // null when fused or at the opponent's nodes
     size_t         stride    = 0;
 };
