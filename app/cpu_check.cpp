@@ -19,7 +19,7 @@ bool CheckProcessor() {
     for (const auto& requirement : kRequirements) {
         if (!requirement.present()) {
             // The message box of a desktop system becomes a line on standard error.
-            std::fprintf(stderr, "Quillane: %s\n", requirement.message);
+            std::fprintf(stderr, "%s\n", requirement.message);
             return false;
         }
         State().variables.Set("cpu_instruction_set", requirement.name);

@@ -118,6 +118,8 @@ constexpr CommandEntry kCommands[] = {
     {"set_accuracy",              CmdSetAccuracy,            -1},
     {"set_recalc_accuracy",       CmdSetRecalcAccuracy,       4},
     {"calc_results",              CmdCalcResults,             1},
+    {"solve_partial",             CmdSolvePartial,            2},
+    {"explo_partial",             CmdExploPartial,            2},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {

@@ -71,6 +71,22 @@ public:
     // Forgets the cached figures, so that the next Evaluate recomputes them.
     void InvalidateResults();
 
+    // Re-solves the subgames that start where 'street' is dealt (2 turns, 3 rivers), the
+    // strategies of the earlier streets held fixed: 'iterations' iterations (IP, then
+    // OOP) over those subgames only, each with the averaging weight of the iteration it
+    // repeats. With verbosity, prints one progress line per iteration. Blocks.
+    void SolveSubgames(int street, int iterations);
+
+    // Re-solves the one subgame rooted at decision node 'root' (the first node of its
+    // street) on the runout of the user's cards, creating the storage its nodes lack,
+    // until its exploitability is at most 'target' chips (tested every 25th iteration from
+    // the 50th, at most kMaxSubgameIterations). Returns that exploitability, 0 when the
+    // cards do not name a runout of the subgame. Blocks.
+    double SolveSubgame(uint32_t root, int turn_card, int river_card, double target);
+
+    static constexpr int    kMaxSubgameIterations = 2000;
+    static constexpr double kDefaultSubgameTarget  = 0.001;  // of the pot, without a target
+
     // Stores of a decision node (null when its street's storage does not exist).
     StrategyStore* RegretStore(uint32_t node) const;
     StrategyStore* AverageStore(uint32_t node) const;
@@ -113,6 +129,9 @@ private:
     struct DecisionFrame;
     struct BatchWork;
 
+    // A pass for 'traverser' with the settings in force, its task list emptied.
+    PassState NewPass(int traverser, bool update);
+
     // One pass; returns (best-response value, strategy value) of the traverser.
     std::pair<double, double> Pass(int traverser, bool update);
 
@@ -152,6 +171,12 @@ private:
     void PrefetchChild(const PassState& pass, uint32_t node, const Runout& runout) const;
     void PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const;
     void PrepareSubtreeFigures();
+
+    // Phases 0 and 1 of a pass whose tasks root where 'street' is dealt; with 'only', the
+    // tasks of other subgames are left out.
+    void SubgamePass(PassState& pass, int street, const Task* only);
+    void CreateMissingStorage(uint32_t node);
+    double SubgameExploitability(const Task& key);
 
     int  StorageSlot(int street, const Runout& runout) const;
     bool UsesAverage(const PassState& pass, const BuiltNode& node) const;

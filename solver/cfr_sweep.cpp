@@ -39,12 +39,8 @@ bool AnyPositive(const float* v, int n) {
 
 }  // namespace
 
-std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
-    std::lock_guard lock(tree_mutex_);
-    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     const EngineSettings& settings = State().settings;
-    const int             base     = tree_.BaseStreet();
-
     task_list_.clear();
     PassState pass{.tasks = task_list_, .task_data = task_data_};
     pass.traverser                = traverser;
@@ -68,9 +64,19 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     pass.prefetch_mode  = settings.prefetch_mode;
     // Batching works on the plain storage forms only: storage parameters (0, 0) or (0, 3).
     const StorageParameters storage =
-        base == 1 ? StorageLevelParameters(State().tree.actual_level) : StorageParameters{};
+        tree_.BaseStreet() == 1 ? StorageLevelParameters(State().tree.actual_level) : StorageParameters{};
     pass.storage_allows = storage.first == 0 && (storage.second == 0 || storage.second == 3);
 
+    return pass;
+}
+
+std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
+    std::lock_guard lock(tree_mutex_);
+    _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+    const int base = tree_.BaseStreet();
+
+    PassState pass = NewPass(traverser, update);
+    pass.task_street = base + 1;
     Runout root;
     root.street    = base;
     root.turn_slot = base == 2 ? 0 : -1;
@@ -226,7 +232,7 @@ void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& run
 void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout,
                            const float* reach, float* values, float* best) {
     const int  base       = tree_.BaseStreet();
-    const bool task_edge  = runout.street == base && pass.phase != 1;
+    const bool task_edge  = runout.street == pass.task_street - 1 && pass.phase != 1;
     const bool turn_deal  = runout.street == 1;
     const auto deals      = turn_deal ? runouts_.TurnDeals()
                                       : runouts_.RiverDeals(base == 1 ? runout.turn_slot : 0);

@@ -152,7 +152,8 @@ CanonicalRunout RunoutLists::Canonical(int turn, int river) const {
     };
     if (base_street_ == 1 && canonical.turn >= 0)
         merge(canonical.turn, board_);
-    if (base_street_ <= 2 && canonical.river >= 0) {
+    const bool turn_known = base_street_ == 2 || canonical.turn >= 0;
+    if (base_street_ <= 2 && canonical.river >= 0 && turn_known) {
         const CardMask used = base_street_ == 1 ? board_ | CardBit(canonical.turn) : board_;
         merge(canonical.river, used);
     }

@@ -10,3 +10,5 @@ void CmdSolverTime(const Tokens& t);
 void CmdSetAccuracy(const Tokens& t);
 void CmdSetRecalcAccuracy(const Tokens& t);
 void CmdCalcResults(const Tokens& t);
+void CmdSolvePartial(const Tokens& t);
+void CmdExploPartial(const Tokens& t);

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <span>
 
+#include "cli/command.h"
 #include "cli/solver_state.h"
 #include "platform/process_times.h"
 #include "solver/node_stores.h"
@@ -38,6 +40,14 @@ void ReleaseEngine() {
     solver.engine.reset();
 }
 
+// Re-solves every subgame of a street for as many iterations as the main solve has run.
+void SolveAllSplits(int street) {
+    if (State().solver.driver.Running())
+        CommandError("Can't do that when solver is running");
+    CfrEngine& engine = *State().solver.engine;
+    engine.SolveSubgames(street, std::max(engine.IterationCount(), 1));
+}
+
 AccuracyForms RecomputeAccuracy(double pot) {
     SolverRunState& solver = State().solver;
     AccuracyForms   forms;
@@ -61,4 +71,5 @@ void InstallSolverHooks() {
     trees.on_tree_built     = CreateEngine;
     trees.on_tree_freed     = ReleaseEngine;
     trees.params.pot_changed = RecomputeAccuracy;
+    trees.solve_all_splits   = SolveAllSplits;
 }

@@ -6,7 +6,9 @@
 
 #include "cli/solver_state.h"
 #include "solver/solver_run_state.h"
+#include "cards/combo_tables.h"
 #include "engine_test_support.h"
+#include "tree/built_tree.h"
 
 namespace {
 
@@ -133,4 +135,110 @@ TEST(EngineIsomorphism, MergedTurnsAreReportedInTheUsersSuits) {
     Iterate(engine, 4);
     engine.InvalidateResults();
     ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));
+}
+
+TEST(EngineSubgames, ForgottenRiversAreResolvedForPartialFigures) {
+    std::mt19937 rng(9);
+    CfrEngine&   engine = BuildSpot({"set_board Qs Jh 2h 8d",
+                                     RandomRangeCommand("OOP", 0.1, rng),
+                                     RandomRangeCommand("IP", 0.1, rng),
+                                     "set_pot 0 0 60",
+                                     "add_line 0 0 0 0",
+                                     "add_line 0 0 30 30",
+                                     "add_line 30 30 0 0",
+                                     "add_line 30 30 60 60"});
+    Iterate(engine, 60);
+    EXPECT_EQ(RunCommand("explo_partial r:0:c:c:As:c"), "0\n");  // nothing forgotten yet
+    EXPECT_EQ(RunCommand("forget rivers"), "forget ok!\n");
+    EXPECT_EQ(RunCommand("explo_partial r:0:c:c"), "0\n");  // a turn node
+    EXPECT_EQ(RunCommand("explo_partial r:0:c:c:c"), "0\n");  // a river node, no river card
+    const double figure = std::stod(RunCommand("explo_partial r:0:c:c:As:c"));
+    EXPECT_GT(figure, 0.0);
+    EXPECT_LT(figure, 0.001 * 60 + 1e-9);  // re-solved to the default target
+    EXPECT_EQ(RunCommand("solve_partial r:0:b30:c:Ad:b60"), "solve_partial ok!\n");
+    EXPECT_EQ(RunCommand("rebuild_forgotten_streets"), "rebuild_forgotten_streets ok!\n");
+    EXPECT_EQ(RunCommand("solve_all_splits rivers"), "solve_all_splits ok!\n");
+    engine.InvalidateResults();
+    EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.02 * 60);
+}
+
+// Nuts and air against a bluff-catcher, one bet of the pot: at equilibrium bluffs make up
+// bet / (pot + 2 bet) of the betting range and the bluff-catcher calls pot / (pot + bet)
+// of the time (the indifference conditions of the classic river game).
+TEST(EngineConvergence, PolarisedRiverGameReachesTheClosedFormEquilibrium) {
+    CfrEngine& engine = BuildSpot({"set_board Kd Qc 7h 4s 2d",
+                                   ClassRangeCommand("OOP", {"KK", "65s", "65o"}),
+                                   ClassRangeCommand("IP", {"JJ"}), "set_pot 0 0 100",
+                                   "add_line 0 0", "add_line 100"});
+    engine.SetAveragingDelay(20);
+    Iterate(engine, 3000);
+    EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.002 * 100);
+
+    const BuiltTree& tree     = engine.Tree();
+    const uint32_t   bet_node = tree.Children(0)[0];  // largest amount first: the bet
+    ASSERT_EQ(tree.Node(bet_node).player, 1);
+    const std::vector<float> oop = engine.StrategyAt(0, -1, -1);
+    const std::vector<float> ip  = engine.StrategyAt(bet_node, -1, -1);
+    double nuts = 0, bluffs = 0, calls = 0, catchers = 0;
+    const auto& range_oop = tree.Range(0);
+    const auto& range_ip  = tree.Range(1);
+    for (int c = 0; c < kComboCount; ++c) {
+        const int rank = RankOf(Combos().cards_of_internal[c].high);
+        if (range_oop[c] > 0)
+            (rank == 11 ? nuts : bluffs) += oop[c];  // kings are rank 11; the bet is row 0
+        if (range_ip[c] > 0) {
+            calls += ip[c];  // the call is row 0 below the bet
+            catchers += 1;
+        }
+    }
+    EXPECT_NEAR(nuts, 3.0, 0.05);  // every king bets
+    EXPECT_NEAR(bluffs / (nuts + bluffs), 100.0 / (100 + 2 * 100), 0.03);
+    EXPECT_NEAR(calls / catchers, 100.0 / (100 + 100), 0.05);
+}
+
+TEST(EngineReference, ShortDeckTurnFiguresMatchNaiveEvaluation) {
+    std::mt19937 rng(21);
+    RunCommand("set_low_card 6");  // sixes and up: 36 cards
+    CfrEngine& engine = BuildSpot({"set_board Qs Jh 6h 8d", RandomRangeCommand("OOP", 0.15, rng),
+                                   RandomRangeCommand("IP", 0.15, rng), "set_pot 0 0 50",
+                                   "add_line 0 0 0 0", "add_line 0 0 25 25", "add_line 25 75"});
+    EXPECT_EQ(engine.Runouts().RiverDeals(0).size(), 32u);
+    engine.SetAveragingDelay(3);
+    Iterate(engine, 10);
+    engine.InvalidateResults();
+    ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));
+    RunCommand("set_low_card 2");
+}
+
+TEST(EngineReference, UniformDeckWeightsChangeNothing) {
+    std::mt19937            rng(4);
+    std::vector<std::string> spot = {"set_board Qs Jh 2h 8d", RandomRangeCommand("OOP", 0.1, rng),
+                                     RandomRangeCommand("IP", 0.1, rng), "set_pot 0 0 50",
+                                     "add_line 0 0 0 0", "add_line 0 0 25 25", "add_line 25 25 0 0"};
+    CfrEngine& plain = BuildSpot(spot);
+    Iterate(plain, 8);
+    const ResultFigures without = plain.Evaluate(2);
+    std::string deck = "set_deck_distribution";
+    for (int card = 0; card < kCardCount; ++card)
+        deck += " 0.5";
+    EXPECT_EQ(RunCommand(deck), "set_deck_distribution ok!\n");
+    CfrEngine& weighted = BuildSpot(spot);
+    Iterate(weighted, 8);
+    const ResultFigures with = weighted.Evaluate(2);
+    EXPECT_NEAR(with.ev_oop, without.ev_oop, 1e-4);
+    EXPECT_NEAR(with.mes_ip, without.mes_ip, 1e-4);
+}
+
+TEST(EngineConvergence, TurnSpotReachesThreeThousandthsOfThePot) {
+    CfrEngine& engine = BuildSpot(
+        {"set_board Qs Jh 2h 8d",
+         ClassRangeCommand("OOP", {"AA", "KK", "QQ", "JJ", "TT", "99", "AK", "AQ", "KQ", "QJs",
+                                   "JTs", "T9s", "98s", "A5s", "76s", "KJo", "Q9s"}),
+         ClassRangeCommand("IP", {"AA", "QQ", "88", "22", "AK", "AJ", "KJs", "QTs", "T9o",
+                                  "97s", "65s", "A4s", "KQo", "J9s", "T8s"}),
+         "set_pot 0 0 60", "add_line 0 0 0 0", "add_line 0 0 0 40 40", "add_line 0 0 40 40",
+         "add_line 0 40 40 0 0", "add_line 0 40 40 40 40", "add_line 30 30 0 0",
+         "add_line 30 90 90 0 0", "add_line 0 30 90 90 0 0", "add_line 30 30 60 60"});
+    Iterate(engine, 400);
+    EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.003 * 60);
 }
