@@ -121,7 +121,11 @@ void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runou
     const int              width = pass.width;
     const int              n     = runout.Size();
     work.root                    = root;
-    work.entries.assign(end - root, {});
+    // Entries are filled when their node is reached; only the flags need resetting.
+    if (work.entries.size() < end - root)
+        work.entries.resize(end - root);
+    for (uint32_t i = 0; i < end - root; ++i)
+        work.entries[i].live = false;
     work.showdowns.clear();
     work.folds.clear();
 
@@ -168,16 +172,20 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     entry.decision            = BeginDecision(pass, index, runout);
     const DecisionFrame frame = entry.decision;
     const auto          children = tree_.Children(index);
+    float*              next[kMaxActions];
+    uint64_t            live = 0;
+    if (!frame.traverser) {
+        for (size_t a = 0; a < children.size(); ++a)
+            next[a] = TailZeroed(arena, width, n);
+        live = ChildReaches(pass, frame, reach, next);
+    }
     for (size_t a = 0; a < children.size(); ++a) {
         if (a + 1 < children.size())
             PrefetchChild(pass, children[a + 1], runout);
-        if (frame.traverser) {
+        if (frame.traverser)
             DescendBatched(pass, work, children[a], runout, reach);
-            continue;
-        }
-        float* next = TailZeroed(arena, width, n);
-        if (pass.kernels->ReachProduct(reach, frame.strategy + a * frame.stride, n, next))
-            DescendBatched(pass, work, children[a], runout, next);
+        else if (live >> a & 1)
+            DescendBatched(pass, work, children[a], runout, next[a]);
     }
 }
 
@@ -244,14 +252,16 @@ void CfrEngine::PrefetchChild(const PassState& pass, uint32_t index, const Runou
             averages->Prefetch(slot, pass.prefetch_mode);
 }
 
-// Mode 2: the whole subtree's numbers for this runout are requested at once (they fit the
-// second-level cache), so that their misses overlap instead of stalling node after node.
+// Mode 2: the whole subtree's numbers for this runout (down to the next dealt card) are
+// requested at once (they fit the second-level cache), so that their misses overlap
+// instead of stalling node after node. Subgame tasks request the next task's numbers
+// before they start, so that those arrive while the current task runs.
 void CfrEngine::PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const {
     if (pass.prefetch_mode != 2)
         return;
     for (uint32_t index = root; index < subtree_end_[root]; ++index) {
         const BuiltNode& node = tree_.Node(index);
-        if (node.kind != kDecisionNode)
+        if (node.kind != kDecisionNode || node.street > runout.street)
             continue;
         const int  slot      = StorageSlot(node.street, runout);
         const bool traverser = node.player == pass.traverser;

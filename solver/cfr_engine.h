@@ -196,6 +196,9 @@ private:
     // A decision node's strategy (unless a fused update will compute it) and its stores;
     // then, once its children's values are known, its values and updates.
     DecisionFrame BeginDecision(PassState& pass, uint32_t node, const Runout& runout);
+    // The children's reach at a node of the opponent; bit a set when child a is reached.
+    uint64_t ChildReaches(const PassState& pass, const DecisionFrame& frame, const float* reach,
+                          float* const* out) const;
     void FinishDecision(PassState& pass, const DecisionFrame& frame, float* const* child_values,
                         float* const* child_best, const float* const* child_reach, float* values,
                         float* best);

@@ -1,6 +1,7 @@
-// The state of one pass of the CFR engine (cfr_engine.h), shared by the sweeps of
-// cfr_sweep.cpp and cfr_batch_sweep.cpp: the pass's constants, read-only while its
-// threads run, and the subgame task buffers.
+// The state of one pass over the tree, shared by the sweeps of the pass and the subgame
+// tasks its worker threads run (cfr_sweep.cpp, cfr_batch_sweep.cpp, cfr_subgames.cpp).
+// Built by CfrEngine::NewPass; private to the engine. Read-only while the pass's threads
+// run, except the task buffers, which phase 0 fills on one thread.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 
 #include "solver/batch_counters.h"
 #include "solver/cfr_engine.h"
+#include "solver/rake.h"
+#include "solver/solver_kernels.h"
 #include "solver/strategy_store.h"
 #include "solver/vector_arena.h"
 
@@ -78,6 +81,9 @@ struct CfrEngine::DecisionFrame {
     bool           fused     = false;  // one fused regret update computes strategy and values
     StrategyStore* regrets   = nullptr;
     StrategyStore* averages  = nullptr;
-    float*         strategy  = nullptr;  // null when fused
-    size_t         stride    = 0;
+    // Where the strategy comes from (regrets, or averages in a result pass); null when the
+    // node's storage was forgotten and it plays uniformly.
+    const StrategyStore* source   = nullptr;
+    float*               strategy = nullptr;  // null when fused or at the opponent's nodes
+    size_t               stride   = 0;
 };

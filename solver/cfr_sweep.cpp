@@ -139,8 +139,11 @@ void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
         // thread has them: denormal values slow every vector operation down.
         _mm_setcsr(_mm_getcsr() | 0x8040);
 #pragma omp for schedule(dynamic, 1)
-        for (int k = 0; k < count; ++k)
+        for (int k = 0; k < count; ++k) {
+            if (k + 1 < count)
+                PrefetchSubtree(pass, pass.tasks[order[k + 1]].node, pass.tasks[order[k + 1]].runout);
             RunTask(pass, order[k]);
+        }
     }
 }
 
@@ -169,6 +172,9 @@ void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& or
                 const size_t k = next[node].fetch_add(1, std::memory_order_relaxed);
                 if (k >= lists[node].size())
                     break;
+                if (k + 1 < lists[node].size())
+                    PrefetchSubtree(pass, pass.tasks[lists[node][k + 1]].node,
+                                    pass.tasks[lists[node][k + 1]].runout);
                 RunTask(pass, lists[node][k]);
             }
         }
@@ -325,15 +331,28 @@ CfrEngine::DecisionFrame CfrEngine::BeginDecision(PassState& pass, uint32_t inde
     frame.fused     = pass.update && frame.traverser && frame.regrets;
     // A node whose street's storage was forgotten plays uniformly and learns nothing.
     frame.stride = frame.regrets ? frame.regrets->Layout().RowStride() : static_cast<size_t>(pass.width);
-    if (frame.fused)
+    frame.source = UsesAverage(pass, node) && frame.averages ? frame.averages : frame.regrets;
+    // Fused updates compute their strategy themselves; at the opponent's nodes the store
+    // turns its numbers into the children's reach directly (ChildReaches).
+    if (frame.fused || (!frame.traverser && frame.source))
         return frame;
-    frame.strategy              = ThreadVectorArena().Allocate(frame.stride * frame.actions);
-    const StrategyStore* source = UsesAverage(pass, node) && frame.averages ? frame.averages : frame.regrets;
-    if (source)
-        source->PlayedStrategy(frame.slot, *pass.kernels, frame.strategy, frame.stride);
+    frame.strategy = ThreadVectorArena().Allocate(frame.stride * frame.actions);
+    if (frame.source)
+        frame.source->PlayedStrategy(frame.slot, *pass.kernels, frame.strategy, frame.stride);
     else
         std::fill(frame.strategy, frame.strategy + frame.stride * frame.actions, 1.0f / frame.actions);
     return frame;
+}
+
+uint64_t CfrEngine::ChildReaches(const PassState& pass, const DecisionFrame& frame,
+                                 const float* reach, float* const* out) const {
+    if (frame.source)
+        return frame.source->ChildReach(frame.slot, *pass.kernels, reach, frame.n, out);
+    uint64_t live = 0;
+    for (int a = 0; a < frame.actions; ++a)
+        if (pass.kernels->ReachProduct(reach, frame.strategy + a * frame.stride, frame.n, out[a]))
+            live |= uint64_t(1) << a;
+    return live;
 }
 
 void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
@@ -395,7 +414,6 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     const int            actions    = static_cast<int>(children.size());
     const int            width      = pass.width;
     const bool           collecting = pass.Collecting(runout, tree_.BaseStreet());
-    const SolverKernels& k          = *pass.kernels;
     VectorArena&         arena      = ThreadVectorArena();
     ArenaScope           scope(arena);
     const DecisionFrame  frame = BeginDecision(pass, index, runout);
@@ -408,17 +426,21 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
         child_best[a]   = best ? arena.Zeroed(width) : nullptr;
         child_reach[a]  = nullptr;
     }
+    float*   next[kMaxActions];
+    uint64_t live = 0;
+    if (!frame.traverser) {
+        for (int a = 0; a < actions; ++a)
+            next[a] = TailZeroed(arena, width, frame.n);
+        live = ChildReaches(pass, frame, reach, next);
+    }
     for (int a = 0; a < actions; ++a) {
         if (a + 1 < actions)
             PrefetchChild(pass, children[a + 1], runout);
         if (frame.traverser) {
             Sweep(pass, children[a], runout, reach, child_values[a], child_best[a]);
-            continue;
-        }
-        float* next = TailZeroed(arena, width, frame.n);
-        if (k.ReachProduct(reach, frame.strategy + a * frame.stride, frame.n, next)) {
-            child_reach[a] = next;
-            Sweep(pass, children[a], runout, next, child_values[a], child_best[a]);
+        } else if (live >> a & 1) {
+            child_reach[a] = next[a];
+            Sweep(pass, children[a], runout, next[a], child_values[a], child_best[a]);
         }
     }
     if (collecting)

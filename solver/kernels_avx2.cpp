@@ -15,6 +15,7 @@ constinit const SolverKernels kAvx2Kernels = {
     .RegretMatch3        = regret_generic::RegretMatchFixed<Avx2Lanes, 3>,
     .RegretMatch4        = regret_generic::RegretMatchFixed<Avx2Lanes, 4>,
     .RegretMatchN        = regret_generic::RegretMatchN<Avx2Lanes>,
+    .RegretReach         = regret_generic::RegretReach<Avx2Lanes>,
     .NormalizeAverages   = regret_generic::NormalizeAverages<Avx2Lanes>,
     .UpdateRegrets       = regret_generic::UpdateRegrets<Avx2Lanes>,
     .FusedUpdate2        = regret_generic::FusedUpdate<Avx2Lanes, 2>,

@@ -15,6 +15,7 @@ constinit const SolverKernels kAvx512Kernels = {
     .RegretMatch3        = regret_generic::RegretMatchFixed<Avx512Lanes, 3>,
     .RegretMatch4        = regret_generic::RegretMatchFixed<Avx512Lanes, 4>,
     .RegretMatchN        = regret_generic::RegretMatchN<Avx512Lanes>,
+    .RegretReach         = regret_generic::RegretReach<Avx512Lanes>,
     .NormalizeAverages   = regret_generic::NormalizeAverages<Avx512Lanes>,
     .UpdateRegrets       = regret_generic::UpdateRegrets<Avx512Lanes>,
     .FusedUpdate2        = regret_generic::FusedUpdate<Avx512Lanes, 2>,

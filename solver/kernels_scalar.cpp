@@ -6,6 +6,7 @@ constinit const SolverKernels kScalarKernels = {
     .RegretMatch3        = scalar_kernels::RegretMatch3,
     .RegretMatch4        = scalar_kernels::RegretMatch4,
     .RegretMatchN        = scalar_kernels::RegretMatchN,
+    .RegretReach         = scalar_kernels::RegretReach,
     .NormalizeAverages   = scalar_kernels::NormalizeAverages,
     .UpdateRegrets       = scalar_kernels::UpdateRegrets,
     .FusedUpdate2        = scalar_kernels::FusedUpdate2,

@@ -34,6 +34,15 @@ void RunoutRegretStorage::CurrentStrategy(int slot, const SolverKernels& kernels
     }
 }
 
+uint64_t RunoutRegretStorage::ChildReach(int slot, const SolverKernels& kernels,
+                                         const float* reach, int n, float* const* out) const {
+    // A written strategy replaces regret matching for some combos: the general path
+    // applies it.
+    if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
+        return StrategyStore::ChildReach(slot, kernels, reach, n, out);
+    return kernels.RegretReach(Row(slot, 0), layout_.RowStride(), layout_.actions, n, reach, out);
+}
+
 void RunoutRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
                                         const float* const* action_values,
                                         const float* node_values, const RegretUpdate& update) {

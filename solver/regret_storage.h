@@ -47,6 +47,8 @@ public:
 
     void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                          size_t stride) const override;
+    uint64_t ChildReach(int slot, const SolverKernels& kernels, const float* reach, int n,
+                        float* const* out) const override;
     void UpdateRegrets(int slot, const SolverKernels& kernels, const float* const* action_values,
                        const float* node_values, const RegretUpdate& update) override;
     void FusedUpdate(int slot, const SolverKernels& kernels, const float* const* action_values,

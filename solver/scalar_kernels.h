@@ -15,6 +15,8 @@ void RegretMatch4(const uint16_t* regrets, size_t stride, int n, float* strategy
                   size_t out_stride);
 void RegretMatchN(const uint16_t* regrets, size_t stride, int actions, int n, float* strategy,
                   size_t out_stride);
+uint64_t RegretReach(const uint16_t* regrets, size_t stride, int actions, int n,
+                     const float* reach, float* const* out);
 void NormalizeAverages(const uint16_t* sums, size_t stride, const float* row_scale, int actions,
                        int n, float* strategy, size_t out_stride);
 void UpdateRegrets(uint16_t* regrets, size_t stride, int actions, int n,

@@ -127,6 +127,13 @@ struct SolverKernels {
     void (*RegretMatchN)(const uint16_t* regrets, size_t stride, int actions, int n,
                          float* strategy, size_t out_stride);
 
+    // Child reach of an opponent node from its regrets, for 2 or more actions: out[a] =
+    // reach x (the regret-matching strategy of action a), the bits of RegretMatchX then
+    // ReachProduct, without storing the strategy. Bit a of the result: out[a] has a
+    // positive entry.
+    uint64_t (*RegretReach)(const uint16_t* regrets, size_t stride, int actions, int n,
+                            const float* reach, float* const* out);
+
     // Average strategy: weight(a) = sums(a) * row_scale[a] (the 2^exponent of the action's
     // block, relative to the largest), normalised per combo; uniform where all are 0.
     void (*NormalizeAverages)(const uint16_t* sums, size_t stride, const float* row_scale,

@@ -76,6 +76,13 @@ public:
     // keep their history). The written strategy itself lives in Locks().
     virtual void SeedStrategy(int slot, const float* rows, size_t stride);
 
+    // The children's reach at a node of the opponent: out[a] = reach x the strategy of
+    // PlayedStrategy, for the first n combos; bit a of the result is set when out[a] has
+    // a positive entry. The default computes the strategy into the thread's scratch;
+    // regret stores do it in one pass without storing the strategy.
+    virtual uint64_t ChildReach(int slot, const SolverKernels& kernels, const float* reach, int n,
+                                float* const* out) const;
+
     // Regret update of a slot from the action values and the node value (regret stores).
     // Skipped when the slot is LOCKED; combo-locked combos keep their regrets.
     virtual void UpdateRegrets(int slot, const SolverKernels& kernels,

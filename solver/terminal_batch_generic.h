@@ -90,7 +90,7 @@ inline Wide<V> Fms(const Wide<V>& a, const Wide<V>& b, const Wide<V>& c) {
 }
 
 // In-place transpose of a 16 x 16 block held as 16 row vectors.
-inline void Transpose16(__m512 r[16]) {
+[[gnu::always_inline]] inline void Transpose16(__m512 r[16]) {
     __m512 t[16];
     for (int i = 0; i < 8; ++i) {
         t[2 * i]     = _mm512_unpacklo_ps(r[2 * i], r[2 * i + 1]);

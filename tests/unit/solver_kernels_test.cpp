@@ -120,6 +120,44 @@ TEST(RegretMatchKernels, AgreeWithScalarAndDefaultToUniform) {
         }
 }
 
+// The children's reach straight from the regrets has the bits of regret matching followed
+// by one reach product per action, in every body, and flags the reached children.
+TEST(RegretReachKernel, EqualsMatchThenReachProducts) {
+    std::mt19937 rng(4);
+    for (int actions = 2; actions <= 6; ++actions)
+        for (int n : Lengths()) {
+            const size_t stride = (size_t(n) + 31) / 32 * 32 + 32;
+            auto         rows   = RandomRows(rng, actions, stride, n);
+            auto         reach  = RandomFloats(rng, n + 1, /*non_negative=*/true);
+            if (n > 3)
+                std::fill(rows.begin(), rows.begin() + stride, uint16_t{0});  // action 0 never chosen
+            for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
+                const SolverKernels& k = KernelsFor(path);
+                std::vector<float>   strategy(actions * stride);
+                switch (actions) {
+                case 2: k.RegretMatch2(rows.data(), stride, n, strategy.data(), stride); break;
+                case 3: k.RegretMatch3(rows.data(), stride, n, strategy.data(), stride); break;
+                case 4: k.RegretMatch4(rows.data(), stride, n, strategy.data(), stride); break;
+                default: k.RegretMatchN(rows.data(), stride, actions, n, strategy.data(), stride);
+                }
+                std::vector<std::vector<float>> want(actions, std::vector<float>(n + 1, kSentinel));
+                std::vector<std::vector<float>> got(actions, std::vector<float>(n + 1, kSentinel));
+                std::vector<float*>             out;
+                uint64_t                        want_bits = 0;
+                for (int a = 0; a < actions; ++a) {
+                    if (k.ReachProduct(reach.data(), strategy.data() + a * stride, n, want[a].data()))
+                        want_bits |= uint64_t(1) << a;
+                    out.push_back(got[a].data());
+                }
+                EXPECT_EQ(k.RegretReach(rows.data(), stride, actions, n, reach.data(), out.data()),
+                          want_bits)
+                    << SimdPathName(path) << " actions " << actions << " n " << n;
+                for (int a = 0; a < actions; ++a)
+                    ASSERT_EQ(got[a], want[a]) << SimdPathName(path) << " action " << a << " n " << n;
+            }
+        }
+}
+
 TEST(NormalizeAveragesKernel, WeighsRowsByTheirScale) {
     std::mt19937 rng(2);
     for (const Rows& s : Shapes(3)) {
