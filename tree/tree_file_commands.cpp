@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/solver_state.h"
+#include "net/server.h"
 #include "solver/run_control.h"
 #include "tree/binary_reader.h"
 #include "tree/storage_level.h"
@@ -14,9 +15,12 @@
 
 namespace {
 
-// The transfer file a client sends in server mode; load_tree reads it instead of the
-// named file.
-constexpr const char* kServerTransferFile = "quillane_temp";
+// In server mode load_tree reads the transfer file that the client sent last (a type-3
+// message) instead of the named file.
+std::string ServerTransferFile() {
+    const auto& server = State().net.server;
+    return server ? server->TransferFileName() : "quillane_temp";
+}
 
 void RefuseWhileSolving() {
     if (SolverRunning())
@@ -50,7 +54,7 @@ int ParseLevel(const std::string& text) {
 void CmdLoadTree(const Tokens& t) {
     RefuseWhileSolving();
     const bool        server = State().interp.server_mode;
-    const std::string name   = server ? kServerTransferFile : t[1];
+    const std::string name   = server ? ServerTransferFile() : t[1];
     WithFileErrors([&] { LoadTreeFile(name); });
     if (server)
         std::remove(name.c_str());

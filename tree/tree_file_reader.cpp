@@ -205,6 +205,9 @@ void LoadInto(const std::string& name) {
 
     cards.rules.low_card            = low_rank;
     cards.rules.must_use_hole_cards = must_use;
+    // The order as set_hand_type_order takes it, applied over the standard one (a type
+    // the words leave out keeps its standard position).
+    cards.rules.SetTypeOrder(kStandardTypeOrder);
     cards.rules.SetTypeOrder(order);
     cards.board      = {board.flop, board.turn, board.river};
     cards.ranges     = ranges;

