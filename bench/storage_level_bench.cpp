@@ -3,7 +3,8 @@
 //
 //   storage_level_bench <spot.json> [threads] [max seconds] [check every n] [options] [levels]
 //
-// Options: --build-only (memory after the build, no solving), --force (give the level's
+// Options: --build-only (memory after the build, no solving), --delay=N (averaging delay
+// N instead of the driver's choice, so that short runs fill the averages), --force (give the level's
 // storage-parameter pair to trees that do not start on the flop too, so that the river
 // stores of turn and river spots take the compressed layouts; the tree itself applies the
 // pair to flop trees only). Levels: names of set_compression, default all six.
@@ -73,7 +74,7 @@ void ForceLevel(int level) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: storage_level_bench <spot.json> [threads] [max seconds] "
-                             "[check every n] [--build-only] [--force] [levels]\n");
+                             "[check every n] [--build-only] [--delay=N] [--force] [levels]\n");
         return 2;
     }
     const Spot   spot        = LoadSpotFile(argv[1]);
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     const double max_seconds = argc > 3 ? std::atof(argv[3]) : 60;
     const int    check       = argc > 4 ? std::atoi(argv[4]) : 25;
     bool         build_only = false, force = false;
+    int          delay      = -1;
     std::vector<std::string> levels;
     for (int i = 5; i < argc; ++i) {
         const std::string word = argv[i];
@@ -88,6 +90,8 @@ int main(int argc, char** argv) {
             build_only = true;
         else if (word == "--force")
             force = true;
+        else if (word.rfind("--delay=", 0) == 0)
+            delay = std::atoi(word.c_str() + 8);
         else
             levels.push_back(word);
     }
@@ -120,6 +124,8 @@ int main(int argc, char** argv) {
         std::printf("\n");
         if (build_only)
             continue;
+        if (delay >= 0)
+            engine.SetAveragingDelay(delay);
 
         std::vector<double> reached(spot.targets_pct_pot.size(), -1);
         double              seconds = 0, pct = 0;

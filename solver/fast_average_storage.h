@@ -4,9 +4,11 @@
 //
 // The block maximum is 255: a block halves and raises its exponent as soon as a sum
 // passes it, so a combo keeps about 8 significant bits relative to the block's largest.
-// Its average frequencies are therefore coarser than the plain store's (steps of about
-// 1/255 of the block's largest weight); the level pairs this store with an iteration cap
-// of 2200 and sparser river averaging.
+// Late in a solve one iteration's share of a block is far below one unit; rounding to
+// nearest would drop it (and freeze the averages at their early values), so additions
+// round stochastically, with a dither hashed from the weight, slot, action and combo
+// (reproducible). The averages are therefore unbiased but coarser and noisier than the
+// plain store's; the level pairs this store with an iteration cap of 2200.
 //
 // Saved form: the plain average form (kind "QAVS"), numbers widened to 16 bits; reading
 // a plain form narrows each block to 8 bits by raising its exponent.

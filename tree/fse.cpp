@@ -1,6 +1,7 @@
 #include "tree/fse.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "tree/fse_bit_stream.h"
@@ -26,6 +27,17 @@ uint16_t BlockChecksum(std::span<const uint8_t> bytes) {
     return static_cast<uint16_t>(hash >> 48 ^ hash >> 16);
 }
 
+// A lower estimate of the coded size: the bytes' order-0 entropy plus a little of header
+// per distinct byte. Blocks it puts at or above their raw size are not coded at all,
+// which spares the tables and the encoding pass for near-uniform bytes.
+double EntropyBound(const FseHistogram& counts, size_t n, int distinct) {
+    double bits = 0;
+    for (uint32_t count : counts)
+        if (count > 0)
+            bits += count * std::log2(double(n) / count);
+    return bits / 8 + 0.75 * distinct;
+}
+
 }  // namespace
 
 FseStatus FseCompress(std::span<const uint8_t> src, std::span<uint8_t> dst, size_t& written) {
@@ -34,7 +46,7 @@ FseStatus FseCompress(std::span<const uint8_t> src, std::span<uint8_t> dst, size
         return FseStatus::kTooLarge;
     FseHistogram counts;
     const int    distinct = CountBytes(src, counts);
-    if (distinct < 2)
+    if (distinct < 2 || EntropyBound(counts, n, distinct) >= n)
         return FseStatus::kNotCompressible;
 
     const int      table_log = ChooseTableLog(n, distinct);

@@ -73,6 +73,8 @@ void NormalizeCounts(const FseHistogram& counts, size_t n, int table_log, FseNor
     const uint64_t size = uint64_t{1} << table_log;
     normal.fill(0);
     std::array<uint64_t, kFseSymbols> remainder{};
+    std::array<uint8_t, kFseSymbols>  present;
+    int                               distinct = 0;
     uint64_t                          assigned = 0;
     for (int s = 0; s < kFseSymbols; ++s) {
         if (counts[s] == 0)
@@ -81,29 +83,28 @@ void NormalizeCounts(const FseHistogram& counts, size_t n, int table_log, FseNor
         normal[s]             = static_cast<uint16_t>(std::max<uint64_t>(scaled / n, 1));
         remainder[s]          = scaled / n == 0 ? 0 : scaled % n;
         assigned += normal[s];
+        present[distinct++] = static_cast<uint8_t>(s);
     }
-    // Too few states: hand them out by largest remainder (ties to the lower byte value).
-    while (assigned < size) {
-        int best = -1;
-        for (int s = 0; s < kFseSymbols; ++s)
-            if (counts[s] > 0 && (best < 0 || remainder[s] > remainder[best]))
-                best = s;
-        ++normal[best];
-        remainder[best] = 0;
-        ++assigned;
-        if (std::all_of(remainder.begin(), remainder.end(), [](uint64_t r) { return r == 0; }))
-            for (int s = 0; s < kFseSymbols; ++s)
-                remainder[s] = counts[s];  // next round: by frequency
-    }
-    // Too many (rare bytes raised to 1): take them from the largest counts, which lose
-    // the least precision.
-    while (assigned > size) {
-        int largest = 0;
-        for (int s = 1; s < kFseSymbols; ++s)
-            if (normal[s] > normal[largest])
-                largest = s;
-        --normal[largest];
-        --assigned;
+    std::span<uint8_t> symbols(present.data(), distinct);
+    if (assigned < size) {
+        // Too few states (at most one per symbol was lost to rounding down): hand them out
+        // by largest remainder, ties to the lower byte value.
+        std::stable_sort(symbols.begin(), symbols.end(),
+                         [&](uint8_t a, uint8_t b) { return remainder[a] > remainder[b]; });
+        for (size_t i = 0; assigned < size; ++i, ++assigned)
+            ++normal[symbols[i % symbols.size()]];
+    } else if (assigned > size) {
+        // Too many (rare bytes raised to 1): take them from the largest counts, which lose
+        // the least precision, one at a time round the list.
+        std::stable_sort(symbols.begin(), symbols.end(),
+                         [&](uint8_t a, uint8_t b) { return normal[a] > normal[b]; });
+        for (size_t i = 0; assigned > size; i = (i + 1) % symbols.size())
+            if (normal[symbols[i]] > 1) {
+                --normal[symbols[i]];
+                --assigned;
+            } else {
+                i = size_t(-1);  // the rest are 1: start again from the largest
+            }
     }
 }
 
