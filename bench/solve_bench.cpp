@@ -4,7 +4,8 @@
 //
 //   solve_bench <spot.json> [threads] [max seconds] [check every n iterations] [command]...
 //
-// Further arguments are command lines run before the tree is built ("set_precision 1").
+// Further arguments are command lines run before the tree is built ("set_precision 1");
+// with "enable_perf_counters 1" among them the batch counters' report follows the result.
 // The time counts iterations only: the exploitability checks are excluded. The last line
 // is machine-readable ("RESULT spot=... key=value ...").
 #include <chrono>
@@ -113,5 +114,7 @@ int main(int argc, char** argv) {
                   (reached[t] < 0 ? std::string("none") : std::to_string(reached[t]));
     }
     std::printf("%s\n", result.c_str());
+    if (State().settings.perf_counters)
+        std::printf("%s", State().solver.batch_counters.Report().c_str());
     return 0;
 }

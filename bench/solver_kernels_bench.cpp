@@ -113,6 +113,25 @@ int main(int argc, char** argv) {
         ShowdownValues(k, in.groups, in.masks.data(), {in.reach.data(), in.values.data(), 10.0f, 0.05f}, scratch);
     });
 
+    // Batches: 16 terminals of the runout, one lane each (combos counted per terminal).
+    std::vector<AlignedArray<float>> lane_values;
+    std::vector<ShowdownLane>        showdown_lanes;
+    std::vector<FoldLane>            fold_lanes;
+    for (int t = 0; t < 16; ++t) {
+        lane_values.emplace_back(in.n);
+        showdown_lanes.push_back({in.reach.data(), lane_values[t].data(), 5.0f + t, 0.0f});
+        fold_lanes.push_back({in.reach.data(), lane_values[t].data(), t % 2 ? 5.0f : -5.0f, 0.0f});
+    }
+    for (int width : {4, 16}) {
+        const std::string showdown = "showdown batch of " + std::to_string(width);
+        Row(showdown.c_str(), seconds, long(in.n) * width, [&](const SolverKernels& k) {
+            EvaluateShowdowns(k, in.groups, nullptr, std::span(showdown_lanes).first(width), scratch);
+        });
+        const std::string fold = "fold batch of " + std::to_string(width);
+        Row(fold.c_str(), seconds, long(in.n) * width, [&](const SolverKernels& k) {
+            EvaluateFolds(k, in.cards, std::span(fold_lanes).first(width), scratch);
+        });
+    }
     std::mt19937 rng(7);
     for (int actions : {2, 3, 4, 6}) {
         RunoutRegretStorage store({actions, in.n, 1});

@@ -5,6 +5,7 @@
 
 #include "cards/card_commands.h"
 #include "cli/handlers.h"
+#include "solver/query_commands.h"
 #include "solver/solver_commands.h"
 #include "tree/tree_commands.h"
 #include "tree/tree_file_commands.h"
@@ -129,6 +130,26 @@ constexpr CommandEntry kCommands[] = {
     {"calc_results",              CmdCalcResults,             1},
     {"solve_partial",             CmdSolvePartial,            2},
     {"explo_partial",             CmdExploPartial,            2},
+    // Strategy and value queries.
+    {"show_strategy",             CmdShowStrategy,            2},
+    {"show_strategy_pp",          CmdShowStrategyPp,          2},
+    {"show_probs",                CmdShowProbs,               2},
+    {"show_range",                CmdShowRange,              -1},
+    {"show_stats",                CmdShowStats,              -1},
+    {"calc_ev",                   CmdCalcEv,                  3},
+    {"calc_ev_pp",                CmdCalcEvPp,                3},
+    {"calc_ev_line",              CmdCalcEvLine,              3},
+    {"calc_line_freq",            CmdCalcLineFreq,            2},
+    {"calc_global_freq",          CmdCalcGlobalFreq,          2},
+    {"calc_eq",                   CmdCalcEq,                  2},
+    {"calc_eq_pp",                CmdCalcEqPp,                2},
+    {"calc_eq_node",              CmdCalcEqNode,              3},
+    // Node locking.
+    {"lock_node",                 CmdLockNode,                2},
+    {"unlock_node",               CmdUnlockNode,              2},
+    {"combo_lock_node",           CmdComboLockNode,        1328},
+    {"set_strategy",              CmdSetStrategy,            -1},
+    {"show_locked_combos",        CmdShowLockedCombos,        2},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {

@@ -5,6 +5,7 @@
 #include "cli/solver_state.h"
 #include "platform/cpu_features.h"
 #include "platform/process.h"
+#include "solver/solver_run_state.h"
 
 namespace {
 
@@ -154,4 +155,7 @@ void CmdSpawn(const Tokens& t) {
     PrintOk(t);
 }
 
-void CmdShowPerfCounters(const Tokens&) { PrintEnd(); }
+void CmdShowPerfCounters(const Tokens&) {
+    PrintText(State().solver.batch_counters.Report());
+    PrintEnd();
+}

@@ -36,6 +36,7 @@ void RunoutAverageStorage::AccumulateAverage(int slot, const SolverKernels& kern
                                              const float* const* child_reach, double weight) {
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
+    locks_.ForgetWritten(slot);
     for (int a = 0; a < layout_.actions; ++a) {
         if (child_reach[a] == nullptr)
             continue;

@@ -26,6 +26,7 @@
 #pragma once
 
 #include "solver/aligned_buffer.h"
+#include "solver/storage_prefetch.h"
 #include "solver/strategy_store.h"
 
 inline constexpr uint32_t kAverageMax         = 65535;
@@ -49,6 +50,10 @@ public:
                          size_t stride) const override;
     void AccumulateAverage(int slot, const SolverKernels& kernels, const float* const* child_reach,
                            double weight) override;
+
+    void Prefetch(int slot, int mode) const override {
+        PrefetchSlotRows(sums_.empty() ? nullptr : sums_.data(), layout_, slot, mode);
+    }
 
     LockTable&       Locks() override { return locks_; }
     const LockTable& Locks() const override { return locks_; }

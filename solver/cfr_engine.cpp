@@ -38,6 +38,7 @@ CfrEngine::CfrEngine(BuiltTree& tree, const RunoutSetup& setup)
         weight_cap_ = kUncappedWeight;
     }
     PrepareRootVectors();
+    PrepareSubtreeFigures();
 }
 
 int CfrEngine::DecisionCount() const { return static_cast<int>(tree_.DecisionCount()); }
@@ -214,7 +215,7 @@ std::vector<float> CfrEngine::StrategyAt(uint32_t index, int turn_card, int rive
     const int            actions  = static_cast<int>(node.child_count);
     const size_t         stride   = source.Layout().RowStride();
     std::vector<float>   rows(stride * actions);
-    source.CurrentStrategy(StorageSlot(node.street, *runout), kernels, rows.data(), stride);
+    source.PlayedStrategy(StorageSlot(node.street, *runout), kernels, rows.data(), stride);
     std::vector<float> strategy(static_cast<size_t>(actions) * kComboCount, 0.0f);
     // Entries of the representative runout belong to the user's combos with the suits
     // renamed back.

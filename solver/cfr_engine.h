@@ -7,6 +7,12 @@
 // opponent's average strategy. A result pass walks the same way without updates, using
 // the average strategies, and carries best-response values beside the strategy values.
 //
+// River subtrees are swept either directly (depth first, each terminal evaluated on its
+// own) or in batches (top down computing strategies and reaches while collecting the
+// terminal ends, then the ends evaluated several at a time with one SIMD lane per
+// terminal, then bottom up combining values and updating); batch_policy.h says which.
+// Both give the same values and updates.
+//
 // Passes run in three phases. Phase 0 sweeps the tree's first street and, where a card is
 // dealt, records a subgame task (the subtree below the dealt card with its entering
 // reach) instead of entering it. Phase 1 runs the tasks in a dynamically scheduled
@@ -26,9 +32,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "solver/engine_snapshot.h"
+#include "solver/batch_policy.h"
 #include "solver/rake.h"
 #include "solver/runout_lists.h"
 #include "solver/solver_engine.h"
@@ -98,6 +106,35 @@ public:
     // when not dealt), or -1 when the cards do not name a runout of that street.
     int StorageSlotFor(int street, int turn_card, int river_card) const;
 
+    // Queries and node locks, defined in solver/engine_locks.cpp. Cards are in the
+    // user's suits (-1 when not dealt); per-combo arrays hold 1326 entries in internal
+    // combo order, in the user's suits.
+
+    // The strategy result passes and queries use at decision node 'node' on 'runout',
+    // written strategies applied: actions rows at 'stride' (>= LayoutOf(node).combos),
+    // the first runout.Size() entries of a row being the runout's combos. False when the
+    // node holds no storage. The caller holds the tree mutex.
+    bool ReportedStrategy(uint32_t node, const Runout& runout, float* rows, size_t stride) const;
+
+    // Lock edits of the runout of the given cards, applied to both stores of the node. A
+    // node keeps reporting the strategy it reported before the edit: a lock fixes it, an
+    // unlock leaves it until the solver next updates the node. WriteStrategy writes
+    // 'frequencies' as the strategy of 'action' (1326 values), or of every action when
+    // 'action' is -1 (actions x 1326 values, action-major). Each returns false when the
+    // cards name no runout of the node's street or the node holds no storage. Take the
+    // tree mutex.
+    bool LockNode(uint32_t node, int turn_card, int river_card);
+    bool UnlockNode(uint32_t node, int turn_card, int river_card);
+    bool ComboLockNode(uint32_t node, int turn_card, int river_card,
+                       std::span<const double> weights);
+    bool WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
+                       std::span<const double> frequencies);
+
+    // Per combo: 1 in a LOCKED runout, the combo-lock weight in a COMBO_LOCKED one, else
+    // 0; NaN for combos outside the runout's combo list. Empty when the cards name no
+    // runout of the node's street or the node holds no storage. Takes the tree mutex.
+    std::vector<float> LockWeightsAt(uint32_t node, int turn_card, int river_card);
+
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
 
@@ -134,6 +171,8 @@ private:
         bool     reachable;  // some entering reach is positive
     };
     struct PassState;
+    struct DecisionFrame;
+    struct BatchWork;
 
     // A pass for 'traverser' with the settings in force, its task list emptied.
     PassState NewPass(int traverser, bool update);
@@ -150,6 +189,33 @@ private:
     void SweepTerminal(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
                        float* values);
     void RunTasks(PassState& pass);
+    void RunTaskList(PassState& pass, const std::vector<int>& order);
+    void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);
+    void RunTask(PassState& pass, int task);
+
+    // A decision node's strategy (unless a fused update will compute it) and its stores;
+    // then, once its children's values are known, its values and updates.
+    DecisionFrame BeginDecision(PassState& pass, uint32_t node, const Runout& runout);
+    // The children's reach at a node of the opponent; bit a set when child a is reached.
+    uint64_t ChildReaches(const PassState& pass, const DecisionFrame& frame, const float* reach,
+                          float* const* out) const;
+    void FinishDecision(PassState& pass, const DecisionFrame& frame, float* const* child_values,
+                        float* const* child_best, const float* const* child_reach, float* values,
+                        float* best);
+
+    // River subtrees: the batching decision and the batched sweep (cfr_batch_sweep.cpp).
+    bool BatchCandidate(uint32_t node, int cap) const;
+    void SweepRiverSubtree(PassState& pass, uint32_t node, const Runout& runout,
+                           const float* reach, float* values, float* best);
+    void SweepBatched(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
+                      float* values, float* best);
+    void DescendBatched(PassState& pass, BatchWork& work, uint32_t node, const Runout& runout,
+                        const float* reach);
+    void EvaluatePending(PassState& pass, BatchWork& work, const Runout& runout);
+    const StrengthGroups& StrengthOf(const Runout& runout) const;
+    void PrefetchChild(const PassState& pass, uint32_t node, const Runout& runout) const;
+    void PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const;
+    void PrepareSubtreeFigures();
 
     // Phases 0 and 1 of a pass whose tasks root where 'street' is dealt; with 'only', the
     // tasks of other subgames are left out.
@@ -180,6 +246,11 @@ private:
 
     std::mutex    results_mutex_;
     ResultFigures cached_;
+
+    std::vector<uint32_t> subtree_end_;     // per node: one past its subtree (pre-order)
+    std::vector<uint32_t> terminal_count_;  // per node: terminal ends in its subtree
+    std::vector<uint8_t>  river_root_;      // per node: first river decision below a deal
+    BatchPolicy           batch_policy_;
 
     std::vector<Task>  task_list_;  // subgame tasks of the pass under way
     std::vector<float> task_data_;  // their reach and result vectors

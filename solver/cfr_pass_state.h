@@ -1,30 +1,48 @@
 // The state of one pass over the tree, shared by the sweeps of the pass and the subgame
-// tasks its worker threads run. Built by CfrEngine::NewPass; private to the engine.
+// tasks its worker threads run (cfr_sweep.cpp, cfr_batch_sweep.cpp, cfr_subgames.cpp).
+// Built by CfrEngine::NewPass; private to the engine. Read-only while the pass's threads
+// run, except the task buffers, which phase 0 fills on one thread.
 #pragma once
 
 #include <algorithm>
 #include <vector>
 
+#include "solver/batch_counters.h"
 #include "solver/cfr_engine.h"
 #include "solver/rake.h"
 #include "solver/solver_kernels.h"
+#include "solver/strategy_store.h"
+#include "solver/vector_arena.h"
 
 struct CfrEngine::PassState {
     int                  traverser = 0;
     bool                 update    = true;
     int                  phase     = 2;
     const SolverKernels* kernels   = nullptr;
-    RegretUpdate         regret_update;
+    RegretUpdate         regret_update{};
     double               regret_scale   = 0;
     double               average_weight = 0;  // already times the opponent's average scale
     bool                 river_averages = true;
     bool                 river_strategy = true;
     int                  width          = 0;  // length of every vector: the root list size
-    RakeSettings         rake;
-    std::vector<Task>&   tasks;      // the engine's, kept between passes
-    std::vector<float>&  task_data;  // grows, never shrinks: no page faults per pass
-    size_t               task_used = 0;
-    size_t               cursor    = 0;  // next task phase 2 consumes
+    RakeSettings         rake{};
+
+    // Terminal evaluation: batch widths (showdowns, folds), the batching rule's inputs,
+    // the alternative single showdown kernel, the counters (null while disabled) and the
+    // software prefetch mode.
+    int            showdown_width = 16;
+    int            fold_width     = 16;
+    int            eval_mode      = 3;
+    int            eval_cap       = 72;
+    bool           alt1           = false;
+    bool           storage_allows = true;
+    BatchCounters* counters       = nullptr;
+    int            prefetch_mode  = 0;
+
+    std::vector<Task>&  tasks;      // the engine's, kept between passes
+    std::vector<float>& task_data;  // grows, never shrinks: no page faults per pass
+    size_t              task_used = 0;
+    size_t              cursor    = 0;  // next task phase 2 consumes
 
     // Reserves room for one task's reach, values and best-response values.
     size_t TaskOffset() {
@@ -43,4 +61,29 @@ struct CfrEngine::PassState {
     bool Collecting(const Runout& runout, int) const {
         return phase == 0 && runout.street < task_street;
     }
+};
+
+// A vector of 'width' floats whose entries from n on are 0: stores cover the root list,
+// and entries past the runout's list must add nothing to them.
+inline float* TailZeroed(VectorArena& arena, int width, int n) {
+    float* v = arena.Allocate(width);
+    std::fill(v + n, v + width, 0.0f);
+    return v;
+}
+
+// A decision node between BeginDecision and FinishDecision.
+struct CfrEngine::DecisionFrame {
+    uint32_t       index     = 0;
+    int            actions   = 0;
+    int            n         = 0;  // combos of the runout
+    int            slot      = 0;
+    bool           traverser = false;
+    bool           fused     = false;  // one fused regret update computes strategy and values
+    StrategyStore* regrets   = nullptr;
+    StrategyStore* averages  = nullptr;
+    // Where the strategy comes from (regrets, or averages in a result pass); null when the
+    // node's storage was forgotten and it plays uniformly.
+    const StrategyStore* source   = nullptr;
+    float*               strategy = nullptr;  // null when fused or at the opponent's nodes
+    size_t               stride   = 0;
 };

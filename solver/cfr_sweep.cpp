@@ -2,9 +2,13 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <cstring>
+#include <numeric>
 
 #include "cli/solver_state.h"
+#include "platform/numa_nodes.h"
 #include "solver/cfr_engine.h"
 #include "solver/cfr_pass_state.h"
 #include "solver/ev_boost.h"
@@ -13,7 +17,7 @@
 #include "solver/terminal_scratch.h"
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
-
+#include "tree/storage_level.h"
 
 namespace {
 
@@ -51,6 +55,17 @@ CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     pass.river_strategy           = settings.river_strategy;
     pass.width                    = runouts_.Root().Size();
     pass.rake                     = {State().tree.params.rake_fraction, State().tree.params.rake_cap};
+    pass.fold_width               = std::clamp(settings.simd_level, 1, kMaxBatchLanes);
+    pass.showdown_width = pass.rake.Enabled() ? std::min(pass.fold_width, 4) : pass.fold_width;
+    pass.eval_mode      = settings.eval_mode;
+    pass.eval_cap       = settings.eval_cap;
+    pass.alt1           = settings.eval_alt1;
+    pass.counters       = settings.perf_counters ? &State().solver.batch_counters : nullptr;
+    pass.prefetch_mode  = settings.prefetch_mode;
+    // Batching works on the plain storage forms only: storage parameters (0, 0) or (0, 3).
+    const StorageParameters storage =
+        tree_.BaseStreet() == 1 ? StorageLevelParameters(State().tree.actual_level) : StorageParameters{};
+    pass.storage_allows = storage.first == 0 && (storage.second == 0 || storage.second == 3);
 
     return pass;
 }
@@ -87,19 +102,82 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     return {update ? ev : br, ev};
 }
 
+// Tasks run largest first (a stable sort keeps equal sizes in tree order), so that the
+// long subgames do not end up last on one thread while the others idle.
 void CfrEngine::RunTasks(PassState& pass) {
-    const int task_count = static_cast<int>(pass.tasks.size());
-#pragma omp parallel for schedule(dynamic, 1)
-    for (int t = 0; t < task_count; ++t) {
+    std::vector<int> order;
+    order.reserve(pass.tasks.size());
+    for (int t = 0; t < static_cast<int>(pass.tasks.size()); ++t)
+        if (pass.tasks[t].reachable)
+            order.push_back(t);
+    auto work = [&](int t) {
         const Task& task = pass.tasks[t];
-        if (!task.reachable)
-            continue;
+        return uint64_t(subtree_end_[task.node] - task.node) * uint64_t(task.runout.Size());
+    };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return work(a) > work(b); });
+
+    const int numa_mode = State().settings.numa_mode;
+    const int nodes     = numa_mode == 2 ? 2 : numa_mode == 1 ? NumaNodeCount() : 1;
+    if (nodes >= 2)
+        TraverseSubgamesNUMA(pass, order, nodes);
+    else
+        RunTaskList(pass, order);
+}
+
+void CfrEngine::RunTask(PassState& pass, int t) {
+    const Task& task = pass.tasks[t];
+    float*      base = pass.task_data.data() + task.offset;
+    Sweep(pass, task.node, task.runout, base, base + pass.width,
+          pass.update ? nullptr : base + 2 * pass.width);
+}
+
+void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
+    const int count = static_cast<int>(order.size());
+#pragma omp parallel
+    {
         // Worker threads need flush-to-zero and denormals-are-zero as the interpreter
         // thread has them: denormal values slow every vector operation down.
         _mm_setcsr(_mm_getcsr() | 0x8040);
-        float* base = pass.task_data.data() + task.offset;
-        Sweep(pass, task.node, task.runout, base, base + pass.width,
-              pass.update ? nullptr : base + 2 * pass.width);
+#pragma omp for schedule(dynamic, 1)
+        for (int k = 0; k < count; ++k) {
+            if (k + 1 < count)
+                PrefetchSubtree(pass, pass.tasks[order[k + 1]].node, pass.tasks[order[k + 1]].runout);
+            RunTask(pass, order[k]);
+        }
+    }
+}
+
+// Tasks are dealt to NUMA nodes by their runout slot, so that a slot's storage is always
+// worked on from the same node; the team's threads are spread over the nodes (bound to
+// them in mode 1; mode 2 runs the same split on any machine). A thread whose node has no
+// tasks left helps the other nodes.
+void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes) {
+    std::vector<std::vector<int>> lists(nodes);
+    for (int t : order) {
+        const Runout& runout = pass.tasks[t].runout;
+        const int     slot   = runout.street == 3 ? runout.river_slot : runout.turn_slot;
+        lists[std::max(slot, 0) % nodes].push_back(t);
+    }
+    std::vector<std::atomic<size_t>> next(nodes);
+    const bool bind = State().settings.numa_mode == 1;
+#pragma omp parallel
+    {
+        _mm_setcsr(_mm_getcsr() | 0x8040);
+        const int home = omp_get_thread_num() % nodes;
+        if (bind)
+            RunOnNumaNode(home);
+        for (int step = 0; step < nodes; ++step) {
+            const int node = (home + step) % nodes;
+            for (;;) {
+                const size_t k = next[node].fetch_add(1, std::memory_order_relaxed);
+                if (k >= lists[node].size())
+                    break;
+                if (k + 1 < lists[node].size())
+                    PrefetchSubtree(pass, pass.tasks[lists[node][k + 1]].node,
+                                    pass.tasks[lists[node][k + 1]].runout);
+                RunTask(pass, lists[node][k]);
+            }
+        }
     }
 }
 
@@ -110,13 +188,23 @@ void CfrEngine::Sweep(PassState& pass, uint32_t index, const Runout& runout, con
                        (node.kind == kShowdownEnd && runout.street < 3);
     if (deals)
         return SweepDealt(pass, index, runout, reach, values, best);
-    if (node.kind == kDecisionNode)
+    if (node.kind == kDecisionNode) {
+        if (runout.street == 3 && BatchCandidate(index, pass.eval_cap))
+            return SweepRiverSubtree(pass, index, runout, reach, values, best);
         return SweepDecision(pass, index, runout, reach, values, best);
+    }
     if (pass.Collecting(runout, tree_.BaseStreet()))
         return;
     SweepTerminal(pass, index, runout, reach, values);
     if (best)
         std::memcpy(best, values, sizeof(float) * runout.Size());
+}
+
+const StrengthGroups& CfrEngine::StrengthOf(const Runout& runout) const {
+    const int base = tree_.BaseStreet();
+    return base == 3   ? runouts_.Strength(-1, -1)
+           : base == 2 ? runouts_.Strength(0, runout.river_slot)
+                       : runouts_.Strength(runout.turn_slot, runout.river_slot);
 }
 
 void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& runout,
@@ -133,12 +221,12 @@ void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& run
         FoldValues(kernels, std::span(runout.list->cards), {reach, values, payoff, rate}, scratch);
         return;
     }
-    const int base = tree_.BaseStreet();
-    const StrengthGroups& groups = base == 3 ? runouts_.Strength(-1, -1)
-                                   : base == 2 ? runouts_.Strength(0, runout.river_slot)
-                                               : runouts_.Strength(runout.turn_slot, runout.river_slot);
-    const float rate = raked ? RakeRate(rake, stake) : 0.0f;
-    ShowdownValues(kernels, groups, nullptr, {reach, values, stake, rate}, scratch);
+    const float        rate = raked ? RakeRate(rake, stake) : 0.0f;
+    const ShowdownLane lane{reach, values, stake, rate};
+    if (pass.alt1 && !raked)
+        ShowdownValuesAlt1(kernels, StrengthOf(runout), nullptr, lane, scratch);
+    else
+        ShowdownValues(kernels, StrengthOf(runout), nullptr, lane, scratch);
 }
 
 void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout,
@@ -162,8 +250,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
                                    : &runouts_.River(base == 1 ? runout.turn_slot : 0, deal.slot);
             const size_t offset      = pass.TaskOffset();
             float*       child_reach = pass.task_data.data() + offset;
-            for (int j = 0; j < child.Size(); ++j)
-                child_reach[j] = reach[child.list->parent[j]];
+            pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
             pass.tasks.push_back({index, child, offset, AnyPositive(child_reach, child.Size())});
         }
         return;
@@ -192,8 +279,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             child_best            = best ? base_ptr + 2 * width : nullptr;
         } else {
             float* child_reach = arena.Zeroed(width);
-            for (int j = 0; j < m; ++j)
-                child_reach[j] = reach[parent[j]];
+            pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
             if (!AnyPositive(child_reach, m))
                 continue;
             float* v = arena.Zeroed(width);
@@ -202,20 +288,19 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             child_values = v;
             child_best   = b;
         }
-        const float weight = deal.weight;
-        for (int j = 0; j < m; ++j)
-            values[parent[j]] += weight * child_values[j];
+        const float     weight = deal.weight;
+        const uint16_t* kept   = child.list->kept.data();
+        pass.kernels->ScatterKeptAdd(child_values, kept, n, weight, values);
         if (best)
-            for (int j = 0; j < m; ++j)
-                best[parent[j]] += weight * child_best[j];
+            pass.kernels->ScatterKeptAdd(child_best, kept, n, weight, best);
         // The cards this one stands for: their values are these with two suits exchanged.
         for (const std::vector<uint16_t>* image : deal.images) {
             const uint16_t* swap = image->data();
             for (int j = 0; j < m; ++j)
-                values[swap[parent[j]]] += weight * child_values[j];
+                values[swap[parent[j]]] = std::fma(weight, child_values[j], values[swap[parent[j]]]);
             if (best)
                 for (int j = 0; j < m; ++j)
-                    best[swap[parent[j]]] += weight * child_best[j];
+                    best[swap[parent[j]]] = std::fma(weight, child_best[j], best[swap[parent[j]]]);
         }
     }
     const float scale = static_cast<float>(factor);
@@ -232,92 +317,133 @@ bool CfrEngine::UsesAverage(const PassState& pass, const BuiltNode& node) const 
     return node.street < 3 || pass.river_strategy;
 }
 
-void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& runout,
-                              const float* reach, float* values, float* best) {
-    const BuiltNode&     node       = tree_.Node(index);
-    const auto           children   = tree_.Children(index);
-    const int            actions    = static_cast<int>(children.size());
-    const int            n          = runout.Size();
-    const int            width      = pass.width;
-    const bool           collecting = pass.Collecting(runout, tree_.BaseStreet());
-    const SolverKernels& k          = *pass.kernels;
-    StrategyStore*       regrets    = RegretStore(index);
-    StrategyStore*       averages   = AverageStore(index);
-    const int            slot       = StorageSlot(node.street, runout);
-    VectorArena&         arena      = ThreadVectorArena();
-    ArenaScope           scope(arena);
-
+CfrEngine::DecisionFrame CfrEngine::BeginDecision(PassState& pass, uint32_t index,
+                                                  const Runout& runout) {
+    const BuiltNode& node = tree_.Node(index);
+    DecisionFrame    frame;
+    frame.index     = index;
+    frame.actions   = static_cast<int>(node.child_count);
+    frame.n         = runout.Size();
+    frame.slot      = StorageSlot(node.street, runout);
+    frame.traverser = node.player == pass.traverser;
+    frame.regrets   = RegretStore(index);
+    frame.averages  = AverageStore(index);
+    frame.fused     = pass.update && frame.traverser && frame.regrets;
     // A node whose street's storage was forgotten plays uniformly and learns nothing.
-    const size_t stride   = regrets ? regrets->Layout().RowStride() : static_cast<size_t>(width);
-    float*       strategy = arena.Allocate(stride * actions);
-    const StrategyStore* source = UsesAverage(pass, node) && averages ? averages : regrets;
-    if (source)
-        source->CurrentStrategy(slot, k, strategy, stride);
+    frame.stride = frame.regrets ? frame.regrets->Layout().RowStride() : static_cast<size_t>(pass.width);
+    frame.source = UsesAverage(pass, node) && frame.averages ? frame.averages : frame.regrets;
+    // Fused updates compute their strategy themselves; at the opponent's nodes the store
+    // turns its numbers into the children's reach directly (ChildReaches).
+    if (frame.fused || (!frame.traverser && frame.source))
+        return frame;
+    frame.strategy = ThreadVectorArena().Allocate(frame.stride * frame.actions);
+    if (frame.source)
+        frame.source->PlayedStrategy(frame.slot, *pass.kernels, frame.strategy, frame.stride);
     else
-        std::fill(strategy, strategy + stride * actions, 1.0f / actions);
+        std::fill(frame.strategy, frame.strategy + frame.stride * frame.actions, 1.0f / frame.actions);
+    return frame;
+}
 
-    float* child_values[kMaxActions];
-    float* child_best[kMaxActions];
-    float* child_reach[kMaxActions];
-    for (int a = 0; a < actions; ++a) {
-        child_values[a] = arena.Zeroed(width);
-        child_best[a]   = best ? arena.Zeroed(width) : nullptr;
-    }
+uint64_t CfrEngine::ChildReaches(const PassState& pass, const DecisionFrame& frame,
+                                 const float* reach, float* const* out) const {
+    if (frame.source)
+        return frame.source->ChildReach(frame.slot, *pass.kernels, reach, frame.n, out);
+    uint64_t live = 0;
+    for (int a = 0; a < frame.actions; ++a)
+        if (pass.kernels->ReachProduct(reach, frame.strategy + a * frame.stride, frame.n, out[a]))
+            live |= uint64_t(1) << a;
+    return live;
+}
 
-    const bool traverser = node.player == pass.traverser;
-    if (traverser) {
-        for (int a = 0; a < actions; ++a)
-            Sweep(pass, children[a], runout, reach, child_values[a], child_best[a]);
-    } else {
-        for (int a = 0; a < actions; ++a) {
-            child_reach[a]  = arena.Zeroed(width);
-            bool reachable  = k.ReachProduct(reach, strategy + a * stride, n, child_reach[a]);
-            if (reachable)
-                Sweep(pass, children[a], runout, child_reach[a], child_values[a], child_best[a]);
-            else
-                child_reach[a] = nullptr;
-        }
-    }
-    if (collecting)
-        return;
+void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
+                               float* const* child_values, float* const* child_best,
+                               const float* const* child_reach, float* values, float* best) {
+    const BuiltNode&     node     = tree_.Node(frame.index);
+    const int            actions  = frame.actions;
+    const int            n        = frame.n;
+    const int            slot     = frame.slot;
+    const float*         strategy = frame.strategy;
+    const size_t         stride   = frame.stride;
+    const SolverKernels& k        = *pass.kernels;
 
-    if (pass.update && node.ev_boost != 0)
+    if (pass.update && node.ev_boost != 0) {
+        const auto children = tree_.Children(frame.index);
         for (int a = 0; a < actions; ++a)
             ApplyEvBoost(ReturnKind(tree_.Node(children[a]), node), node.ev_boost,
                          child_values[a], n);
+    }
 
-    if (traverser) {
-        k.WeightedValueSum(strategy, stride, child_values, actions, n, values);
-        if (pass.update && regrets) {
+    if (frame.traverser) {
+        if (frame.fused) {
             RegretUpdate update = pass.regret_update;
             update.scale        = pass.regret_scale;
-            regrets->UpdateRegrets(slot, k, child_values, values, update);
-        } else if (!pass.update) {
-            k.ValueMax(child_best, actions, n, best);
-            if (!regrets)
-                return;
-            const LockTable& locks = regrets->Locks();
-            if (locks.Locked(slot))
-                k.WeightedValueSum(strategy, stride, child_best, actions, n, best);
-            else if (const uint32_t* skip = locks.SkipBits(slot))
-                for (int i = 0; i < n; ++i)
-                    if (skip[i / 32] >> (i % 32) & 1) {
-                        float sum = 0;
-                        for (int a = 0; a < actions; ++a)
-                            sum += strategy[a * stride + i] * child_best[a][i];
-                        best[i] = sum;
-                    }
+            frame.regrets->FusedUpdate(slot, k, child_values, values, update);
+            return;
         }
+        k.WeightedValueSum(strategy, stride, child_values, actions, n, values);
+        if (pass.update || !frame.regrets) {
+            if (!pass.update)
+                k.ValueMax(child_best, actions, n, best);
+            return;
+        }
+        k.ValueMax(child_best, actions, n, best);
+        const LockTable& locks = frame.regrets->Locks();
+        if (locks.Locked(slot))
+            k.WeightedValueSum(strategy, stride, child_best, actions, n, best);
+        else if (const uint32_t* skip = locks.SkipBits(slot))
+            for (int i = 0; i < n; ++i)
+                if (skip[i / 32] >> (i % 32) & 1) {
+                    float sum = 0;
+                    for (int a = 0; a < actions; ++a)
+                        sum += strategy[a * stride + i] * child_best[a][i];
+                    best[i] = sum;
+                }
         return;
     }
     k.ValueSum(child_values, actions, n, values);
     if (best)
         k.ValueSum(child_best, actions, n, best);
     const bool river_ok = node.street < 3 || pass.river_averages;
-    if (pass.update && averages && pass.average_weight > 0 && river_ok) {
-        const float* rows[kMaxActions];
-        for (int a = 0; a < actions; ++a)
-            rows[a] = child_reach[a];
-        averages->AccumulateAverage(slot, k, rows, pass.average_weight);
+    if (pass.update && frame.averages && pass.average_weight > 0 && river_ok)
+        frame.averages->AccumulateAverage(slot, k, child_reach, pass.average_weight);
+}
+
+void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& runout,
+                              const float* reach, float* values, float* best) {
+    const auto           children   = tree_.Children(index);
+    const int            actions    = static_cast<int>(children.size());
+    const int            width      = pass.width;
+    const bool           collecting = pass.Collecting(runout, tree_.BaseStreet());
+    VectorArena&         arena      = ThreadVectorArena();
+    ArenaScope           scope(arena);
+    const DecisionFrame  frame = BeginDecision(pass, index, runout);
+
+    float*       child_values[kMaxActions];
+    float*       child_best[kMaxActions];
+    const float* child_reach[kMaxActions];
+    for (int a = 0; a < actions; ++a) {
+        child_values[a] = arena.Zeroed(width);
+        child_best[a]   = best ? arena.Zeroed(width) : nullptr;
+        child_reach[a]  = nullptr;
     }
+    float*   next[kMaxActions];
+    uint64_t live = 0;
+    if (!frame.traverser) {
+        for (int a = 0; a < actions; ++a)
+            next[a] = TailZeroed(arena, width, frame.n);
+        live = ChildReaches(pass, frame, reach, next);
+    }
+    for (int a = 0; a < actions; ++a) {
+        if (a + 1 < actions)
+            PrefetchChild(pass, children[a + 1], runout);
+        if (frame.traverser) {
+            Sweep(pass, children[a], runout, reach, child_values[a], child_best[a]);
+        } else if (live >> a & 1) {
+            child_reach[a] = next[a];
+            Sweep(pass, children[a], runout, next[a], child_values[a], child_best[a]);
+        }
+    }
+    if (collecting)
+        return;
+    FinishDecision(pass, frame, child_values, child_best, child_reach, values, best);
 }

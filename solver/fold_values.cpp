@@ -1,3 +1,6 @@
+// Contraction is off as in the kernel bodies: the batched sweeps give these bits.
+#pragma GCC optimize("fp-contract=off")
+
 #include "solver/fold_values.h"
 
 #include <algorithm>
@@ -35,6 +38,28 @@ void FoldValues(const SolverKernels& kernels, std::span<const CardPair> cards,
 
 void EvaluateFolds(const SolverKernels& kernels, std::span<const CardPair> cards,
                    std::span<const FoldLane> lanes, TerminalScratch& scratch) {
-    for (const FoldLane& lane : lanes)
-        FoldValues(kernels, cards, lane, scratch);
+    if (lanes.size() <= size_t(kNarrowBatch)) {
+        for (const FoldLane& lane : lanes)
+            FoldValues(kernels, cards, lane, scratch);
+        return;
+    }
+    for (size_t first = 0; first < lanes.size(); first += kMaxBatchLanes) {
+        const int    count = static_cast<int>(std::min<size_t>(kMaxBatchLanes, lanes.size() - first));
+        const float* reach[kMaxBatchLanes];
+        float*       out[kMaxBatchLanes];
+        alignas(64) float payoff[kMaxBatchLanes] = {};
+        for (int l = 0; l < count; ++l) {
+            const FoldLane& lane = lanes[first + l];
+            reach[l]  = lane.reach;
+            out[l]    = lane.values;
+            payoff[l] = RakedFoldPayoff(lane.payoff, lane.rake_rate);
+        }
+        kernels.FoldBatch({.lanes       = count,
+                           .combo_count = static_cast<int>(cards.size()),
+                           .cards       = cards.data(),
+                           .reach       = reach,
+                           .out         = out,
+                           .payoff      = payoff,
+                           .scratch     = &scratch});
+    }
 }

@@ -38,8 +38,8 @@ struct FoldLane {
 void FoldValues(const SolverKernels& kernels, std::span<const CardPair> cards,
                 const FoldLane& lane, TerminalScratch& scratch);
 
-// Evaluates several fold ends of the same runout. Today one after another with the
-// single-terminal sweep; the interface already takes the whole batch so that a kernel
-// evaluating up to 16 terminals in SIMD lanes can replace the loop.
+// Evaluates several fold ends of the same runout: one sweep over the combos for every 16
+// of them, one SIMD lane per terminal (kernel table: FoldBatch). Each lane's values have
+// the bits of its single evaluation. Up to kNarrowBatch lanes go lane by lane.
 void EvaluateFolds(const SolverKernels& kernels, std::span<const CardPair> cards,
                    std::span<const FoldLane> lanes, TerminalScratch& scratch);

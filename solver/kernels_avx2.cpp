@@ -3,7 +3,9 @@
 #pragma GCC optimize("fp-contract=off")
 
 #include "solver/simd_avx2.h"
+#include "solver/chance_kernels_generic.h"
 #include "solver/regret_kernels_generic.h"
+#include "solver/terminal_batch_generic.h"
 #include "solver/terminal_kernels_generic.h"
 #include "solver/vector_kernels_generic.h"
 
@@ -13,6 +15,7 @@ constinit const SolverKernels kAvx2Kernels = {
     .RegretMatch3        = regret_generic::RegretMatchFixed<Avx2Lanes, 3>,
     .RegretMatch4        = regret_generic::RegretMatchFixed<Avx2Lanes, 4>,
     .RegretMatchN        = regret_generic::RegretMatchN<Avx2Lanes>,
+    .RegretReach         = regret_generic::RegretReach<Avx2Lanes>,
     .NormalizeAverages   = regret_generic::NormalizeAverages<Avx2Lanes>,
     .UpdateRegrets       = regret_generic::UpdateRegrets<Avx2Lanes>,
     .FusedUpdate2        = regret_generic::FusedUpdate<Avx2Lanes, 2>,
@@ -26,4 +29,8 @@ constinit const SolverKernels kAvx2Kernels = {
     .FoldOutput          = terminal_generic::FoldOutput<Avx2Lanes>,
     .ShowdownOutput      = terminal_generic::ShowdownOutput<Avx2Lanes, false>,
     .ShowdownOutputRaked = terminal_generic::ShowdownOutput<Avx2Lanes, true>,
+    .GatherKept          = chance_generic::GatherKept<Avx2Lanes>,
+    .ScatterKeptAdd      = chance_generic::ScatterKeptAdd<Avx2Lanes>,
+    .ShowdownBatch       = batch_generic::ShowdownBatchEither<Avx2Lanes>,
+    .FoldBatch           = batch_generic::FoldBatch<Avx2Lanes>,
 };

@@ -3,7 +3,9 @@
 #pragma GCC optimize("fp-contract=off")
 
 #include "solver/simd_avx512.h"
+#include "solver/chance_kernels_generic.h"
 #include "solver/regret_kernels_generic.h"
+#include "solver/terminal_batch_generic.h"
 #include "solver/terminal_kernels_generic.h"
 #include "solver/vector_kernels_generic.h"
 
@@ -13,6 +15,7 @@ constinit const SolverKernels kAvx512Kernels = {
     .RegretMatch3        = regret_generic::RegretMatchFixed<Avx512Lanes, 3>,
     .RegretMatch4        = regret_generic::RegretMatchFixed<Avx512Lanes, 4>,
     .RegretMatchN        = regret_generic::RegretMatchN<Avx512Lanes>,
+    .RegretReach         = regret_generic::RegretReach<Avx512Lanes>,
     .NormalizeAverages   = regret_generic::NormalizeAverages<Avx512Lanes>,
     .UpdateRegrets       = regret_generic::UpdateRegrets<Avx512Lanes>,
     .FusedUpdate2        = regret_generic::FusedUpdate<Avx512Lanes, 2>,
@@ -26,4 +29,8 @@ constinit const SolverKernels kAvx512Kernels = {
     .FoldOutput          = terminal_generic::FoldOutput<Avx512Lanes>,
     .ShowdownOutput      = terminal_generic::ShowdownOutput<Avx512Lanes, false>,
     .ShowdownOutputRaked = terminal_generic::ShowdownOutput<Avx512Lanes, true>,
+    .GatherKept          = chance_generic::GatherKept<Avx512Lanes>,
+    .ScatterKeptAdd      = chance_generic::ScatterKeptAdd<Avx512Lanes>,
+    .ShowdownBatch       = batch_generic::ShowdownBatchEither<Avx512Lanes>,
+    .FoldBatch           = batch_generic::FoldBatch<Avx512Lanes>,
 };

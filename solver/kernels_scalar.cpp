@@ -6,6 +6,7 @@ constinit const SolverKernels kScalarKernels = {
     .RegretMatch3        = scalar_kernels::RegretMatch3,
     .RegretMatch4        = scalar_kernels::RegretMatch4,
     .RegretMatchN        = scalar_kernels::RegretMatchN,
+    .RegretReach         = scalar_kernels::RegretReach,
     .NormalizeAverages   = scalar_kernels::NormalizeAverages,
     .UpdateRegrets       = scalar_kernels::UpdateRegrets,
     .FusedUpdate2        = scalar_kernels::FusedUpdate2,
@@ -19,4 +20,8 @@ constinit const SolverKernels kScalarKernels = {
     .FoldOutput          = scalar_kernels::FoldOutput,
     .ShowdownOutput      = scalar_kernels::ShowdownOutput,
     .ShowdownOutputRaked = scalar_kernels::ShowdownOutputRaked,
+    .GatherKept          = scalar_kernels::GatherKept,
+    .ScatterKeptAdd      = scalar_kernels::ScatterKeptAdd,
+    .ShowdownBatch       = scalar_kernels::ShowdownBatch,
+    .FoldBatch           = scalar_kernels::FoldBatch,
 };

@@ -1,7 +1,21 @@
 #include "solver/lock_table.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+
+#include "solver/runout_layout.h"
+
+namespace {
+
+// In memory, beside the lock flags: the written strategy is fresh.
+constexpr uint32_t kFreshFlag = 4;
+
+// Bits of the saved flags word beyond the two lock flags.
+constexpr uint32_t kSavedWrittenBit = 4;
+constexpr uint32_t kSavedFreshBit   = 8;
+
+}  // namespace
 
 void LockTable::Reset(int slots, int combos) {
     combos_ = combos;
@@ -10,6 +24,8 @@ void LockTable::Reset(int slots, int combos) {
     weights_.resize(slots);
     skip_bits_.clear();
     skip_bits_.resize(slots);
+    written_.clear();
+    written_.resize(slots);
 }
 
 void LockTable::DropComboLock(int slot) {
@@ -30,7 +46,7 @@ void LockTable::Unlock(int slot) {
 
 void LockTable::ComboLock(int slot, std::span<const float> weights) {
     assert(weights.size() == size_t(combos_));
-    flags_[slot] = kComboLockedFlag;
+    flags_[slot] = kComboLockedFlag | (flags_[slot] & kFreshFlag);
     weights_[slot].Reset(combos_);
     skip_bits_[slot].Reset((combos_ + 31) / 32 + 1);
     for (int i = 0; i < combos_; ++i) {
@@ -48,28 +64,79 @@ const uint32_t* LockTable::SkipBits(int slot) const {
     return skip_bits_[slot].empty() ? nullptr : skip_bits_[slot].data();
 }
 
+void LockTable::WriteStrategy(int slot, int actions, const float* rows, size_t stride) {
+    assert(actions >= 1 && actions <= kMaxActions);
+    AlignedArray<float>& written = written_[slot];
+    if (written.size() != size_t(actions) * combos_)
+        written.Reset(size_t(actions) * combos_);
+    for (int a = 0; a < actions; ++a)
+        std::copy_n(rows + a * stride, combos_, written.data() + size_t(a) * combos_);
+    flags_[slot] |= kFreshFlag;
+}
+
+void LockTable::ApplyWrittenStrategy(int slot, float* strategy, size_t stride) const {
+    const AlignedArray<float>& written = written_[slot];
+    if (written.empty())
+        return;
+    const int       actions = static_cast<int>(written.size() / combos_);
+    const bool      every   = (flags_[slot] & (kLockedFlag | kFreshFlag)) != 0;
+    const uint32_t* fixed   = every ? nullptr : SkipBits(slot);
+    if (!every && !fixed)
+        return;
+    for (int a = 0; a < actions; ++a) {
+        const float* from = written.data() + size_t(a) * combos_;
+        float*       to   = strategy + a * stride;
+        if (!fixed) {
+            std::copy_n(from, combos_, to);
+            continue;
+        }
+        for (int i = 0; i < combos_; ++i)
+            if (fixed[i / 32] >> (i % 32) & 1)
+                to[i] = from[i];
+    }
+}
+
+void LockTable::ForgetWritten(int slot) {
+    flags_[slot] &= ~kFreshFlag;
+    if (!(flags_[slot] & kComboLockedFlag))
+        written_[slot].Reset(0);
+}
+
 uint64_t LockTable::ByteSize() const {
     uint64_t bytes = flags_.size() * sizeof(uint32_t);
     for (size_t s = 0; s < flags_.size(); ++s)
-        bytes += weights_[s].size() * sizeof(float) + skip_bits_[s].size() * sizeof(uint32_t);
+        bytes += (weights_[s].size() + written_[s].size()) * sizeof(float) +
+                 skip_bits_[s].size() * sizeof(uint32_t);
     return bytes;
 }
 
 void LockTable::Write(StorageWriter& out) const {
     for (size_t s = 0; s < flags_.size(); ++s) {
-        out.Put(flags_[s]);
+        uint32_t saved = Flags(int(s));
+        if (!written_[s].empty())
+            saved |= kSavedWrittenBit | (flags_[s] & kFreshFlag ? kSavedFreshBit : 0);
+        out.Put(saved);
         if (flags_[s] & kComboLockedFlag)
             out.PutBytes(weights_[s].data(), weights_[s].size() * sizeof(float));
+        if (!written_[s].empty()) {
+            out.Put(static_cast<uint16_t>(written_[s].size() / combos_));
+            out.PutBytes(written_[s].data(), written_[s].size() * sizeof(float));
+        }
     }
 }
 
 StorageStatus LockTable::Read(StorageReader& in) {
     std::vector<float> weights(combos_);
+    std::vector<float> rows;
     for (size_t s = 0; s < flags_.size(); ++s) {
-        uint32_t flags = 0;
-        if (!in.Get(flags))
+        uint32_t saved = 0;
+        if (!in.Get(saved))
             return StorageStatus::kTruncated;
-        if (flags > kComboLockedFlag)  // unknown bits, or both bits at once
+        const uint32_t flags = saved & (kLockedFlag | kComboLockedFlag);
+        const bool     fresh = (saved & kSavedFreshBit) != 0;
+        // Unknown bits, both lock bits at once, or "fresh" without a written strategy.
+        if (saved >= 2 * kSavedFreshBit || flags == (kLockedFlag | kComboLockedFlag) ||
+            (fresh && !(saved & kSavedWrittenBit)))
             return StorageStatus::kBadValue;
         if (flags == kComboLockedFlag) {
             if (!in.GetBytes(weights.data(), weights.size() * sizeof(float)))
@@ -83,6 +150,23 @@ StorageStatus LockTable::Read(StorageReader& in) {
         } else {
             Unlock(int(s));
         }
+        written_[s].Reset(0);
+        if (!(saved & kSavedWrittenBit))
+            continue;
+        uint16_t actions = 0;
+        if (!in.Get(actions))
+            return StorageStatus::kTruncated;
+        if (actions < 1 || actions > kMaxActions)
+            return StorageStatus::kBadValue;
+        rows.resize(size_t(actions) * combos_);
+        if (!in.GetBytes(rows.data(), rows.size() * sizeof(float)))
+            return StorageStatus::kTruncated;
+        for (float f : rows)
+            if (!std::isfinite(f))
+                return StorageStatus::kBadValue;
+        WriteStrategy(int(s), actions, rows.data(), combos_);
+        if (!fresh)
+            flags_[s] &= ~kFreshFlag;
     }
     return StorageStatus::kOk;
 }

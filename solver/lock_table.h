@@ -4,6 +4,14 @@
 // update and no average accumulation), bit 1 COMBO_LOCKED (only the combos with a non-zero
 // lock weight are fixed); at most one is set. A combo lock keeps the weights and a bitset
 // of the fixed combos, which the regret kernels take as their skip mask.
+//
+// Beside the flags a slot may hold a written strategy: rows of frequencies (actions x
+// combos) that the slot plays instead of what its stored numbers give. It is what a lock
+// fixes and what `set_strategy` writes. It applies
+// - to every combo while the slot is LOCKED, or while it is fresh (written, and the
+//   store's numbers not updated since);
+// - to the fixed combos only, once a COMBO_LOCKED slot has been updated;
+// - not at all otherwise: the first update of an unlocked slot drops it (ForgetWritten).
 #pragma once
 
 #include <cstdint>
@@ -21,7 +29,8 @@ public:
     // 'slots' unlocked records for rows of 'combos' combos.
     void Reset(int slots, int combos);
 
-    uint32_t Flags(int slot) const { return flags_[slot]; }
+    // The two lock flags (bit 0 LOCKED, bit 1 COMBO_LOCKED).
+    uint32_t Flags(int slot) const { return flags_[slot] & (kLockedFlag | kComboLockedFlag); }
     bool     Locked(int slot) const { return (flags_[slot] & kLockedFlag) != 0; }
 
     // LOCKED on, any combo lock dropped.
@@ -37,8 +46,25 @@ public:
     // Bitset of the fixed combos (bit i of word i / 32) or null without a combo lock.
     const uint32_t* SkipBits(int slot) const;
 
+    // Stores 'actions' rows of frequencies (row a at rows + a * stride, 'combos' floats
+    // each) as the slot's written strategy, fresh.
+    void WriteStrategy(int slot, int actions, const float* rows, size_t stride);
+    bool HasWrittenStrategy(int slot) const { return !written_[slot].empty(); }
+
+    // Replaces, in 'strategy' (actions rows at 'stride'), the frequencies of the combos
+    // the written strategy applies to (see the header). Linear in actions x combos; does
+    // nothing without a written strategy.
+    void ApplyWrittenStrategy(int slot, float* strategy, size_t stride) const;
+
+    // Called by a store whose numbers of 'slot' have just changed: a combo-locked slot
+    // keeps its written strategy for the fixed combos, any other slot drops it.
+    void ForgetWritten(int slot);
+
     uint64_t ByteSize() const;
 
+    // Saved form per slot: u32 flags (bit 0 LOCKED, bit 1 COMBO_LOCKED, bit 2 a written
+    // strategy follows, bit 3 it is fresh); with COMBO_LOCKED the combos' f32 weights; with
+    // bit 2 the u16 action count (1..kMaxActions) and actions x combos f32 frequencies.
     void                        Write(StorageWriter& out) const;
     [[nodiscard]] StorageStatus Read(StorageReader& in);
 
@@ -46,7 +72,8 @@ private:
     void DropComboLock(int slot);
 
     int                                 combos_ = 0;
-    std::vector<uint32_t>               flags_;
+    std::vector<uint32_t>               flags_;  // the lock flags, and kFreshFlag
     std::vector<AlignedArray<float>>    weights_;
     std::vector<AlignedArray<uint32_t>> skip_bits_;
+    std::vector<AlignedArray<float>>    written_;  // actions x combos, or empty
 };

@@ -146,4 +146,67 @@ void FusedUpdate(uint16_t* regrets, size_t stride, int n, const float* const* ac
     }
 }
 
+// Child reach of an opponent node straight from its regrets: out[a] = reach x strategy(a),
+// the strategy of RegretMatchFixed / RegretMatchN, without storing it. Bit a of the
+// result is set when out[a] has a positive entry.
+template <class V, int kActions>
+uint64_t RegretReachFixed(const uint16_t* regrets, size_t stride, int n, const float* reach,
+                          float* const* out) {
+    typename V::Mask any[kActions];
+    bool             positive[kActions] = {};
+    for (int i = 0; i < n; i += V::kWidth) {
+        const int  count = std::min(V::kWidth, n - i);
+        const F<V> r_in  = V::Load(reach + i, count);
+        F<V>       r[kActions], s[kActions];
+        for (int a = 0; a < kActions; ++a)
+            r[a] = LoadRegrets<V>(regrets + a * stride + i, count);
+        MatchLanes<V, kActions>(r, s);
+        for (int a = 0; a < kActions; ++a) {
+            const F<V> product = V::Mul(r_in, s[a]);
+            any[a]             = V::Greater(product, V::Zero());
+            positive[a]        = positive[a] || V::Any(any[a], count);
+            V::Store(out[a] + i, product, count);
+        }
+    }
+    uint64_t bits = 0;
+    for (int a = 0; a < kActions; ++a)
+        bits |= uint64_t(positive[a]) << a;
+    return bits;
+}
+
+template <class V>
+uint64_t RegretReachN(const uint16_t* regrets, size_t stride, int actions, int n,
+                      const float* reach, float* const* out) {
+    const F<V> uniform = V::Set(1.0f / actions);
+    uint64_t   bits    = 0;
+    for (int i = 0; i < n; i += V::kWidth) {
+        const int  count = std::min(V::kWidth, n - i);
+        const F<V> r_in  = V::Load(reach + i, count);
+        F<V>       sum   = LoadRegrets<V>(regrets + i, count);
+        for (int a = 1; a < actions; ++a)
+            sum = V::Add(sum, LoadRegrets<V>(regrets + a * stride + i, count));
+        auto positive = V::Greater(sum, V::Zero());
+        F<V> inverse  = V::Reciprocal(sum);
+        for (int a = 0; a < actions; ++a) {
+            const F<V> w       = LoadRegrets<V>(regrets + a * stride + i, count);
+            const F<V> product = V::Mul(r_in, V::Select(positive, V::Mul(w, inverse), uniform));
+            if (V::Any(V::Greater(product, V::Zero()), count))
+                bits |= uint64_t(1) << a;
+            V::Store(out[a] + i, product, count);
+        }
+    }
+    return bits;
+}
+
+template <class V>
+uint64_t RegretReach(const uint16_t* regrets, size_t stride, int actions, int n,
+                     const float* reach, float* const* out) {
+    switch (actions) {
+    case 2: return RegretReachFixed<V, 2>(regrets, stride, n, reach, out);
+    case 3: return RegretReachFixed<V, 3>(regrets, stride, n, reach, out);
+    case 4: return RegretReachFixed<V, 4>(regrets, stride, n, reach, out);
+    default: return RegretReachN<V>(regrets, stride, actions, n, reach, out);
+    }
+}
+
 }  // namespace regret_generic

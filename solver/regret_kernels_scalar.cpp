@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "solver/scalar_kernels.h"
 
@@ -137,6 +138,24 @@ void FusedUpdate2(uint16_t* regrets, size_t stride, int n, const float* const* a
 void FusedUpdate3(uint16_t* regrets, size_t stride, int n, const float* const* action_values,
                   float* node_values, RegretStep step, const uint32_t* skip_bits) {
     Fused<3>(regrets, stride, n, action_values, node_values, step, skip_bits);
+}
+
+// The definition: regret matching into a strategy, then one reach product per action.
+uint64_t RegretReach(const uint16_t* regrets, size_t stride, int actions, int n,
+                     const float* reach, float* const* out) {
+    std::vector<float> strategy(size_t(actions) * size_t(std::max(n, 1)));
+    const size_t       row = size_t(std::max(n, 1));
+    switch (actions) {
+    case 2: RegretMatch2(regrets, stride, n, strategy.data(), row); break;
+    case 3: RegretMatch3(regrets, stride, n, strategy.data(), row); break;
+    case 4: RegretMatch4(regrets, stride, n, strategy.data(), row); break;
+    default: RegretMatchN(regrets, stride, actions, n, strategy.data(), row);
+    }
+    uint64_t bits = 0;
+    for (int a = 0; a < actions; ++a)
+        if (ReachProduct(reach, strategy.data() + a * row, n, out[a]))
+            bits |= uint64_t(1) << a;
+    return bits;
 }
 
 }  // namespace scalar_kernels

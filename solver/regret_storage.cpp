@@ -34,11 +34,21 @@ void RunoutRegretStorage::CurrentStrategy(int slot, const SolverKernels& kernels
     }
 }
 
+uint64_t RunoutRegretStorage::ChildReach(int slot, const SolverKernels& kernels,
+                                         const float* reach, int n, float* const* out) const {
+    // A written strategy replaces regret matching for some combos: the general path
+    // applies it.
+    if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
+        return StrategyStore::ChildReach(slot, kernels, reach, n, out);
+    return kernels.RegretReach(Row(slot, 0), layout_.RowStride(), layout_.actions, n, reach, out);
+}
+
 void RunoutRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
                                         const float* const* action_values,
                                         const float* node_values, const RegretUpdate& update) {
     if (locks_.Locked(slot))
         return;
+    locks_.ForgetWritten(slot);
     const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
     kernels.UpdateRegrets(Row(slot, 0), layout_.RowStride(), layout_.actions, layout_.combos,
                           action_values, node_values, step, locks_.SkipBits(slot));
@@ -49,7 +59,8 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
                                       const float* const* action_values, float* node_values,
                                       const RegretUpdate& update) {
     const int actions = layout_.actions;
-    if ((actions == 2 || actions == 3) && !locks_.Locked(slot)) {
+    if ((actions == 2 || actions == 3) && !locks_.Locked(slot) &&
+        !locks_.HasWrittenStrategy(slot)) {
         const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
         (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
             Row(slot, 0), layout_.RowStride(), layout_.combos, action_values, node_values, step,
@@ -57,13 +68,33 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
         AfterUpdate(slot, update);
         return;
     }
-    // Other action counts (and locked slots): the three steps one after the other, with
-    // the strategy in the thread's scratch.
+    // Other action counts (and locked slots, or slots playing a written strategy): the
+    // three steps one after the other, with the strategy in the thread's scratch.
     const size_t stride   = layout_.RowStride();
     float*       strategy = ThreadVectorScratch(size_t(actions) * stride);
-    CurrentStrategy(slot, kernels, strategy, stride);
+    PlayedStrategy(slot, kernels, strategy, stride);
     kernels.WeightedValueSum(strategy, stride, action_values, actions, layout_.combos, node_values);
     UpdateRegrets(slot, kernels, action_values, node_values, update);
+}
+
+void RunoutRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
+    for (int i = 0; i < layout_.combos; ++i) {
+        double total = 0, frequencies = 0;
+        for (int a = 0; a < layout_.actions; ++a) {
+            total += Row(slot, a)[i];
+            frequencies += std::max(rows[a * stride + i], 0.0f);
+        }
+        if (!(frequencies > 0)) {
+            for (int a = 0; a < layout_.actions; ++a)
+                Row(slot, a)[i] = 0;  // no preference: the uniform default strategy
+            continue;
+        }
+        const double mass = std::max(total, kSeedRegretMass) / frequencies;
+        for (int a = 0; a < layout_.actions; ++a) {
+            const double regret = std::round(std::max(rows[a * stride + i], 0.0f) * mass);
+            Row(slot, a)[i]     = static_cast<uint16_t>(std::min(regret, 65535.0));
+        }
+    }
 }
 
 void RunoutRegretStorage::AfterUpdate(int slot, const RegretUpdate& update) {

@@ -6,7 +6,8 @@
 // reports exactly what is held.
 //
 // The regret update of a slot, in order:
-// 1. skip the slot when it is LOCKED;
+// 1. skip the slot when it is LOCKED; otherwise the slot's written strategy stops being
+//    fresh (lock_table.h);
 // 2. d = v(a) - v per action and combo; |d| >= 1 / (s f) moves the regret by
 //    trunc((s f |d|)^(3/4)), up (saturating at 65535) or down (floored at 0); combos of a
 //    combo lock are skipped (kernel table: UpdateRegrets, or FusedUpdate2/3);
@@ -16,12 +17,18 @@
 //
 // Saved form (Write/Read), little-endian: u32 kind "QRGS", u16 version 1, u16 actions,
 // u16 combos, u32 slots; per slot the factor (f32, finite, > 0); per slot and action the
-// combos' u16 regrets; then per slot the lock record (u32 flags, and with COMBO_LOCKED the
-// combos' f32 weights).
+// combos' u16 regrets; then per slot the lock record (lock_table.h: flags, combo-lock
+// weights, written strategy).
 #pragma once
 
 #include "solver/aligned_buffer.h"
+#include "solver/storage_prefetch.h"
 #include "solver/strategy_store.h"
+
+// Smallest regret total a seeded combo gets: large enough that the rounding of the
+// seeded regrets stays below 1/1000 of a frequency, small enough that the next updates
+// can still move the strategy.
+inline constexpr double kSeedRegretMass = 1024.0;
 
 class RunoutRegretStorage final : public StrategyStore {
 public:
@@ -40,10 +47,20 @@ public:
 
     void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                          size_t stride) const override;
+    uint64_t ChildReach(int slot, const SolverKernels& kernels, const float* reach, int n,
+                        float* const* out) const override;
     void UpdateRegrets(int slot, const SolverKernels& kernels, const float* const* action_values,
                        const float* node_values, const RegretUpdate& update) override;
     void FusedUpdate(int slot, const SolverKernels& kernels, const float* const* action_values,
                      float* node_values, const RegretUpdate& update) override;
+    // Each combo's regrets become its frequencies times its regret total (at least
+    // kSeedRegretMass), so that regret matching gives the written strategy to within
+    // the 16-bit rounding.
+    void SeedStrategy(int slot, const float* rows, size_t stride) override;
+
+    void Prefetch(int slot, int mode) const override {
+        PrefetchSlotRows(regrets_.empty() ? nullptr : regrets_.data(), layout_, slot, mode);
+    }
 
     LockTable&       Locks() override { return locks_; }
     const LockTable& Locks() const override { return locks_; }

@@ -41,6 +41,9 @@ RunoutCombos FilterRunout(const RunoutCombos& parent, int card) {
         child.cards.push_back(pair);
         child.parent.push_back(static_cast<uint16_t>(i));
     }
+    child.kept.assign((parent.combo.size() + 15) / 16, 0);
+    for (uint16_t i : child.parent)
+        child.kept[i / 16] |= uint16_t(1u << (i % 16));
     return child;
 }
 

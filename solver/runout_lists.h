@@ -33,6 +33,9 @@ struct RunoutCombos {
     std::vector<uint16_t> combo;      // internal combo index of each entry
     std::vector<CardPair> cards;      // the two cards of each entry
     std::vector<uint16_t> parent;     // entry -> position in the list it came from
+    // The same map as bits over the list it came from: one 16-bit mask per 16 entries of
+    // that list, bit set when the entry is kept here (kernels GatherKept, ScatterKeptAdd).
+    std::vector<uint16_t> kept;
 
     int Size() const { return static_cast<int>(combo.size()); }
 };

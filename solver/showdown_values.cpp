@@ -1,3 +1,6 @@
+// Contraction is off as in the kernel bodies: the batched sweeps give these bits.
+#pragma GCC optimize("fp-contract=off")
+
 #include "solver/showdown_values.h"
 
 #include <algorithm>
@@ -72,8 +75,10 @@ void RaiseMembers(Sweep& sweep, const ShowdownRecord& record) {
 
 }  // namespace
 
-void ShowdownValues(const SolverKernels& kernels, const StrengthGroups& groups,
-                    const uint16_t* masks, const ShowdownLane& lane, TerminalScratch& scratch) {
+namespace {
+
+void Evaluate(const SolverKernels& kernels, const StrengthGroups& groups, const uint16_t* masks,
+              const ShowdownLane& lane, TerminalScratch& scratch, bool narrow_only) {
     if (lane.reach == nullptr) {
         std::fill_n(lane.values, groups.combo_count, 0.0f);
         return;
@@ -102,15 +107,55 @@ void ShowdownValues(const SolverKernels& kernels, const StrengthGroups& groups,
     for (int r = 0; r < sweep.record_count; ++r) {
         const ShowdownRecord& record = sweep.records[r];
         RaiseMembers(sweep, record);
-        (record.end - record.begin < kShortRun ? narrow : wide)(args, record.begin, record.end,
-                                                                sweep.running_sum);
+        const bool short_run = narrow_only || record.end - record.begin < kShortRun;
+        (short_run ? narrow : wide)(args, record.begin, record.end, sweep.running_sum);
         RaiseMembers(sweep, record);
     }
 }
 
+}  // namespace
+
+void ShowdownValues(const SolverKernels& kernels, const StrengthGroups& groups,
+                    const uint16_t* masks, const ShowdownLane& lane, TerminalScratch& scratch) {
+    Evaluate(kernels, groups, masks, lane, scratch, false);
+}
+
+void ShowdownValuesAlt1(const SolverKernels& kernels, const StrengthGroups& groups,
+                        const uint16_t* masks, const ShowdownLane& lane, TerminalScratch& scratch) {
+    Evaluate(kernels, groups, masks, lane, scratch, true);
+}
+
 void EvaluateShowdowns(const SolverKernels& kernels, const StrengthGroups& groups,
                        const uint16_t* masks, std::span<const ShowdownLane> lanes,
-                       TerminalScratch& scratch) {
-    for (const ShowdownLane& lane : lanes)
-        ShowdownValues(kernels, groups, masks, lane, scratch);
+                       TerminalScratch& scratch, bool alt1) {
+    if (lanes.size() <= size_t(kNarrowBatch)) {
+        for (const ShowdownLane& lane : lanes)
+            Evaluate(kernels, groups, masks, lane, scratch, alt1 && lane.rake_rate == 0.0f);
+        return;
+    }
+    for (size_t first = 0; first < lanes.size(); first += kMaxBatchLanes) {
+        const int    count = static_cast<int>(std::min<size_t>(kMaxBatchLanes, lanes.size() - first));
+        const float* reach[kMaxBatchLanes];
+        float*       out[kMaxBatchLanes];
+        alignas(64) float stake[kMaxBatchLanes] = {};
+        alignas(64) float rate[kMaxBatchLanes]  = {};
+        bool         raked = false;
+        for (int l = 0; l < count; ++l) {
+            const ShowdownLane& lane = lanes[first + l];
+            reach[l] = lane.reach;
+            out[l]   = lane.values;
+            stake[l] = lane.stake;
+            rate[l]  = lane.rake_rate;
+            raked |= lane.rake_rate != 0.0f;
+        }
+        kernels.ShowdownBatch({.lanes   = count,
+                               .groups  = &groups,
+                               .masks   = masks,
+                               .reach   = reach,
+                               .out     = out,
+                               .stake   = stake,
+                               .rate    = rate,
+                               .raked   = raked,
+                               .scratch = &scratch});
+    }
 }

@@ -27,7 +27,7 @@
 // runout's combo list is already in strength order), in the scalar loop for shorter ones.
 // Steps 1, 2a and 2c touch only reachable members. The per-terminal sweep is serial by
 // nature (each record depends on the sums of all weaker groups); SIMD pays across
-// terminals, one lane per terminal, in the batched kernels still to come.
+// terminals, one lane per terminal, in the batched kernels (terminal_batch_generic.h).
 #pragma once
 
 #include <cstdint>
@@ -53,10 +53,18 @@ struct ShowdownLane {
 void ShowdownValues(const SolverKernels& kernels, const StrengthGroups& groups,
                     const uint16_t* masks, const ShowdownLane& lane, TerminalScratch& scratch);
 
+// The same values through the alternative single-terminal kernel ("alt1"): every record
+// goes through the scalar output loop, none through the gathering wide loop. Same bits.
+void ShowdownValuesAlt1(const SolverKernels& kernels, const StrengthGroups& groups,
+                        const uint16_t* masks, const ShowdownLane& lane, TerminalScratch& scratch);
+
 // Evaluates several showdown ends of the same runout with masks covering all of them
-// (the OR of their patterns' masks). Today one after another with the single-terminal
-// sweep; the interface takes the whole batch so that a kernel sweeping the groups once
-// for up to 16 terminals in SIMD lanes can replace the loop.
+// (the OR of their patterns' masks): one sweep over the groups for every 16 of them, one
+// SIMD lane per terminal (kernel table: ShowdownBatch). Each lane's values have the bits
+// of its single evaluation.
+// Batches of up to kNarrowBatch terminals go through the single-terminal sweep lane by
+// lane (for so few lanes the interleaving costs more than it saves), with the "alt1"
+// kernel for lanes without rake when 'alt1' is set.
 void EvaluateShowdowns(const SolverKernels& kernels, const StrengthGroups& groups,
                        const uint16_t* masks, std::span<const ShowdownLane> lanes,
-                       TerminalScratch& scratch);
+                       TerminalScratch& scratch, bool alt1 = false);

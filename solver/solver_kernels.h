@@ -79,6 +79,40 @@ struct ShowdownOutputArgs {
     float           total_mass;    // T (rake only)
 };
 
+// Batched terminal evaluation: up to kMaxBatchLanes terminals of the same runout, one
+// SIMD lane per terminal (showdown_values.h, fold_values.h describe the evaluations).
+// Lanes beyond 'lanes' are idle; a null reach evaluates as all-zero reach. Every lane's
+// output has the same bits as the single-terminal evaluation of that lane.
+inline constexpr int kMaxBatchLanes = 16;
+
+// Batches this narrow are evaluated lane by lane (showdown_values.h, fold_values.h).
+inline constexpr int kNarrowBatch = 3;
+
+class TerminalScratch;
+struct StrengthGroups;
+
+struct ShowdownBatchArgs {
+    int                   lanes  = 0;
+    const StrengthGroups* groups = nullptr;
+    const uint16_t*     masks        = nullptr;  // reachable masks covering every lane, or null
+    const float* const* reach        = nullptr;  // per lane, combo order
+    float* const*       out          = nullptr;  // per lane; may be the lane's reach buffer
+    const float*        stake        = nullptr;  // kMaxBatchLanes stakes A
+    const float*        rate         = nullptr;  // kMaxBatchLanes rake rates (raked only)
+    bool                raked        = false;
+    TerminalScratch*    scratch      = nullptr;
+};
+
+struct FoldBatchArgs {
+    int                 lanes       = 0;
+    int                 combo_count = 0;
+    const CardPair*     cards       = nullptr;   // combo order
+    const float* const* reach       = nullptr;   // per lane
+    float* const*       out         = nullptr;   // per lane; may be the lane's reach buffer
+    const float*        payoff      = nullptr;   // kMaxBatchLanes payoffs, rake applied
+    TerminalScratch*    scratch     = nullptr;
+};
+
 struct SolverKernels {
     SimdPath path;
 
@@ -92,6 +126,13 @@ struct SolverKernels {
                          size_t out_stride);
     void (*RegretMatchN)(const uint16_t* regrets, size_t stride, int actions, int n,
                          float* strategy, size_t out_stride);
+
+    // Child reach of an opponent node from its regrets, for 2 or more actions: out[a] =
+    // reach x (the regret-matching strategy of action a), the bits of RegretMatchX then
+    // ReachProduct, without storing the strategy. Bit a of the result: out[a] has a
+    // positive entry.
+    uint64_t (*RegretReach)(const uint16_t* regrets, size_t stride, int actions, int n,
+                            const float* reach, float* const* out);
 
     // Average strategy: weight(a) = sums(a) * row_scale[a] (the 2^exponent of the action's
     // block, relative to the largest), normalised per combo; uniform where all are 0.
@@ -141,6 +182,18 @@ struct SolverKernels {
                            float running_sum);
     void (*ShowdownOutputRaked)(const ShowdownOutputArgs& args, int begin, int end,
                                 float running_sum);
+
+    // Chance nodes: a child list keeps the parent entries whose bit is set in 'keep' (one
+    // 16-bit mask per 16 parent entries, bits past parent_n clear). GatherKept copies the
+    // kept entries of a parent vector into the child vector; ScatterKeptAdd adds weight x
+    // child[j] to the parent entry child entry j came from (one fused multiply-add).
+    void (*GatherKept)(const float* parent, const uint16_t* keep, int parent_n, float* child);
+    void (*ScatterKeptAdd)(const float* child, const uint16_t* keep, int parent_n, float weight,
+                           float* parent);
+
+    // Batched terminals (the scalar table evaluates lane after lane).
+    void (*ShowdownBatch)(const ShowdownBatchArgs& args);
+    void (*FoldBatch)(const FoldBatchArgs& args);
 };
 
 const SolverKernels& KernelsFor(SimdPath path);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "solver/batch_counters.h"
 #include "solver/cfr_engine.h"
 #include "solver/driver.h"
 
@@ -19,6 +20,8 @@ struct SolverRunState {
     std::array<double, 3> recalc_accuracy{};  // set_recalc_accuracy, in chips
 
     int64_t start_time_100ns = 0;  // wall clock at start-up, for solver_time
+
+    BatchCounters batch_counters;  // enable_perf_counters, show_perf_counters
 };
 
 // Connects the solver to the tree's hooks (engine creation at every build, storage

@@ -65,6 +65,24 @@ public:
     virtual void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                                  size_t stride) const = 0;
 
+    // The strategy the node plays in a slot: CurrentStrategy with the slot's written
+    // strategy applied where it holds (lock_table.h). Every pass and query reads this.
+    void PlayedStrategy(int slot, const SolverKernels& kernels, float* strategy,
+                        size_t stride) const;
+
+    // Sets the slot's numbers so that its own strategy becomes 'rows' (actions rows of
+    // combos frequencies at 'stride'): regret stores make each combo's regrets
+    // proportional to its frequencies; stores without such numbers keep theirs (averages
+    // keep their history). The written strategy itself lives in Locks().
+    virtual void SeedStrategy(int slot, const float* rows, size_t stride);
+
+    // The children's reach at a node of the opponent: out[a] = reach x the strategy of
+    // PlayedStrategy, for the first n combos; bit a of the result is set when out[a] has
+    // a positive entry. The default computes the strategy into the thread's scratch;
+    // regret stores do it in one pass without storing the strategy.
+    virtual uint64_t ChildReach(int slot, const SolverKernels& kernels, const float* reach, int n,
+                                float* const* out) const;
+
     // Regret update of a slot from the action values and the node value (regret stores).
     // Skipped when the slot is LOCKED; combo-locked combos keep their regrets.
     virtual void UpdateRegrets(int slot, const SolverKernels& kernels,
@@ -72,7 +90,8 @@ public:
                                const RegretUpdate& update);
 
     // Regret matching, node value (written to node_values) and regret update in one go
-    // (regret stores); a LOCKED slot only computes the node value.
+    // (regret stores); a LOCKED slot only computes the node value. The default does the
+    // three steps one after the other.
     virtual void FusedUpdate(int slot, const SolverKernels& kernels,
                              const float* const* action_values, float* node_values,
                              const RegretUpdate& update);
@@ -81,6 +100,10 @@ public:
     // (no reach) are skipped; nothing happens when the slot is LOCKED.
     virtual void AccumulateAverage(int slot, const SolverKernels& kernels,
                                    const float* const* child_reach, double weight);
+
+    // Software prefetch of a slot's numbers ahead of their use (set_prefetch_mode): mode 1
+    // the first cache lines of every action row, mode 2 the whole slot. Only a hint.
+    virtual void Prefetch(int slot, int mode) const;
 
     virtual LockTable&       Locks()       = 0;
     virtual const LockTable& Locks() const = 0;

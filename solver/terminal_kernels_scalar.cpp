@@ -4,7 +4,9 @@
 
 #include <cmath>
 
+#include "solver/fold_values.h"
 #include "solver/scalar_kernels.h"
+#include "solver/showdown_values.h"
 
 namespace scalar_kernels {
 namespace {
@@ -37,6 +39,21 @@ void ShowdownOutputRaked(const ShowdownOutputArgs& args, int begin, int end, flo
         float mass = std::fma(args.stake, args.reach[combo], rest);
         args.out[combo] = std::fma(1.0f - args.rake_rate, net, -(args.rake_rate * mass));
     }
+}
+
+void ShowdownBatch(const ShowdownBatchArgs& args) {
+    for (int l = 0; l < args.lanes; ++l) {
+        const float rate = args.raked ? args.rate[l] : 0.0f;
+        ShowdownValues(kScalarKernels, *args.groups, args.masks,
+                       {args.reach[l], args.out[l], args.stake[l], rate}, *args.scratch);
+    }
+}
+
+void FoldBatch(const FoldBatchArgs& args) {
+    const std::span<const CardPair> cards(args.cards, size_t(args.combo_count));
+    for (int l = 0; l < args.lanes; ++l)
+        FoldValues(kScalarKernels, cards, {args.reach[l], args.out[l], args.payoff[l], 0.0f},
+                   *args.scratch);
 }
 
 }  // namespace scalar_kernels

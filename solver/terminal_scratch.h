@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "solver/aligned_buffer.h"
 #include "solver/card_pair.h"
@@ -34,6 +35,9 @@ public:
     // 64 floats per card table: the 52 cards, padded to whole cache lines.
     static constexpr int kCardTableSize = 64;
 
+    // Lanes of a batched evaluation (solver_kernels.h: kMaxBatchLanes).
+    static constexpr int kLanes = 16;
+
     TerminalScratch()
         : card_sums_(kCardTableSize), card_totals_(kCardTableSize), members_(kMaxRunoutCombos),
           records_(kMaxRunoutCombos) {}
@@ -43,11 +47,33 @@ public:
     ShowdownMember* members() { return members_.data(); }
     ShowdownRecord* records() { return records_.data(); }
 
+    // Batched evaluations keep 16 lanes per entry, lane-interleaved: entry i's lanes at
+    // [i * 16, i * 16 + 16). Created on the first batch of the thread.
+    float*    lane_rows() { return Batch().lane_rows.data(); }      // per combo (reach, then values)
+    float*    lane_weights() { return Batch().lane_weights.data(); }  // per showdown member
+    CardPair* member_cards() { return Batch().member_cards.data(); }
+    float*    lane_card_sums() { return Batch().card_sums.data(); }    // per card
+    float*    lane_card_totals() { return Batch().card_totals.data(); }
+
 private:
-    AlignedArray<float>          card_sums_;
-    AlignedArray<float>          card_totals_;
-    AlignedArray<ShowdownMember> members_;
-    AlignedArray<ShowdownRecord> records_;
+    struct BatchBuffers {
+        AlignedArray<float>    lane_rows{size_t(kMaxRunoutCombos + kLanes) * kLanes};
+        AlignedArray<float>    lane_weights{size_t(kMaxRunoutCombos) * kLanes};
+        AlignedArray<CardPair> member_cards{kMaxRunoutCombos};
+        AlignedArray<float>    card_sums{size_t(kCardTableSize) * kLanes};
+        AlignedArray<float>    card_totals{size_t(kCardTableSize) * kLanes};
+    };
+    BatchBuffers& Batch() {
+        if (!batch_)
+            batch_ = std::make_unique<BatchBuffers>();
+        return *batch_;
+    }
+
+    AlignedArray<float>           card_sums_;
+    AlignedArray<float>           card_totals_;
+    AlignedArray<ShowdownMember>  members_;
+    AlignedArray<ShowdownRecord>  records_;
+    std::unique_ptr<BatchBuffers> batch_;
 };
 
 // The calling thread's scratch, created on first use. Never shared between threads.

@@ -76,4 +76,21 @@ void AverageAdd(uint16_t* sums, const float* reach, float multiplier, float shri
     }
 }
 
+void GatherKept(const float* parent, const uint16_t* keep, int parent_n, float* child) {
+    int j = 0;
+    for (int i = 0; i < parent_n; ++i)
+        if (keep[i / 16] >> (i % 16) & 1)
+            child[j++] = parent[i];
+}
+
+void ScatterKeptAdd(const float* child, const uint16_t* keep, int parent_n, float weight,
+                    float* parent) {
+    int j = 0;
+    for (int i = 0; i < parent_n; ++i)
+        if (keep[i / 16] >> (i % 16) & 1) {
+            parent[i] = std::fma(weight, child[j], parent[i]);
+            ++j;
+        }
+}
+
 }  // namespace scalar_kernels

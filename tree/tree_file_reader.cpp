@@ -190,9 +190,9 @@ void LoadInto(const std::string& name) {
         low_rank = in.Get<uint8_t>();
         must_use = in.Get<uint8_t>();
         in.Read(order.data(), kHandTypeOrderBytes);
-        Require(low_rank <= kMaxLowCard && must_use <= 2 &&
-                    std::all_of(order.begin(), order.end(), [](uint8_t t) { return t < kHandTypeCount; }),
-                "rules");
+        const bool types_known = std::all_of(order.begin(), order.end(),
+                                             [](uint8_t type) { return type < kHandTypeCount; });
+        Require(low_rank <= kMaxLowCard && must_use <= 2 && types_known, "rules");
     }
     const FileBoard board = ReadBoard(in);
     Require((board.flop | board.turn | board.river) == ((board.flop | board.turn | board.river) &

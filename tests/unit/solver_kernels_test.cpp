@@ -120,6 +120,44 @@ TEST(RegretMatchKernels, AgreeWithScalarAndDefaultToUniform) {
         }
 }
 
+// The children's reach straight from the regrets has the bits of regret matching followed
+// by one reach product per action, in every body, and flags the reached children.
+TEST(RegretReachKernel, EqualsMatchThenReachProducts) {
+    std::mt19937 rng(4);
+    for (int actions = 2; actions <= 6; ++actions)
+        for (int n : Lengths()) {
+            const size_t stride = (size_t(n) + 31) / 32 * 32 + 32;
+            auto         rows   = RandomRows(rng, actions, stride, n);
+            auto         reach  = RandomFloats(rng, n + 1, /*non_negative=*/true);
+            if (n > 3)
+                std::fill(rows.begin(), rows.begin() + stride, uint16_t{0});  // action 0 never chosen
+            for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
+                const SolverKernels& k = KernelsFor(path);
+                std::vector<float>   strategy(actions * stride);
+                switch (actions) {
+                case 2: k.RegretMatch2(rows.data(), stride, n, strategy.data(), stride); break;
+                case 3: k.RegretMatch3(rows.data(), stride, n, strategy.data(), stride); break;
+                case 4: k.RegretMatch4(rows.data(), stride, n, strategy.data(), stride); break;
+                default: k.RegretMatchN(rows.data(), stride, actions, n, strategy.data(), stride);
+                }
+                std::vector<std::vector<float>> want(actions, std::vector<float>(n + 1, kSentinel));
+                std::vector<std::vector<float>> got(actions, std::vector<float>(n + 1, kSentinel));
+                std::vector<float*>             out;
+                uint64_t                        want_bits = 0;
+                for (int a = 0; a < actions; ++a) {
+                    if (k.ReachProduct(reach.data(), strategy.data() + a * stride, n, want[a].data()))
+                        want_bits |= uint64_t(1) << a;
+                    out.push_back(got[a].data());
+                }
+                EXPECT_EQ(k.RegretReach(rows.data(), stride, actions, n, reach.data(), out.data()),
+                          want_bits)
+                    << SimdPathName(path) << " actions " << actions << " n " << n;
+                for (int a = 0; a < actions; ++a)
+                    ASSERT_EQ(got[a], want[a]) << SimdPathName(path) << " action " << a << " n " << n;
+            }
+        }
+}
+
 TEST(NormalizeAveragesKernel, WeighsRowsByTheirScale) {
     std::mt19937 rng(2);
     for (const Rows& s : Shapes(3)) {
@@ -249,6 +287,43 @@ TEST(VectorKernels, ReachProductFlagsAnyPositiveEntry) {
                     << SimdPathName(path) << " n " << n << " variant " << variant;
                 ASSERT_EQ(got, want) << SimdPathName(path);
             }
+        }
+    }
+}
+
+// A chance node's gather and scatter through keep masks: the gathered child is the kept
+// entries in order, and the scatter adds weight x child back onto exactly those entries.
+TEST(ChanceKernels, GatherAndScatterFollowTheKeepMasks) {
+    std::mt19937                       rng(9);
+    std::uniform_int_distribution<int> coin(0, 3);
+    for (int n : Lengths()) {
+        std::vector<uint16_t> keep((n + 15) / 16 + 1, 0);
+        std::vector<int>      kept_positions;
+        for (int i = 0; i < n; ++i)
+            if (coin(rng) != 0) {
+                keep[i / 16] |= uint16_t(1u << (i % 16));
+                kept_positions.push_back(i);
+            }
+        const int m      = static_cast<int>(kept_positions.size());
+        const auto parent = RandomFloats(rng, n + 1, /*non_negative=*/false);
+        const auto child  = RandomFloats(rng, m + 1, /*non_negative=*/false);
+        std::vector<float> gathered(m + 1, kSentinel);
+        kScalarKernels.GatherKept(parent.data(), keep.data(), n, gathered.data());
+        for (int j = 0; j < m; ++j)
+            ASSERT_EQ(gathered[j], parent[kept_positions[j]]);
+        EXPECT_EQ(gathered[m], kSentinel);
+        std::vector<float> scattered = parent;
+        kScalarKernels.ScatterKeptAdd(child.data(), keep.data(), n, 0.75f, scattered.data());
+        for (int j = 0; j < m; ++j)
+            ASSERT_EQ(scattered[kept_positions[j]],
+                      std::fma(0.75f, child[j], parent[kept_positions[j]]));
+        for (SimdPath path : kWidePaths) {
+            std::vector<float> got(m + 1, kSentinel);
+            KernelsFor(path).GatherKept(parent.data(), keep.data(), n, got.data());
+            ASSERT_EQ(got, gathered) << SimdPathName(path) << " n " << n;
+            std::vector<float> added = parent;
+            KernelsFor(path).ScatterKeptAdd(child.data(), keep.data(), n, 0.75f, added.data());
+            ASSERT_EQ(added, scattered) << SimdPathName(path) << " n " << n;
         }
     }
 }

@@ -247,11 +247,80 @@ TEST(ShowdownValues, BatchEvaluatesEveryLaneLikeASingleTerminal) {
         reach.push_back(solver_reference::RandomReach(rng, n, 0.5));
         lanes.push_back({reach[t].data(), values[t].data(), 5.0f + t, t % 3 ? 0.0f : 0.02f});
     }
-    TerminalScratch scratch;
-    EvaluateShowdowns(KernelsFor(SimdPath::kAvx512), groups, nullptr, lanes, scratch);
-    for (int t = 0; t < 37; ++t)
-        EXPECT_EQ(values[t], Showdown(SimdPath::kAvx512, groups, nullptr, reach[t], lanes[t].stake,
-                                      lanes[t].rake_rate));
+    auto masks = BuildReachableMasks(groups, reach[0].data());
+    for (int t = 1; t < 37; ++t)
+        MergeReachableMasks(masks, BuildReachableMasks(groups, reach[t].data()));
+    for (SimdPath path : kAllPaths) {
+        SCOPED_TRACE(SimdPathName(path));
+        for (const uint16_t* mask : {static_cast<const uint16_t*>(nullptr), static_cast<const uint16_t*>(masks.data())}) {
+            TerminalScratch scratch;
+            EvaluateShowdowns(KernelsFor(path), groups, mask, lanes, scratch);
+            for (int t = 0; t < 37; ++t)
+                EXPECT_EQ(values[t], Showdown(SimdPath::kScalar, groups, nullptr, reach[t],
+                                              lanes[t].stake, lanes[t].rake_rate))
+                    << "lane " << t;
+        }
+    }
+}
+
+// Batches of every width, including a lane without reach, in place over the reach.
+TEST(TerminalValues, BatchesOfEveryWidthWorkInPlace) {
+    std::mt19937         rng(33);
+    const int            board[5] = {Card("Ks"), Card("7h"), Card("2d"), Card("9c"), Card("3s")};
+    const RiverRunout    runout   = solver_reference::RiverFromBoard(board);
+    const StrengthGroups groups = BuildStrengthGroups(runout.cards, runout.strength);
+    const size_t         n      = runout.cards.size();
+    for (int width : {1, 2, 5, 15, 16}) {
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        std::vector<std::vector<float>> reach;
+        for (int t = 0; t < width; ++t)
+            reach.push_back(solver_reference::RandomReach(rng, n, 0.05 + 0.05 * t));
+        for (SimdPath path : kAllPaths) {
+            SCOPED_TRACE(SimdPathName(path));
+            for (float rake_rate : {0.0f, 0.03f}) {
+                std::vector<std::vector<float>> showdown = reach, fold = reach;
+                std::vector<ShowdownLane>       showdown_lanes;
+                std::vector<FoldLane>           fold_lanes;
+                for (int t = 0; t < width; ++t) {
+                    const bool  absent = t == 1;
+                    const float payoff = t % 2 ? -9.0f - t : 9.0f + t;
+                    showdown_lanes.push_back({absent ? nullptr : showdown[t].data(),
+                                              showdown[t].data(), 4.0f + t, rake_rate});
+                    fold_lanes.push_back({absent ? nullptr : fold[t].data(), fold[t].data(),
+                                          payoff, payoff > 0 ? rake_rate : 0.0f});
+                }
+                TerminalScratch scratch;
+                EvaluateShowdowns(KernelsFor(path), groups, nullptr, showdown_lanes, scratch);
+                EvaluateFolds(KernelsFor(path), runout.cards, fold_lanes, scratch);
+                for (int t = 0; t < width; ++t) {
+                    const auto& fl = fold_lanes[t];
+                    EXPECT_EQ(showdown[t],
+                              t == 1 ? std::vector<float>(n, 0.0f)
+                                     : Showdown(SimdPath::kScalar, groups, nullptr, reach[t],
+                                                4.0f + t, rake_rate))
+                        << "showdown lane " << t;
+                    EXPECT_EQ(fold[t], t == 1 ? std::vector<float>(n, 0.0f)
+                                              : Fold(SimdPath::kScalar, runout.cards, reach[t],
+                                                     fl.payoff, fl.rake_rate))
+                        << "fold lane " << t;
+                }
+            }
+        }
+    }
+}
+
+TEST(ShowdownValues, AlternativeSingleKernelGivesTheSameBits) {
+    std::mt19937         rng(8);
+    const RiverRunout    runout = solver_reference::RandomRiver(rng);
+    const StrengthGroups groups = BuildStrengthGroups(runout.cards, runout.strength);
+    const auto           reach  = solver_reference::RandomReach(rng, runout.cards.size(), 0.7);
+    for (SimdPath path : kAllPaths) {
+        std::vector<float> values(reach.size());
+        TerminalScratch    scratch;
+        ShowdownValuesAlt1(KernelsFor(path), groups, nullptr,
+                           {reach.data(), values.data(), 12.0f, 0.0f}, scratch);
+        EXPECT_EQ(values, Showdown(SimdPath::kScalar, groups, nullptr, reach, 12.0f, 0.0f));
+    }
 }
 
 TEST(FoldValues, EdgeCasesOfCardRemoval) {

@@ -1,0 +1,274 @@
+// River subtrees of the CFR engine: the choice between the direct and the batched sweep,
+// and the batched sweep itself.
+//
+// The batched sweep of a river subtree runs in three steps over the subtree's nodes (a
+// contiguous run of the pre-order node array):
+// 1. Top down: every decision node computes its strategy (BeginDecision) and, at the
+//    opponent's nodes, its children's reach; reach vectors that are zero everywhere cut
+//    off their subtree. Terminal ends are not evaluated but put on the thread's pending
+//    lists (showdowns and folds) with their reach and value buffers.
+// 2. The pending ends are evaluated a batch at a time: the largest width W is the SIMD
+//    level (at most 4 for showdowns with rake), the remainder goes as one smaller batch,
+//    and batches of up to kNarrowBatch ends use the single-terminal kernels lane by lane.
+// 3. Bottom up (reverse pre-order visits children before parents): every reached decision
+//    node combines its children's values and updates its stores (FinishDecision).
+// The strategies of step 1 are those the depth-first sweep computes (a node's own update
+// happens only after its subtree), so both sweeps give the same values and updates.
+#include <algorithm>
+
+#include "platform/cycle_counter.h"
+#include "solver/cfr_engine.h"
+#include "solver/cfr_pass_state.h"
+#include "solver/fold_values.h"
+#include "solver/showdown_values.h"
+#include "solver/terminal_scratch.h"
+#include "solver/vector_arena.h"
+#include "tree/built_tree.h"
+
+// The thread's working set of one batched subtree.
+struct CfrEngine::BatchWork {
+    struct Entry {
+        const float*  reach  = nullptr;
+        float*        values = nullptr;
+        float*        best   = nullptr;
+        bool          live   = false;  // reached with some positive reach
+        DecisionFrame decision;
+    };
+    uint32_t              root = 0;
+    std::vector<Entry>    entries;  // by node index - root
+    std::vector<uint32_t> showdowns;
+    std::vector<uint32_t> folds;
+};
+
+namespace {
+
+int CountPositive(const float* v, int n) {
+    int count = 0;
+    for (int i = 0; i < n; ++i)
+        count += v[i] > 0.0f;
+    return count;
+}
+
+}  // namespace
+
+void CfrEngine::PrepareSubtreeFigures() {
+    const uint32_t size = tree_.Size();
+    subtree_end_.assign(size, 0);
+    terminal_count_.assign(size, 0);
+    river_root_.assign(size, 0);
+    for (uint32_t i = size; i-- > 0;) {
+        const BuiltNode& node      = tree_.Node(i);
+        uint32_t         end       = i + 1;
+        uint32_t         terminals = node.kind == kDecisionNode ? 0 : 1;
+        for (uint32_t child : tree_.Children(i)) {
+            end = std::max(end, subtree_end_[child]);
+            terminals += terminal_count_[child];
+        }
+        subtree_end_[i]    = end;
+        terminal_count_[i] = terminals;
+        river_root_[i]     = node.kind == kDecisionNode && node.street == 3 &&
+                         (node.parent_index == kNoParent || tree_.Node(node.parent_index).street < 3);
+    }
+}
+
+// River subtree roots are candidates; below a candidate with more terminal ends than the
+// cap, its decision children are.
+bool CfrEngine::BatchCandidate(uint32_t index, int cap) const {
+    if (river_root_[index])
+        return true;
+    const BuiltNode& node = tree_.Node(index);
+    if (node.kind != kDecisionNode || node.street != 3 || node.parent_index == kNoParent)
+        return false;
+    return terminal_count_[node.parent_index] > uint32_t(cap) && BatchCandidate(node.parent_index, cap);
+}
+
+void CfrEngine::SweepRiverSubtree(PassState& pass, uint32_t index, const Runout& runout,
+                                  const float* reach, float* values, float* best) {
+    if (terminal_count_[index] > uint32_t(pass.eval_cap))
+        return SweepDecision(pass, index, runout, reach, values, best);
+    const int    base = tree_.BaseStreet();
+    BatchContext context;
+    context.mode           = pass.eval_mode;
+    context.iteration      = iteration_;
+    context.storage_allows = pass.storage_allows;
+    context.raked          = pass.rake.Enabled();
+    context.decision_count = tree_.DecisionCount();
+    context.player         = pass.traverser;
+    context.slot           = base == 1 ? runout.turn_slot : base == 2 ? runout.river_slot : 0;
+    if (pass.eval_mode <= 1) {
+        context.reachable       = CountPositive(reach, runout.Size());
+        context.strength_groups = StrengthOf(runout).GroupCount();
+    }
+    const BatchPolicy::Choice choice = batch_policy_.Choose(context);
+    if (pass.counters)
+        pass.counters->CountDecision(choice.batched);
+    const uint64_t start = choice.timed ? ReadCycleCounter() : 0;
+    PrefetchSubtree(pass, index, runout);
+    if (choice.batched)
+        SweepBatched(pass, index, runout, reach, values, best);
+    else
+        SweepDecision(pass, index, runout, reach, values, best);
+    if (choice.timed)
+        batch_policy_.Record(pass.traverser, context.slot, choice.batched, ReadCycleCounter() - start);
+}
+
+void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runout,
+                             const float* reach, float* values, float* best) {
+    thread_local BatchWork work;
+    VectorArena&           arena = ThreadVectorArena();
+    ArenaScope             scope(arena);
+    const uint32_t         end   = subtree_end_[root];
+    const int              width = pass.width;
+    const int              n     = runout.Size();
+    work.root                    = root;
+    // Entries are filled when their node is reached; only the flags need resetting.
+    if (work.entries.size() < end - root)
+        work.entries.resize(end - root);
+    for (uint32_t i = 0; i < end - root; ++i)
+        work.entries[i].live = false;
+    work.showdowns.clear();
+    work.folds.clear();
+
+    DescendBatched(pass, work, root, runout, reach);
+    EvaluatePending(pass, work, runout);
+
+    float* zeros = arena.Zeroed(width);  // values of children nobody reaches
+    float*       child_values[kMaxActions];
+    float*       child_best[kMaxActions];
+    const float* child_reach[kMaxActions];
+    for (uint32_t i = end; i-- > root;) {
+        BatchWork::Entry& entry = work.entries[i - root];
+        if (!entry.live || tree_.Node(i).kind != kDecisionNode)
+            continue;
+        const auto children = tree_.Children(i);
+        for (size_t a = 0; a < children.size(); ++a) {
+            const BatchWork::Entry& child = work.entries[children[a] - root];
+            child_values[a] = child.live ? child.values : zeros;
+            child_best[a]   = best ? (child.live ? child.best : zeros) : nullptr;
+            child_reach[a]  = child.live && !entry.decision.traverser ? child.reach : nullptr;
+        }
+        entry.values = i == root ? values : TailZeroed(arena, width, n);
+        entry.best   = !best ? nullptr : i == root ? best : TailZeroed(arena, width, n);
+        FinishDecision(pass, entry.decision, child_values, child_best, child_reach, entry.values,
+                       entry.best);
+    }
+}
+
+void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
+                               const Runout& runout, const float* reach) {
+    VectorArena&      arena = ThreadVectorArena();
+    const int         width = pass.width;
+    const int         n     = runout.Size();
+    const BuiltNode&  node  = tree_.Node(index);
+    BatchWork::Entry& entry = work.entries[index - work.root];
+    entry.live              = true;
+    entry.reach             = reach;
+    if (node.kind != kDecisionNode) {
+        entry.values = TailZeroed(arena, width, n);
+        entry.best   = pass.update ? nullptr : entry.values;
+        (node.kind == kShowdownEnd ? work.showdowns : work.folds).push_back(index);
+        return;
+    }
+    entry.decision            = BeginDecision(pass, index, runout);
+    const DecisionFrame frame = entry.decision;
+    const auto          children = tree_.Children(index);
+    float*              next[kMaxActions];
+    uint64_t            live = 0;
+    if (!frame.traverser) {
+        for (size_t a = 0; a < children.size(); ++a)
+            next[a] = TailZeroed(arena, width, n);
+        live = ChildReaches(pass, frame, reach, next);
+    }
+    for (size_t a = 0; a < children.size(); ++a) {
+        if (a + 1 < children.size())
+            PrefetchChild(pass, children[a + 1], runout);
+        if (frame.traverser)
+            DescendBatched(pass, work, children[a], runout, reach);
+        else if (live >> a & 1)
+            DescendBatched(pass, work, children[a], runout, next[a]);
+    }
+}
+
+void CfrEngine::EvaluatePending(PassState& pass, BatchWork& work, const Runout& runout) {
+    const SolverKernels& kernels = *pass.kernels;
+    TerminalScratch&     scratch = ThreadTerminalScratch();
+    const RakeSettings&  rake    = pass.rake;
+    const bool           raked   = rake.Enabled();
+    const int            n       = runout.Size();
+
+    auto batches = [&](const std::vector<uint32_t>& ends, int width, BatchCategory category,
+                       auto&& evaluate) {
+        for (size_t first = 0; first < ends.size(); first += width) {
+            const int      count = static_cast<int>(std::min<size_t>(width, ends.size() - first));
+            const uint64_t start = pass.counters ? ReadCycleCounter() : 0;
+            evaluate(&ends[first], count);
+            if (pass.counters)
+                pass.counters->CountBatch(category, count, n, ReadCycleCounter() - start);
+        }
+    };
+
+    if (!work.showdowns.empty()) {
+        const StrengthGroups& groups = StrengthOf(runout);
+        batches(work.showdowns, pass.showdown_width, BatchCategory::kShowdown,
+                [&](const uint32_t* ends, int count) {
+                    ShowdownLane lanes[kMaxBatchLanes];
+                    for (int l = 0; l < count; ++l) {
+                        const BatchWork::Entry& entry = work.entries[ends[l] - work.root];
+                        const float stake = static_cast<float>(tree_.Node(ends[l]).value);
+                        lanes[l] = {entry.reach, entry.values, stake, raked ? RakeRate(rake, stake) : 0.0f};
+                    }
+                    EvaluateShowdowns(kernels, groups, nullptr, std::span(lanes, count), scratch,
+                                      pass.alt1);
+                });
+    }
+    if (!work.folds.empty()) {
+        const std::span<const CardPair> cards(runout.list->cards);
+        batches(work.folds, pass.fold_width, BatchCategory::kFold,
+                [&](const uint32_t* ends, int count) {
+                    FoldLane lanes[kMaxBatchLanes];
+                    for (int l = 0; l < count; ++l) {
+                        const BuiltNode&        node   = tree_.Node(ends[l]);
+                        const BatchWork::Entry& entry  = work.entries[ends[l] - work.root];
+                        const float             stake  = static_cast<float>(node.value);
+                        const float             payoff = node.player == pass.traverser ? -stake : stake;
+                        lanes[l] = {entry.reach, entry.values, payoff, raked ? RakeRate(rake, payoff) : 0.0f};
+                    }
+                    EvaluateFolds(kernels, cards, std::span(lanes, count), scratch);
+                });
+    }
+}
+
+void CfrEngine::PrefetchChild(const PassState& pass, uint32_t index, const Runout& runout) const {
+    if (pass.prefetch_mode == 0)
+        return;
+    const BuiltNode& node = tree_.Node(index);
+    if (node.kind != kDecisionNode || node.street > runout.street)
+        return;
+    const int slot = StorageSlot(node.street, runout);
+    if (const StrategyStore* regrets = RegretStore(index))
+        regrets->Prefetch(slot, pass.prefetch_mode);
+    if (UsesAverage(pass, node))
+        if (const StrategyStore* averages = AverageStore(index))
+            averages->Prefetch(slot, pass.prefetch_mode);
+}
+
+// Mode 2: the whole subtree's numbers for this runout (down to the next dealt card) are
+// requested at once (they fit the second-level cache), so that their misses overlap
+// instead of stalling node after node. Subgame tasks request the next task's numbers
+// before they start, so that those arrive while the current task runs.
+void CfrEngine::PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const {
+    if (pass.prefetch_mode != 2)
+        return;
+    for (uint32_t index = root; index < subtree_end_[root]; ++index) {
+        const BuiltNode& node = tree_.Node(index);
+        if (node.kind != kDecisionNode || node.street > runout.street)
+            continue;
+        const int  slot      = StorageSlot(node.street, runout);
+        const bool traverser = node.player == pass.traverser;
+        if (const StrategyStore* regrets = RegretStore(index); regrets && !UsesAverage(pass, node))
+            regrets->Prefetch(slot, 2);
+        const bool averaging = pass.update ? !traverser : UsesAverage(pass, node);
+        if (const StrategyStore* averages = AverageStore(index); averages && averaging)
+            averages->Prefetch(slot, 2);
+    }
+}

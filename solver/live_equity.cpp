@@ -1,0 +1,61 @@
+#include "solver/live_equity.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "cards/combo_tables.h"
+#include "solver/point_runouts.h"
+#include "solver/runout_lists.h"
+#include "solver/subtree_values.h"
+
+namespace {
+
+int CardOf(CardMask mask) { return mask ? LowestCard(mask) : -1; }
+
+}  // namespace
+
+ComboFigures LiveScores(const CardState& cards, int player) {
+    RunoutSetup setup;
+    setup.flop      = cards.board.flop;
+    setup.turn      = CardOf(cards.board.turn);
+    setup.river     = CardOf(cards.board.river);
+    setup.ranges[0] = cards.ranges[0];
+    setup.ranges[1] = cards.ranges[1];
+    setup.rules     = &cards.rules;
+    if (cards.deck_weights_in_use)
+        setup.deck_weights = cards.deck_weights;
+    const RunoutLists   lists(setup);
+    const Runout        root = RootRunout(lists);
+    const RunoutCombos& list = *root.list;
+    const int           n    = list.Size();
+
+    std::vector<float> reach[2];
+    for (int p = 0; p < 2; ++p) {
+        reach[p].resize(n);
+        for (int i = 0; i < n; ++i)
+            reach[p][i] = static_cast<float>(std::max(cards.ranges[p][list.combo[i]], 0.0));
+    }
+    const int          opponent = 1 - player;
+    std::vector<float> scores(n), showdown_mass(n), mass(n);
+    ShowdownScores(lists, root, reach[opponent].data(), scores.data(), showdown_mass.data());
+    CompatibleMass(list, reach[opponent].data(), mass.data());
+
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    ComboFigures     result{std::vector<double>(kComboCount, kNaN),
+                        std::vector<double>(kComboCount, kNaN)};
+    const CardMask   board = cards.board.Cards();
+    for (int c = 0; c < kComboCount; ++c)
+        if (!(Combos().MaskOfInternal(c) & board))
+            result.weight[c] = 0;
+    double total = 0;
+    for (int i = 0; i < n; ++i)
+        total += double(reach[player][i]) * mass[i];
+    for (int i = 0; i < n; ++i) {
+        const int c = list.combo[i];
+        if (total > 0)
+            result.weight[c] = double(reach[player][i]) * mass[i] / total;
+        if (reach[player][i] > 0 && showdown_mass[i] > 0)
+            result.figure[c] = double(scores[i]) / showdown_mass[i];
+    }
+    return result;
+}

@@ -1,0 +1,139 @@
+#include "solver/node_values.h"
+
+#include <omp.h>
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "cards/card.h"
+#include "cli/solver_state.h"
+#include "solver/node_ranges.h"
+#include "solver/point_runouts.h"
+#include "solver/subtree_values.h"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Adds one runout: per entry the weight (reach x compatible mass x chance / root mass)
+// and weight x figure.
+struct FigureSums {
+    std::vector<double> weighted = std::vector<double>(kComboCount, 0.0);
+    std::vector<double> weight   = std::vector<double>(kComboCount, 0.0);
+    std::vector<char>   live     = std::vector<char>(kComboCount, 0);
+
+    void Add(const std::vector<uint16_t>& user_combo, const std::vector<double>& reach,
+             const std::vector<float>& mass, const std::vector<double>& figure, double scale) {
+        for (size_t i = 0; i < user_combo.size(); ++i) {
+            const int    c = user_combo[i];
+            const double w = scale * reach[i] * mass[i];
+            live[c]        = 1;
+            weight[c] += w;
+            if (w > 0)
+                weighted[c] += w * figure[i];
+        }
+    }
+
+    ComboFigures Result() const {
+        ComboFigures result{std::vector<double>(kComboCount, kNaN),
+                            std::vector<double>(kComboCount, kNaN)};
+        for (int c = 0; c < kComboCount; ++c) {
+            if (!live[c])
+                continue;
+            result.weight[c] = weight[c];
+            if (weight[c] > 0)
+                result.figure[c] = weighted[c] / weight[c];
+        }
+        return result;
+    }
+};
+
+// A covered runout copied out of the walk, so that a batch of them can be evaluated in
+// parallel.
+struct HeldRunout {
+    Runout                runout;
+    std::vector<uint16_t> user_combo;
+    std::vector<double>   reach;           // the player's
+    std::vector<float>    opponent_reach;
+    double                chance = 1;
+};
+
+// One runout's answer: per entry the figure and the opponent's compatible mass.
+struct RunoutFigures {
+    std::vector<double> figure;
+    std::vector<float>  mass;
+};
+
+// Runouts evaluated together: enough to keep every thread busy on the 48 rivers of a turn.
+constexpr size_t kBatch = 64;
+
+// Evaluates 'figures' for every covered runout, a batch at a time on the team of the
+// parallel runtime, and adds the answers in runout order, so that the combined figures
+// do not depend on the thread count.
+template <class Figures>
+ComboFigures CombineRunouts(const CfrEngine& engine, const QueryPoint& point, int player,
+                            const Figures& figures) {
+    const double            root = RootPairMass(engine);
+    FigureSums              sums;
+    std::vector<HeldRunout> batch;
+    omp_set_num_threads(std::max(State().settings.thread_count, 1));
+    auto flush = [&] {
+        const int                  count = static_cast<int>(batch.size());
+        std::vector<RunoutFigures> answers(count);
+#pragma omp parallel for schedule(dynamic, 1) if (count > 1)
+        for (int b = 0; b < count; ++b) {
+            _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+            answers[b] = figures(batch[b]);
+        }
+        for (int b = 0; b < count; ++b)
+            sums.Add(batch[b].user_combo, batch[b].reach, answers[b].mass, answers[b].figure,
+                     batch[b].chance / root);
+        batch.clear();
+    };
+    ForEachPointRunout(engine, point, [&](const PointRunout& r) {
+        const int n = r.runout.Size();
+        batch.push_back({r.runout, std::vector<uint16_t>(r.user_combo, r.user_combo + n),
+                         std::vector<double>(r.reach[player], r.reach[player] + n),
+                         r.FloatReach(1 - player), r.chance});
+        if (batch.size() == kBatch)
+            flush();
+    });
+    flush();
+    return sums.Result();
+}
+
+// numerator / denominator per entry, 0 where the denominator is not positive.
+std::vector<double> Ratios(const std::vector<float>& numerator,
+                           const std::vector<float>& denominator) {
+    std::vector<double> ratio(numerator.size(), 0.0);
+    for (size_t i = 0; i < ratio.size(); ++i)
+        if (denominator[i] > 0)
+            ratio[i] = double(numerator[i]) / denominator[i];
+    return ratio;
+}
+
+}  // namespace
+
+ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int player) {
+    SubtreeWalk walk(engine, player);
+    walk.RequireStorage(point.node);
+    return CombineRunouts(engine, point, player, [&](const HeldRunout& h) {
+        const int          n = h.runout.Size();
+        std::vector<float> values(n), mass(n);
+        walk.Values(point.node, h.runout, nullptr, h.opponent_reach.data(), values.data());
+        CompatibleMass(*h.runout.list, h.opponent_reach.data(), mass.data());
+        return RunoutFigures{Ratios(values, mass), std::move(mass)};
+    });
+}
+
+ComboFigures ScoresAtPoint(const CfrEngine& engine, const QueryPoint& point, int player) {
+    return CombineRunouts(engine, point, player, [&](const HeldRunout& h) {
+        const int          n = h.runout.Size();
+        std::vector<float> scores(n), showdown_mass(n), mass(n);
+        ShowdownScores(engine.Runouts(), h.runout, h.opponent_reach.data(), scores.data(),
+                       showdown_mass.data());
+        CompatibleMass(*h.runout.list, h.opponent_reach.data(), mass.data());
+        return RunoutFigures{Ratios(scores, showdown_mass), std::move(mass)};
+    });
+}

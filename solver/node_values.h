@@ -1,0 +1,33 @@
+// Expected values and equities per combo at a query point, combined over the runouts the
+// point covers (point_runouts.h). Results hold 1326 entries in internal combo order, in
+// the user's suits. The caller holds the engine's tree mutex; StrategyUnavailable is
+// thrown when a decision the answer needs holds no storage.
+//
+// The weight of a combo c on one covered runout is the probability that the player holds
+// c and the hand reaches the point on that runout: the player's reach of c times the
+// opponent's reach over the combos compatible with c, times the runout's chance, divided
+// by the same joint reach over all combo pairs at the root. Weights of the root sum to 1;
+// the weights of a point sum to the probability of reaching it. A figure combined over
+// runouts is the weight-averaged figure; the second vector is the total weight. A combo
+// with total weight 0 has figure NaN, one outside every covered runout's list weight NaN.
+#pragma once
+
+#include <vector>
+
+#include "solver/cfr_engine.h"
+#include "solver/query_point.h"
+
+struct ComboFigures {
+    std::vector<double> figure;  // 1326
+    std::vector<double> weight;  // 1326
+};
+
+// The player's expected value per combo at the point under the reported strategies, in
+// chips relative to owning half the starting pot. Costs a result pass over the point's
+// subtree for each covered runout (the whole tree at the root).
+ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int player);
+
+// The player's all-in score per combo at the point against the opponent's range there:
+// +1 win, 0 tie, -1 loss, averaged over the opponent's combos and the boards that
+// complete each runout. Linear in the combos per completed board.
+ComboFigures ScoresAtPoint(const CfrEngine& engine, const QueryPoint& point, int player);

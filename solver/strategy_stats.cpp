@@ -1,0 +1,152 @@
+#include "solver/strategy_stats.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "cli/solver_state.h"
+#include "solver/point_runouts.h"
+#include "solver/subtree_values.h"
+#include "tree/built_tree.h"
+
+namespace {
+
+// Counts of one street (index 0..2) or of the whole tree (index 3).
+struct Tally {
+    int64_t instances = 0, infosets = 0, infoset_actions = 0, reachable = 0;
+    int64_t pure = 0, reachable_pure = 0, dominated = 0, reachable_dominated = 0;
+    double  weight = 0, pure_weight = 0, dominated_weight = 0;
+
+    void Add(const Tally& o) {
+        instances += o.instances, infosets += o.infosets, infoset_actions += o.infoset_actions;
+        reachable += o.reachable, pure += o.pure, reachable_pure += o.reachable_pure;
+        dominated += o.dominated, reachable_dominated += o.reachable_dominated;
+        weight += o.weight, pure_weight += o.pure_weight, dominated_weight += o.dominated_weight;
+    }
+};
+
+using Tallies = std::array<Tally, 4>;
+
+class StatsVisitor {
+public:
+    StatsVisitor(const CfrEngine& engine, int player, double epsilon)
+        : engine_(engine), range_(engine.Tree().Range(player)), epsilon_(epsilon),
+          value_margin_((epsilon + kStatsTolerance) * State().tree.params.StartingPot()),
+          per_thread_(std::max(omp_get_max_threads(), 1)) {}
+
+    void operator()(const DecisionVisit& v) {
+        const int          street = engine_.Tree().Node(v.node).street;
+        Tally&             tally  = per_thread_[omp_get_thread_num()][street - 1];
+        const int          n      = v.runout->Size();
+        std::vector<float> mass(n);
+        CompatibleMass(*v.runout->list, v.opponent_reach, mass.data());
+        ++tally.instances;
+        for (int i = 0; i < n; ++i) {
+            if (!(range_[v.runout->list->combo[i]] > 0))
+                continue;
+            const double weight    = double(v.own_reach[i]) * mass[i] * v.chance;
+            const bool   reachable = weight > 0;
+            const bool   pure      = IsPure(v, i);
+            const bool   dominated = mass[i] > 0 && IsDominated(v, i, mass[i]);
+            ++tally.infosets;
+            tally.infoset_actions += v.actions;
+            tally.reachable += reachable;
+            tally.pure += pure;
+            tally.reachable_pure += reachable && pure;
+            tally.dominated += dominated;
+            tally.reachable_dominated += reachable && dominated;
+            tally.weight += weight;
+            tally.pure_weight += pure ? weight : 0;
+            tally.dominated_weight += dominated ? weight : 0;
+        }
+    }
+
+    // Per-thread tallies added in thread order.
+    Tallies Total() const {
+        Tallies total{};
+        for (const Tallies& t : per_thread_)
+            for (int s = 0; s < 3; ++s) {
+                total[s].Add(t[s]);
+                total[3].Add(t[s]);
+            }
+        return total;
+    }
+
+private:
+    bool IsPure(const DecisionVisit& v, int i) const {
+        float largest = 0;
+        for (int a = 0; a < v.actions; ++a)
+            largest = std::max(largest, v.strategy[a * v.stride + i]);
+        return largest >= 1.0 - epsilon_ - kStatsTolerance;
+    }
+
+    bool IsDominated(const DecisionVisit& v, int i, float mass) const {
+        double best = v.action_values[0][i], played = 0;
+        for (int a = 0; a < v.actions; ++a) {
+            best = std::max(best, double(v.action_values[a][i]));
+            played += double(v.strategy[a * v.stride + i]) * v.action_values[a][i];
+        }
+        return (best - played) / mass > value_margin_;
+    }
+
+    const CfrEngine&           engine_;
+    const std::vector<double>& range_;
+    double                     epsilon_;
+    double                     value_margin_;
+    std::vector<Tallies>       per_thread_;
+};
+
+Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
+    const Runout        root = RootRunout(engine.Runouts());
+    const RunoutCombos& list = *root.list;
+    std::vector<float>  reach[2];
+    for (int p = 0; p < 2; ++p) {
+        reach[p].resize(list.Size());
+        for (int i = 0; i < list.Size(); ++i)
+            reach[p][i] = static_cast<float>(std::max(engine.Tree().Range(p)[list.combo[i]], 0.0));
+    }
+    StatsVisitor visitor(engine, player, epsilon);
+    SubtreeWalk  walk(engine, player);
+    walk.SetVisitor([&visitor](const DecisionVisit& v) { visitor(v); });
+    std::vector<float> values(list.Size());
+    walk.RequireStorage(0);
+    walk.Values(0, root, reach[player].data(), reach[1 - player].data(), values.data());
+    return visitor.Total();
+}
+
+double Percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
+
+}  // namespace
+
+StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player) {
+    Tallies tallies{};
+    for (int p = 0; p < 2; ++p) {
+        if (player >= 0 && p != player)
+            continue;
+        const Tallies walked = WalkPlayer(engine, p, epsilon);
+        for (int s = 0; s < 4; ++s)
+            tallies[s].Add(walked[s]);
+    }
+    StrategyStats stats;
+    for (const BuiltNode& node : engine.Tree().Nodes())
+        if (node.IsDecision() && (player < 0 || node.player == player)) {
+            ++stats.decision_nodes[node.street - 1];
+            ++stats.decision_nodes[3];
+        }
+    for (int s = 0; s < 4; ++s) {
+        const Tally& t                  = tallies[s];
+        stats.canonical_decisions[s]    = t.instances;
+        stats.infosets[s]               = t.infosets;
+        stats.infoset_actions[s]        = t.infoset_actions;
+        stats.infosets_per_decision[s]  = t.instances ? double(t.infosets) / t.instances : 0.0;
+        stats.reachable[s]              = Percent(t.reachable, t.infosets);
+        stats.pure[s]                   = Percent(t.pure, t.infosets);
+        stats.reachable_pure[s]         = Percent(t.reachable_pure, t.reachable);
+        stats.weighted_pure[s]          = Percent(t.pure_weight, t.weight);
+        stats.dominated[s]              = Percent(t.dominated, t.infosets);
+        stats.reachable_dominated[s]    = Percent(t.reachable_dominated, t.reachable);
+        stats.weighted_dominated[s]     = Percent(t.dominated_weight, t.weight);
+    }
+    return stats;
+}

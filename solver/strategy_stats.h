@@ -1,0 +1,46 @@
+// Strategy statistics: how many decisions and information sets the solved strategies
+// have per street, and how many of them are reachable, pure or dominated.
+//
+// Definitions (for the chosen player, or summed over both):
+// - decision node: a node of the tree where the player acts;
+// - canonical decision: one stored instance of a decision node, i.e. the node on one
+//   runout (one per dealt turn card, or per turn and river pair, below the tree's board);
+// - infoset: a canonical decision together with one combo of the player's range that the
+//   runout's cards do not block; infoset-action: an infoset and one of its actions;
+// - reachable: the player's own reach of the combo (range times its own frequencies on
+//   the way) and the opponent's reach of the compatible combos are both positive;
+// - pure: the largest action frequency is at least 1 - epsilon;
+// - dominated: the combo's value of its strategy falls short of its best action's value
+//   by more than epsilon times the starting pot (per matchup, as calc_ev prints values);
+// - weighted: each infoset counts with the probability that the player holds the combo
+//   and the hand reaches the decision (node_values.h), so the figure is the share of
+//   play rather than of infosets.
+// Frequencies and values within kStatsTolerance (times the pot for values) of the limit
+// count as reaching it, so that float rounding of exact pure strategies and of equal
+// action values does not count. Percentages are of all infosets, of the reachable ones,
+// and of the reach weight; 0 where there is nothing to count.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "solver/cfr_engine.h"
+
+inline constexpr double kStatsTolerance = 1e-5;
+
+// One row of the table: flop, turn, river and total.
+template <class T>
+using StreetColumns = std::array<T, 4>;
+
+struct StrategyStats {
+    StreetColumns<int64_t> decision_nodes{}, canonical_decisions{}, infosets{}, infoset_actions{};
+    StreetColumns<double>  infosets_per_decision{};
+    StreetColumns<double>  reachable{}, pure{}, reachable_pure{}, weighted_pure{};
+    StreetColumns<double>  dominated{}, reachable_dominated{}, weighted_dominated{};  // percent
+};
+
+// Walks the whole tree once per player covered (every runout, reached or not), under the
+// reported strategies; 'player' -1 covers both. The caller holds the tree mutex; throws
+// StrategyUnavailable when a street's storage has been forgotten. Costs about a result
+// pass per player.
+StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player);
