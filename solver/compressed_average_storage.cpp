@@ -49,6 +49,7 @@ void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels& 
                                                  const float* const* child_reach, double weight) {
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
+    locks_.ForgetWritten(slot);
     uint16_t* rows    = nullptr;
     bool      changed = false;
     for (int a = 0; a < layout_.actions; ++a) {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "solver/adaptive_precision.h"
+#include "solver/regret_storage.h"
 #include "solver/terminal_scratch.h"
 
 namespace {
@@ -100,6 +101,7 @@ void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kerne
                                             const float* node_values, const RegretUpdate& update) {
     if (locks_.Locked(slot))
         return;
+    locks_.ForgetWritten(slot);
     uint16_t*        rows = LoadSlot(slot);
     const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
     kernels.UpdateRegrets(rows, layout_.RowStride(), layout_.actions, layout_.combos,
@@ -111,7 +113,8 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
                                           const float* const* action_values, float* node_values,
                                           const RegretUpdate& update) {
     const int actions = layout_.actions;
-    if ((actions == 2 || actions == 3) && !locks_.Locked(slot)) {
+    if ((actions == 2 || actions == 3) && !locks_.Locked(slot) &&
+        !locks_.HasWrittenStrategy(slot)) {
         uint16_t*        rows = LoadSlot(slot);
         const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
         (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
@@ -122,9 +125,40 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
     }
     const size_t stride   = layout_.RowStride();
     float*       strategy = ThreadVectorScratch(size_t(actions) * stride);
-    CurrentStrategy(slot, kernels, strategy, stride);
+    PlayedStrategy(slot, kernels, strategy, stride);
     kernels.WeightedValueSum(strategy, stride, action_values, actions, layout_.combos, node_values);
     UpdateRegrets(slot, kernels, action_values, node_values, update);
+}
+
+uint64_t CompressedRegretStorage::ChildReach(int slot, const SolverKernels& kernels,
+                                             const float* reach, int n, float* const* out) const {
+    if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
+        return StrategyStore::ChildReach(slot, kernels, reach, n, out);
+    return kernels.RegretReach(LoadSlot(slot), layout_.RowStride(), layout_.actions, n, reach, out);
+}
+
+// As RunoutRegretStorage::SeedStrategy, on the unpacked slot.
+void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
+    uint16_t*    regrets = LoadSlot(slot);
+    const size_t rs      = layout_.RowStride();
+    for (int i = 0; i < layout_.combos; ++i) {
+        double total = 0, frequencies = 0;
+        for (int a = 0; a < layout_.actions; ++a) {
+            total += regrets[a * rs + i];
+            frequencies += std::max(rows[a * stride + i], 0.0f);
+        }
+        if (!(frequencies > 0)) {
+            for (int a = 0; a < layout_.actions; ++a)
+                regrets[a * rs + i] = 0;
+            continue;
+        }
+        const double mass = std::max(total, kSeedRegretMass) / frequencies;
+        for (int a = 0; a < layout_.actions; ++a) {
+            const double regret = std::round(std::max(rows[a * stride + i], 0.0f) * mass);
+            regrets[a * rs + i] = static_cast<uint16_t>(std::min(regret, 65535.0));
+        }
+    }
+    slots_.Store(slot, regrets);
 }
 
 uint64_t CompressedRegretStorage::ByteSize() const {

@@ -3,8 +3,9 @@
 // packing) or mode 2 (entropy packing); factors and lock records as in the plain store.
 //
 // Every operation unpacks its slot into the thread's scratch rows, runs the same kernels
-// as RunoutRegretStorage, and packs the slot back after a change, so the numbers, and
-// hence the solve, are exactly those of the plain store; only memory and time differ.
+// as RunoutRegretStorage (written strategies and seeding included), and packs the slot
+// back after a change, so the numbers, and hence the solve, are exactly those of the
+// plain store; only memory and time differ.
 // On solved river data mode 1 takes about half of the plain 2 bytes per combo and action,
 // mode 2 about a third (about 60 % of zeros; see slot_codec.h).
 //
@@ -31,6 +32,9 @@ public:
 
     void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                          size_t stride) const override;
+    void     SeedStrategy(int slot, const float* rows, size_t stride) override;
+    uint64_t ChildReach(int slot, const SolverKernels& kernels, const float* reach, int n,
+                        float* const* out) const override;
     void UpdateRegrets(int slot, const SolverKernels& kernels, const float* const* action_values,
                        const float* node_values, const RegretUpdate& update) override;
     void FusedUpdate(int slot, const SolverKernels& kernels, const float* const* action_values,

@@ -61,6 +61,7 @@ void FastAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                            const float* const* child_reach, double weight) {
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
+    locks_.ForgetWritten(slot);
     const uint64_t weight_bits = std::bit_cast<uint64_t>(weight);
     for (int a = 0; a < layout_.actions; ++a) {
         const float* reach = child_reach[a];

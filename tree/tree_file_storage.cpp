@@ -101,12 +101,18 @@ void UnpackSlots(Decompressor& in, std::span<RunoutSlot> slots) {
     }
 }
 
-// The largest saved form a store of this layout can have: every slot combo-locked.
+// The largest saved form a store of this layout can have: numbers, exponents or factors,
+// and every slot's lock record at its largest (flags, combo-lock weights and a written
+// strategy, lock_table.h).
 uint64_t SavedSizeBound(const StrategyStore& store) {
-    const RunoutLayout& layout = store.Layout();
-    const uint64_t      slots  = layout.slots;
-    return 64 + slots * layout.actions * (layout.combos * 2 + 1) +
-           slots * (8 + uint64_t(layout.combos) * sizeof(float));
+    const RunoutLayout& layout  = store.Layout();
+    const uint64_t      slots   = layout.slots;
+    const uint64_t      combos  = layout.combos;
+    const uint64_t      actions = layout.actions;
+    const uint64_t      numbers = slots * (actions * (2 * combos + 1) + sizeof(float));
+    const uint64_t      locks   = slots * (sizeof(uint32_t) + combos * sizeof(float) +
+                                         sizeof(uint16_t) + actions * combos * sizeof(float));
+    return 64 + numbers + locks;
 }
 
 void UnpackStore(Decompressor& in, NodeStorage* storage) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A tree solved in one process, written with dump_tree and read with load_tree by a new
-# process: every result figure and node answers the same, and further solving continues
-# from the same state (the figures after six more iterations are identical).
+# process: every result figure, node, strategy and range answers the same, and further
+# solving continues from the same state (the figures after six more iterations are
+# identical).
 source "$(dirname "$0")/lib.bash"
 spot_tool=$(dirname "$QUILLANE")/quillane-spot
 
@@ -14,6 +15,11 @@ queries() {
     echo show_all_lines
     echo "show_node r"
     while read -r path; do echo "show_node $path"; done <paths.txt
+    # Strategies on every street, the locked node among them, and a river after a card.
+    for path in r:0 r:0:c r:0:b46 r:0:c:c:As r:0:c:c:As:c r:0:b46:c:7c; do
+        echo "show_strategy $path"
+    done
+    echo "show_range OOP r:0:c"
     echo get_actual_compression
     echo show_tree_params
 }
@@ -28,7 +34,9 @@ answers() { grep -v -e '^SOLVER' -e ' ok!$'; }
     grep '^r:0' >paths.txt
 [ "$(wc -l <paths.txt)" -gt 100 ] || fail "expected the spot's lines, got $(wc -l <paths.txt)"
 
-{ cat solve.txt; queries; echo "dump_tree solved.tree"; continue_solving; } |
+# A node locked before the file is written keeps its lock: its strategy stays as it was
+# while the rest of the tree moves on.
+{ cat solve.txt; echo "lock_node r:0:c"; queries; echo "dump_tree solved.tree"; continue_solving; } |
     "$QUILLANE" -m >first.out
 grep -q '^dump_tree ok!$' first.out || fail "dump_tree: $(grep -m1 ERROR first.out)"
 { echo "load_tree solved.tree"; queries; continue_solving; } | "$QUILLANE" -m >second.out

@@ -165,6 +165,40 @@ TEST(CompressedRegretStorage, StaysBitIdenticalToThePlainStore) {
         }
 }
 
+TEST(CompressedRegretStorage, WrittenStrategiesSeedingAndChildReachAsThePlainStore) {
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        const RunoutLayout      layout{3, 70, 4};
+        RunoutRegretStorage     plain(layout);
+        CompressedRegretStorage packed(layout, mode);
+        std::mt19937            rng(40 + mode);
+        UpdateBoth(plain, packed, rng, 20);
+        const size_t       stride = layout.RowStride();
+        std::vector<float> written(3 * stride, 0.0f);
+        for (int i = 0; i < layout.combos; ++i) {
+            written[i]              = 0.2f;
+            written[stride + i]     = 0.3f;
+            written[2 * stride + i] = 0.5f;
+        }
+        for (StrategyStore* store : {static_cast<StrategyStore*>(&plain), static_cast<StrategyStore*>(&packed)}) {
+            store->Locks().WriteStrategy(1, 3, written.data(), stride);
+            store->SeedStrategy(2, written.data(), stride);
+        }
+        std::vector<float> reach(layout.combos), out_plain(3 * stride), out_packed(3 * stride);
+        for (float& r : reach)
+            r = float(rng() % 100) / 100.0f;
+        for (int slot = 0; slot < layout.slots; ++slot) {
+            float* plain_rows[]  = {out_plain.data(), out_plain.data() + stride, out_plain.data() + 2 * stride};
+            float* packed_rows[] = {out_packed.data(), out_packed.data() + stride, out_packed.data() + 2 * stride};
+            EXPECT_EQ(plain.ChildReach(slot, Wide(), reach.data(), layout.combos, plain_rows),
+                      packed.ChildReach(slot, Wide(), reach.data(), layout.combos, packed_rows));
+            EXPECT_EQ(out_plain, out_packed) << "slot " << slot;
+        }
+        UpdateBoth(plain, packed, rng, 20);  // updates drop the written strategy of slot 1
+        EXPECT_EQ(Saved(packed), Saved(plain));
+    }
+}
+
 TEST(CompressedRegretStorage, LocksEarlyGroupsAndSize) {
     const RunoutLayout      layout{2, 64, 4};
     CompressedRegretStorage store(layout, 2);

@@ -79,6 +79,7 @@ TEST_F(TreeFileRoundTrip, SolvedTurnTreeComesBackBitForBitAndContinuesTheSame) {
     BuildTurnSpot();
     RunCommand("set_rake 0.05 3");
     RunCommand("add_info_line solved_for_the_test");
+    ASSERT_EQ(RunCommand("lock_node r:0:c"), "lock_node ok!\n");  // a lock with its strategy
     Engine().SetAveragingDelay(5);
     for (int i = 0; i < 12; ++i)
         Engine().Iterate(2);
