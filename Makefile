@@ -26,8 +26,8 @@ asan: setup
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
-# The libFuzzer harnesses of fuzz/ (needs clang; not part of the tests). Run them with
-# e.g. build-fuzz/codec_fuzz -max_total_time=600 fuzz/corpus/codec
+# The libFuzzer harnesses of fuzz/ (needs clang; not part of the tests). Seed and run:
+#   build/fuzz-seeds corpus && build-fuzz/codec_fuzz -max_total_time=600 corpus/codec
 fuzz: setup
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUILLANE_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target codec_fuzz treefile_fuzz

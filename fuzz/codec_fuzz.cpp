@@ -3,7 +3,7 @@
 // or decoded without a sanitizer report; a stream that decodes is packed again and must
 // give the same values.
 //
-//   make fuzz && build-fuzz/codec_fuzz -max_total_time=600 fuzz/corpus/codec
+//   make fuzz && build/fuzz-seeds corpus && build-fuzz/codec_fuzz -max_total_time=600 corpus/codec
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

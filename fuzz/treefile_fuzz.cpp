@@ -2,8 +2,7 @@
 // load_tree and show_metadata through the dispatcher. Each must confirm or print one
 // "ERROR:" line, and a failed load must leave no tree, without a sanitizer report.
 //
-//   make fuzz && build-fuzz/treefile_fuzz -max_total_time=600 fuzz/corpus/treefile
-// A seed: any small file written by dump_tree (tools: quillane-spot on a river spot).
+//   make fuzz && build/fuzz-seeds corpus && build-fuzz/treefile_fuzz -max_total_time=600 corpus/treefile
 #include <unistd.h>
 
 #include <cstddef>
