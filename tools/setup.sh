@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config libtbb-dev libboost-dev libtclap-dev libnuma-dev
-          nlohmann-json3-dev libgtest-dev)
+          nlohmann-json3-dev libgtest-dev python3)
 # qemu-user lets the test suite prove the processor check on a processor without AVX-512.
 optional=(qemu-user)
 
