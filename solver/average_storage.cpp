@@ -59,11 +59,7 @@ uint64_t RunoutAverageStorage::ByteSize() const {
 }
 
 void RunoutAverageStorage::Write(StorageWriter& out) const {
-    out.Put(static_cast<uint32_t>(Kind()));
-    out.Put(kFormatVersion);
-    out.Put(static_cast<uint16_t>(layout_.actions));
-    out.Put(static_cast<uint16_t>(layout_.combos));
-    out.Put(static_cast<uint32_t>(layout_.slots));
+    WriteStoreHeader(out, Kind(), kFormatVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
     for (int s = 0; s < layout_.slots; ++s)
         for (int a = 0; a < layout_.actions; ++a)
@@ -72,17 +68,9 @@ void RunoutAverageStorage::Write(StorageWriter& out) const {
 }
 
 StorageStatus RunoutAverageStorage::Read(StorageReader& in) {
-    uint32_t kind = 0, slots = 0;
-    uint16_t version = 0, actions = 0, combos = 0;
-    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
-    if (in.failed())
-        return StorageStatus::kTruncated;
-    if (kind != static_cast<uint32_t>(Kind()))
-        return StorageStatus::kWrongKind;
-    if (version != kFormatVersion)
-        return StorageStatus::kWrongVersion;
-    if (RunoutLayout{actions, combos, int(slots)} != layout_)
-        return StorageStatus::kLayoutMismatch;
+    if (const StorageStatus status = ReadStoreHeader(in, Kind(), kFormatVersion, layout_);
+        status != StorageStatus::kOk)
+        return status;
 
     RunoutAverageStorage loaded(layout_);
     if (!in.GetBytes(loaded.exponents_.data(), loaded.exponents_.size()))

@@ -72,11 +72,7 @@ uint64_t CompressedAverageStorage::ByteSize() const {
 // The plain average form (average_storage.h).
 void CompressedAverageStorage::Write(StorageWriter& out) const {
     constexpr uint16_t kPlainVersion = 1;
-    out.Put(static_cast<uint32_t>(StoreKind::kRunoutAverages));
-    out.Put(kPlainVersion);
-    out.Put(static_cast<uint16_t>(layout_.actions));
-    out.Put(static_cast<uint16_t>(layout_.combos));
-    out.Put(static_cast<uint32_t>(layout_.slots));
+    WriteStoreHeader(out, StoreKind::kRunoutAverages, kPlainVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
     for (int s = 0; s < layout_.slots; ++s) {
         const uint16_t* rows = LoadSlot(s);
@@ -88,17 +84,10 @@ void CompressedAverageStorage::Write(StorageWriter& out) const {
 
 StorageStatus CompressedAverageStorage::Read(StorageReader& in) {
     constexpr uint16_t kPlainVersion = 1;
-    uint32_t kind = 0, slots = 0;
-    uint16_t version = 0, actions = 0, combos = 0;
-    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
-    if (in.failed())
-        return StorageStatus::kTruncated;
-    if (kind != static_cast<uint32_t>(StoreKind::kRunoutAverages))
-        return StorageStatus::kWrongKind;
-    if (version != kPlainVersion)
-        return StorageStatus::kWrongVersion;
-    if (RunoutLayout{actions, combos, int(slots)} != layout_)
-        return StorageStatus::kLayoutMismatch;
+    if (const StorageStatus status =
+            ReadStoreHeader(in, StoreKind::kRunoutAverages, kPlainVersion, layout_);
+        status != StorageStatus::kOk)
+        return status;
 
     CompressedAverageStorage loaded(layout_, mode_);
     if (!in.GetBytes(loaded.exponents_.data(), loaded.exponents_.size()))

@@ -168,11 +168,7 @@ uint64_t CompressedRegretStorage::ByteSize() const {
 // The plain regret form (regret_storage.h).
 void CompressedRegretStorage::Write(StorageWriter& out) const {
     constexpr uint16_t kPlainVersion = 1;
-    out.Put(static_cast<uint32_t>(StoreKind::kRunoutRegrets));
-    out.Put(kPlainVersion);
-    out.Put(static_cast<uint16_t>(layout_.actions));
-    out.Put(static_cast<uint16_t>(layout_.combos));
-    out.Put(static_cast<uint32_t>(layout_.slots));
+    WriteStoreHeader(out, StoreKind::kRunoutRegrets, kPlainVersion, layout_);
     out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
     for (int s = 0; s < layout_.slots; ++s) {
         const uint16_t* rows = LoadSlot(s);
@@ -184,17 +180,10 @@ void CompressedRegretStorage::Write(StorageWriter& out) const {
 
 StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
     constexpr uint16_t kPlainVersion = 1;
-    uint32_t kind = 0, slots = 0;
-    uint16_t version = 0, actions = 0, combos = 0;
-    in.Get(kind), in.Get(version), in.Get(actions), in.Get(combos), in.Get(slots);
-    if (in.failed())
-        return StorageStatus::kTruncated;
-    if (kind != static_cast<uint32_t>(StoreKind::kRunoutRegrets))
-        return StorageStatus::kWrongKind;
-    if (version != kPlainVersion)
-        return StorageStatus::kWrongVersion;
-    if (RunoutLayout{actions, combos, int(slots)} != layout_)
-        return StorageStatus::kLayoutMismatch;
+    if (const StorageStatus status =
+            ReadStoreHeader(in, StoreKind::kRunoutRegrets, kPlainVersion, layout_);
+        status != StorageStatus::kOk)
+        return status;
 
     CompressedRegretStorage loaded(layout_, mode_);
     if (!in.GetBytes(loaded.factors_.data(), layout_.slots * sizeof(float)))

@@ -43,3 +43,28 @@ void StrategyStore::PlayedStrategy(int slot, const SolverKernels& kernels, float
     CurrentStrategy(slot, kernels, strategy, stride);
     Locks().ApplyWrittenStrategy(slot, strategy, stride);
 }
+
+void WriteStoreHeader(StorageWriter& out, StoreKind kind, uint16_t version,
+                      const RunoutLayout& layout) {
+    out.Put(static_cast<uint32_t>(kind));
+    out.Put(version);
+    out.Put(static_cast<uint16_t>(layout.actions));
+    out.Put(static_cast<uint16_t>(layout.combos));
+    out.Put(static_cast<uint32_t>(layout.slots));
+}
+
+StorageStatus ReadStoreHeader(StorageReader& in, StoreKind kind, uint16_t version,
+                              const RunoutLayout& layout) {
+    uint32_t saved_kind = 0, slots = 0;
+    uint16_t saved_version = 0, actions = 0, combos = 0;
+    in.Get(saved_kind), in.Get(saved_version), in.Get(actions), in.Get(combos), in.Get(slots);
+    if (in.failed())
+        return StorageStatus::kTruncated;
+    if (saved_kind != static_cast<uint32_t>(kind))
+        return StorageStatus::kWrongKind;
+    if (saved_version != version)
+        return StorageStatus::kWrongVersion;
+    if (RunoutLayout{actions, combos, int(slots)} != layout)
+        return StorageStatus::kLayoutMismatch;
+    return StorageStatus::kOk;
+}

@@ -42,6 +42,14 @@ struct RegretUpdate {
     std::span<const uint16_t> early_groups;
 };
 
+// The header every store's saved form starts with: u32 kind, u16 version, u16 actions,
+// u16 combos, u32 slots. ReadStoreHeader checks it against the expected kind, version and
+// layout and returns kOk, kTruncated, kWrongKind, kWrongVersion or kLayoutMismatch.
+void WriteStoreHeader(StorageWriter& out, StoreKind kind, uint16_t version,
+                      const RunoutLayout& layout);
+[[nodiscard]] StorageStatus ReadStoreHeader(StorageReader& in, StoreKind kind, uint16_t version,
+                                            const RunoutLayout& layout);
+
 class StrategyStore {
 public:
     StrategyStore() = default;
