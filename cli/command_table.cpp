@@ -5,6 +5,7 @@
 
 #include "cards/card_commands.h"
 #include "cli/handlers.h"
+#include "net/worker_commands.h"
 #include "solver/query_commands.h"
 #include "solver/solver_commands.h"
 #include "tree/tree_commands.h"
@@ -150,6 +151,13 @@ constexpr CommandEntry kCommands[] = {
     {"combo_lock_node",           CmdComboLockNode,        1328},
     {"set_strategy",              CmdSetStrategy,            -1},
     {"show_locked_combos",        CmdShowLockedCombos,        2},
+    // Distributed workers.
+    {"connect_to_workers",        CmdConnectToWorkers,       -1},
+    {"ping",                      CmdPing,                    1},
+    {"init_worker",               CmdInitWorker,             -1},
+    {"get_worker_data",           CmdGetWorkerData,          -1},
+    {"get_worker_strategy",       CmdGetWorkerStrategy,       5},
+    {"traverse_subgames",         CmdTraverseSubgames,        3},
 };
 
 constexpr std::array<std::string_view, 11> kLocalOnly = {

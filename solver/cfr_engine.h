@@ -44,6 +44,8 @@
 
 class BuiltTree;
 struct BuiltNode;
+struct WorkerCounters;
+struct WorkerReply;
 
 // A runout a sweep works on: how many streets are dealt, its slots and its combo list.
 struct Runout {
@@ -156,6 +158,20 @@ public:
     }
     int EarlyGrouping() const { return early_grouping_; }
 
+    // Distributed solving (distributed_tasks.cpp, blocks in worker_exchange.h). On a
+    // worker: runs the share of worker 'worker' of a master's subgame request and returns
+    // the reply block with the numbers of tasks run and stores returned; a request that
+    // does not fit this tree throws CommandError. WorkerData: the counters and every store
+    // of the worker's share under 'weights'. Both take the tree mutex.
+    struct WorkerPass {
+        std::vector<uint8_t> block;
+        uint32_t             tasks  = 0;
+        uint32_t             stores = 0;
+    };
+    WorkerPass TraverseForMaster(int traverser, bool update, std::span<const uint8_t> request,
+                                 int worker);
+    std::vector<uint8_t> WorkerData(const WorkerCounters& counters, std::span<const double> weights);
+
     // The state a tree file keeps beside the stores; Restore puts it back on a freshly
     // built engine (engine_snapshot.cpp).
     EngineSnapshot Snapshot();
@@ -192,6 +208,21 @@ private:
     void RunTaskList(PassState& pass, const std::vector<int>& order);
     void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);
     void RunTask(PassState& pass, int task);
+
+    // Phase 1 on the connected workers (distributed_tasks.cpp): false when there are none
+    // or the pass is not a flop tree's solving pass, and the caller runs the tasks itself.
+    struct StoreRef {
+        uint32_t node;
+        uint8_t  kind;  // 0 regrets, 1 averages
+    };
+    bool RunTasksOnWorkers(PassState& pass);
+    bool InstallReply(PassState& pass, int worker, const WorkerReply& reply,
+                      const std::vector<int>& expected, const std::vector<StoreRef>& stores);
+    void RunTasksInOrder(PassState& pass, std::vector<int> order);
+    std::vector<uint32_t> SubgameRoots() const;
+    std::vector<int> SubgameOwners(const std::vector<uint32_t>& roots, std::span<const double> weights) const;
+    std::vector<StoreRef> ChangedStores(const std::vector<uint32_t>& roots, int traverser,
+                                        bool averaging) const;
 
     // A decision node's strategy (unless a fused update will compute it) and its stores;
     // then, once its children's values are known, its values and updates.

@@ -89,7 +89,8 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         pass.phase = 0;
         Sweep(pass, 0, root, reach, values.data(), best_out);
         pass.phase = 1;
-        RunTasks(pass);
+        if (!RunTasksOnWorkers(pass))
+            RunTasks(pass);
         pass.phase = 2;
     }
     Sweep(pass, 0, root, reach, values.data(), best_out);

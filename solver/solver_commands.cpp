@@ -58,6 +58,9 @@ void RequestSolverStop() { State().solver.driver.RequestStop(); }
 void CmdGo(const Tokens& t) {
     GoForm     form   = ParseGo(t);
     CfrEngine& engine = RequireEngine();
+    // A worker solves only the subgames its master sends it.
+    if (State().net.worker.active)
+        return PrintOk(t);
     if (SolverRunning())
         CommandError("Can't do that when solver is running");
     if (engine.Incomplete())
