@@ -12,6 +12,7 @@
 #include "solver/cfr_engine.h"
 #include "solver/query_lines.h"
 #include "solver/query_support.h"
+#include "solver/run_control.h"
 #include "tree/built_tree.h"
 
 namespace {
@@ -76,6 +77,9 @@ void CmdConnectToWorkers(const Tokens& t) {
     std::vector<WorkerAddress> addresses;
     for (size_t i = 1; i < t.size(); i += 2)
         addresses.push_back(ParseAddress(t, t[i], t[i + 1]));
+    // A run hands its subgames to the connected workers: they stay while it lasts.
+    if (SolverRunning())
+        CommandError("Can't do that when solver is running");
     NetState& net = State().net;
     if (!net.workers)
         net.workers = std::make_unique<WorkerPool>();
