@@ -10,7 +10,9 @@
 // bytes sent to and received from each worker, and how long the master waited for each
 // worker's replies after sending its requests; the rest of the iteration is the master's
 // own sweep of the flop (phases 0 and 2) and the installing of the returned stores. Every
-// process uses 'threads' threads (default 1). The last lines are machine-readable.
+// process uses 'threads' threads (default 1). Averaging starts at once (no averaging
+// delay), so that the figures are those of the long part of a solve, where every pass
+// returns averages as well as regrets. The last lines are machine-readable.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -33,6 +35,7 @@
 #include "cli/solver_state.h"
 #include "net/worker_pool.h"
 #include "net/workers.h"
+#include "platform/process_times.h"
 #include "solver/cfr_engine.h"
 #include "solver/solver_run_state.h"
 #include "tools/spot/spot_file.h"
@@ -154,20 +157,28 @@ int main(int argc, char** argv) {
             RunConsoleLines(connect);
         RunConsoleLines("set_threads " + std::to_string(threads) + "\n" + SpotScript(spot));
         CfrEngine* engine = State().solver.engine.get();
+        // Averaging from the start: every pass then changes and returns both kinds of
+        // store, as in the long part of a solve (after the averaging delay).
+        engine->SetAveragingDelay(0);
         engine->Iterate(threads);
 
-        const auto before = TrafficNow();
-        const auto start  = Clock::now();
+        const auto    before    = TrafficNow();
+        const int64_t cpu_start = ProcessCpuTime100ns();
+        const auto    start     = Clock::now();
         for (int i = 0; i < iterations; ++i)
             engine->Iterate(threads);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         const auto   after   = TrafficNow();
+        const double master_cpu = (ProcessCpuTime100ns() - cpu_start) * 1e-7 / iterations;
 
-        std::printf("%s, %d worker(s), %d thread(s) each: %.3f s per iteration, %.3f it/s\n",
-                    spot.name.c_str(), count, threads, seconds / iterations, iterations / seconds);
+        std::printf("%s, %d worker(s), %d thread(s) each: %.3f s per iteration, %.3f it/s, "
+                    "master cpu %.3f s per iteration\n",
+                    spot.name.c_str(), count, threads, seconds / iterations, iterations / seconds,
+                    master_cpu);
         std::string result = "RESULT spot=" + spot.name + " workers=" + std::to_string(count) +
                              " threads=" + std::to_string(threads) +
-                             " iterations_per_s=" + std::to_string(iterations / seconds);
+                             " iterations_per_s=" + std::to_string(iterations / seconds) +
+                             " master_cpu_s=" + std::to_string(master_cpu);
         for (int w = 0; w < count; ++w) {
             const double sent     = double(after[w].bytes_sent - before[w].bytes_sent) / iterations;
             const double received = double(after[w].bytes_received - before[w].bytes_received) / iterations;

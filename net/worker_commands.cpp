@@ -180,7 +180,8 @@ void CmdTraverseSubgames(const Tokens& t) {
         role.iteration_tasks = 0;
     }
     CfrEngine::WorkerPass pass =
-        engine.TraverseForMaster(traverser, update != 0, State().net.input_block, role.index);
+        engine.TraverseForMaster(traverser, update != 0, State().net.input_block, role.index,
+                                 std::move(State().net.output_block));
     role.iteration_busy += WallClock100ns() - start;
     role.counters.tasks += pass.tasks;
     role.counters.stores_sent += pass.stores;

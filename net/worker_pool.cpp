@@ -45,6 +45,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
     // Receive buffers, used by the I/O thread only.
     MessageHeader                       header{};
     std::vector<uint8_t>                payload;
+    std::vector<uint8_t>                spare;  // a used block given back; guarded by the state mutex
     std::array<uint8_t, kTextLengthSize> text_length{};
     std::string                         text;
     MessageType                         type = MessageType::kText;
@@ -126,6 +127,11 @@ struct WorkerPool::Impl {
     }
 
     void ReadPayload(const std::shared_ptr<Connection>& c, uint64_t length) {
+        {
+            std::lock_guard lock(state_mutex);
+            if (c->payload.capacity() < length && c->spare.capacity() >= length)
+                c->payload.swap(c->spare);
+        }
         c->payload.resize(length);
         asio::async_read(c->socket, asio::buffer(c->payload),
                          [this, c](boost::system::error_code error, size_t) {
@@ -244,6 +250,18 @@ void WorkerPool::Drop(int worker) {
     auto list = impl_->Snapshot();
     if (worker >= 0 && worker < static_cast<int>(list->size()))
         impl_->Fail(list->at(worker));
+}
+
+void WorkerPool::Recycle(int worker, std::vector<uint8_t>&& block) {
+    auto list = impl_->Snapshot();
+    if (worker < 0 || worker >= static_cast<int>(list->size()))
+        return;
+    std::lock_guard lock(impl_->state_mutex);
+    Connection&     c = *(*list)[worker];
+    if (block.capacity() > c.spare.capacity()) {
+        c.spare = std::move(block);
+        c.spare.clear();
+    }
 }
 
 std::vector<std::shared_ptr<WorkerPool::Ticket>> WorkerPool::Send(const std::string& text,

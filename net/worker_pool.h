@@ -75,6 +75,10 @@ public:
     // Marks the worker lost and closes its connection (a reply that made no sense).
     void Drop(int worker);
 
+    // Gives a reply block back once it has been used: its memory receives the worker's
+    // next block, so that large replies do not fault fresh pages in every time.
+    void Recycle(int worker, std::vector<uint8_t>&& block);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

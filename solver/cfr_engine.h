@@ -162,14 +162,15 @@ public:
     // worker: runs the share of worker 'worker' of a master's subgame request and returns
     // the reply block with the numbers of tasks run and stores returned; a request that
     // does not fit this tree throws CommandError. WorkerData: the counters and every store
-    // of the worker's share under 'weights'. Both take the tree mutex.
+    // of the worker's share under 'weights'. 'buffer' lends its memory to the reply. Both
+    // take the tree mutex.
     struct WorkerPass {
         std::vector<uint8_t> block;
         uint32_t             tasks  = 0;
         uint32_t             stores = 0;
     };
     WorkerPass TraverseForMaster(int traverser, bool update, std::span<const uint8_t> request,
-                                 int worker);
+                                 int worker, std::vector<uint8_t> buffer = {});
     std::vector<uint8_t> WorkerData(const WorkerCounters& counters, std::span<const double> weights);
 
     // The state a tree file keeps beside the stores; Restore puts it back on a freshly

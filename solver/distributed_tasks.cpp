@@ -149,7 +149,7 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
     const auto tickets = pool.Send(text, block);
 
     RunTasksInOrder(pass, local);
-    const std::vector<WorkerReply> replies = pool.Collect(tickets);
+    std::vector<WorkerReply> replies = pool.Collect(tickets);
     std::vector<int>               retry;
     for (int w = 0; w < count; ++w) {
         if (expected[w].empty())
@@ -160,6 +160,7 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
             pool.Drop(w);
             retry.insert(retry.end(), expected[w].begin(), expected[w].end());
         }
+        pool.Recycle(w, std::move(replies[w].block));
     }
     ReportLostWorkers();
     if (!retry.empty())
@@ -208,7 +209,8 @@ bool CfrEngine::InstallReply(PassState& pass, int worker, const WorkerReply& rep
 }
 
 CfrEngine::WorkerPass CfrEngine::TraverseForMaster(int traverser, bool update,
-                                                   std::span<const uint8_t> input, int worker) {
+                                                   std::span<const uint8_t> input, int worker,
+                                                   std::vector<uint8_t> buffer) {
     std::lock_guard lock(tree_mutex_);
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero, as the master
     const auto request = DecodeRequest(input);
@@ -251,7 +253,14 @@ CfrEngine::WorkerPass CfrEngine::TraverseForMaster(int traverser, bool update,
 
     const std::vector<StoreRef> stores =
         ChangedStores(RootsRun(request->tasks, worker), traverser, update && pass.average_weight > 0);
-    ReplyWriter reply({traverser, update, worker}, static_cast<uint32_t>(mine.size()));
+    size_t expected = 64;
+    for (int t : mine)
+        expected += 16 + (update ? 4 : 8) * size_t(pass.tasks[t].runout.Size());
+    for (const StoreRef& ref : stores)
+        expected += 16 + (ref.kind == kRegretKind ? RegretStore(ref.node) : AverageStore(ref.node))
+                             ->Layout().Elements() * sizeof(uint16_t) + 4096;
+    ReplyWriter reply({traverser, update, worker}, static_cast<uint32_t>(mine.size()),
+                      std::move(buffer), expected);
     for (int t : mine) {
         const float* base = pass.task_data.data() + pass.tasks[t].offset;
         reply.AddTask(static_cast<uint32_t>(t), base + pass.width,

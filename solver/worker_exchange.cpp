@@ -155,7 +155,11 @@ std::optional<DecodedRequest> DecodeRequest(std::span<const uint8_t> block) {
     return request;
 }
 
-ReplyWriter::ReplyWriter(const ReplyHeader& header, uint32_t task_count) {
+ReplyWriter::ReplyWriter(const ReplyHeader& header, uint32_t task_count, std::vector<uint8_t> buffer,
+                         size_t expected_size)
+    : bytes_(std::move(buffer)) {
+    bytes_.clear();
+    bytes_.reserve(expected_size);
     Writer w(bytes_);
     w.Put<uint32_t>(kReplyMagic);
     w.Put<uint16_t>(kExchangeVersion);
@@ -249,15 +253,20 @@ std::optional<DecodedWorkerData> DecodeWorkerData(std::span<const uint8_t> block
 }
 
 uint64_t ExchangeChecksum(std::span<const uint8_t> bytes, uint64_t seed) {
-    uint64_t     h = 0x9E3779B97F4A7C15ull ^ bytes.size() ^ seed;
-    const size_t n = bytes.size() / 8;
-    for (size_t i = 0; i < n; ++i) {
-        uint64_t word;
-        std::memcpy(&word, bytes.data() + 8 * i, 8);
-        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 29;
-    }
-    for (size_t i = 8 * n; i < bytes.size(); ++i)
+    // Four independent lanes over 32-byte steps, so that the multiplications overlap.
+    constexpr uint64_t kMultiplier = 0xFF51AFD7ED558CCDull;
+    uint64_t lanes[4] = {0x9E3779B97F4A7C15ull ^ seed, 0xC2B2AE3D27D4EB4Full, 0x165667B19E3779F9ull,
+                         0x27D4EB2F165667C5ull ^ bytes.size()};
+    const size_t steps = bytes.size() / 32;
+    for (size_t i = 0; i < steps; ++i)
+        for (int lane = 0; lane < 4; ++lane) {
+            uint64_t word;
+            std::memcpy(&word, bytes.data() + 32 * i + 8 * lane, 8);
+            lanes[lane] = (lanes[lane] ^ word) * kMultiplier;
+            lanes[lane] ^= lanes[lane] >> 29;
+        }
+    uint64_t h = lanes[0] ^ (lanes[1] * 3) ^ (lanes[2] * 5) ^ (lanes[3] * 7);
+    for (size_t i = 32 * steps; i < bytes.size(); ++i)
         h = (h ^ bytes[i]) * 0xC4CEB9FE1A85EC53ull;
     return h ^ (h >> 32);
 }

@@ -117,10 +117,13 @@ struct DecodedWorkerData {
 std::vector<uint8_t> EncodeRequest(const RequestHeader& header, std::span<const RequestTask> tasks);
 std::optional<DecodedRequest> DecodeRequest(std::span<const uint8_t> block);
 
-// Builds a reply piece by piece: the header, then the tasks, then the stores.
+// Builds a reply piece by piece: the header, then the tasks, then the stores. The reply is
+// written into 'buffer' (emptied first; a previous block lends its memory), with room for
+// 'expected_size' bytes reserved at once.
 class ReplyWriter {
 public:
-    ReplyWriter(const ReplyHeader& header, uint32_t task_count);
+    ReplyWriter(const ReplyHeader& header, uint32_t task_count, std::vector<uint8_t> buffer = {},
+                size_t expected_size = 0);
     void AddTask(uint32_t task, const float* values, const float* best, uint32_t count);
     // After the last task: the number of stores that follow.
     void BeginStores(uint32_t store_count);
