@@ -9,6 +9,7 @@
 #include "cli/tokenizer.h"
 #include "net/server_loop.h"
 #include "net/workers.h"
+#include "solver/worker_sync.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ void ExecuteConsoleLine(const std::string& line) {
     Tokens tokens = SplitCommandLine(line);
     if (tokens.empty())
         return;
+    SyncWorkerStores();
     if (WorkersConnected() && !IsLocalOnlyCommand(tokens[0]))
         ForwardToWorkers(line, /*report_results=*/false);
     ExecuteCommand(tokens);

@@ -10,6 +10,7 @@
 #include "cli/solver_state.h"
 #include "cli/tokenizer.h"
 #include "net/workers.h"
+#include "solver/worker_sync.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "solver/run_control.h"
@@ -27,6 +28,7 @@ void RunScriptLine(const std::string& line) {
     Tokens tokens = SplitCommandLine(line);
     if (tokens.empty())
         return;
+    SyncWorkerStores();
     ExecuteCommand(tokens);
     if (WorkersConnected() && !IsLocalOnlyCommand(tokens[0]))
         ForwardToWorkers(line, /*report_results=*/true);

@@ -8,6 +8,7 @@
 #include "cli/solver_state.h"
 #include "cli/tokenizer.h"
 #include "net/server.h"
+#include "solver/worker_sync.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ void SendCommandReply(const std::string& reply, bool quiet) {
 
 void RunClientCommand(const Tokens& tokens) {
     try {
+        SyncWorkerStores();
         ExecuteCommand(tokens);
     } catch (const char*) {
         // Already reported as an info line by the dispatcher; the reply goes out as usual.

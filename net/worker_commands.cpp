@@ -138,9 +138,12 @@ void CmdInitWorker(const Tokens& t) {
 }
 
 void CmdGetWorkerData(const Tokens& t) {
-    if (Role().active) {
-        CfrEngine& engine         = RequireQueryEngine();
-        State().net.output_block = engine.WorkerData(Role().counters, Role().weights);
+    WorkerRole& role = Role();
+    if (role.active) {
+        CfrEngine& engine        = RequireQueryEngine();
+        State().net.output_block = engine.WorkerData(role.counters, role.weights);
+        role.counters.data_blocks += 1;
+        role.counters.bytes_sent += State().net.output_block.size();
     }
     PrintOk(t);
 }
@@ -184,7 +187,6 @@ void CmdTraverseSubgames(const Tokens& t) {
                                  std::move(State().net.output_block));
     role.iteration_busy += WallClock100ns() - start;
     role.counters.tasks += pass.tasks;
-    role.counters.stores_sent += pass.stores;
     role.counters.bytes_sent += pass.block.size();
     if (update) {
         ++role.counters.passes;

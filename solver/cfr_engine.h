@@ -44,6 +44,7 @@
 
 class BuiltTree;
 struct BuiltNode;
+struct DecodedRequest;
 struct WorkerCounters;
 struct WorkerReply;
 
@@ -158,20 +159,21 @@ public:
     }
     int EarlyGrouping() const { return early_grouping_; }
 
-    // Distributed solving (distributed_tasks.cpp, blocks in worker_exchange.h). On a
-    // worker: runs the share of worker 'worker' of a master's subgame request and returns
-    // the reply block with the numbers of tasks run and stores returned; a request that
-    // does not fit this tree throws CommandError. WorkerData: the counters and every store
-    // of the worker's share under 'weights'. 'buffer' lends its memory to the reply. Both
-    // take the tree mutex.
+    // Distributed solving (blocks in worker_exchange.h). On a worker (worker_tasks.cpp):
+    // TraverseForMaster runs the share of worker 'worker' of a master's subgame request and
+    // returns the reply block with the number of tasks run ('buffer' lends its memory); a
+    // request that does not fit this tree throws CommandError. WorkerData: the counters and
+    // every store of the worker's share under 'weights'. On the master
+    // (distributed_tasks.cpp): SyncWorkerStores brings the master's copy of the workers'
+    // stores up to date. All take the tree mutex.
     struct WorkerPass {
         std::vector<uint8_t> block;
-        uint32_t             tasks  = 0;
-        uint32_t             stores = 0;
+        uint32_t             tasks = 0;
     };
     WorkerPass TraverseForMaster(int traverser, bool update, std::span<const uint8_t> request,
                                  int worker, std::vector<uint8_t> buffer = {});
     std::vector<uint8_t> WorkerData(const WorkerCounters& counters, std::span<const double> weights);
+    void                 SyncWorkerStores();
 
     // The state a tree file keeps beside the stores; Restore puts it back on a freshly
     // built engine (engine_snapshot.cpp).
@@ -212,18 +214,25 @@ private:
 
     // Phase 1 on the connected workers (distributed_tasks.cpp): false when there are none
     // or the pass is not a flop tree's solving pass, and the caller runs the tasks itself.
+    // The master's copy of a worker's stores is brought up to date from time to time
+    // (SyncLocked); the update requests sent since are kept, so that the share of a lost
+    // worker can be replayed on the master's copy (RecoverLostWorkers).
     struct StoreRef {
         uint32_t node;
         uint8_t  kind;  // 0 regrets, 1 averages
     };
     bool RunTasksOnWorkers(PassState& pass);
-    bool InstallReply(PassState& pass, int worker, const WorkerReply& reply,
-                      const std::vector<int>& expected, const std::vector<StoreRef>& stores);
+    bool InstallValues(PassState& pass, int worker, const WorkerReply& reply,
+                       const std::vector<int>& expected);
     void RunTasksInOrder(PassState& pass, std::vector<int> order);
     std::vector<uint32_t> SubgameRoots() const;
     std::vector<int> SubgameOwners(const std::vector<uint32_t>& roots, std::span<const double> weights) const;
-    std::vector<StoreRef> ChangedStores(const std::vector<uint32_t>& roots, int traverser,
-                                        bool averaging) const;
+    std::vector<StoreRef> ShareStores(int worker, std::span<const double> weights) const;
+    std::vector<int> LoadRequest(PassState& pass, const DecodedRequest& request, int worker);
+    void SyncLocked();
+    bool InstallWorkerData(int worker, const WorkerReply& reply);
+    void RecoverLostWorkers();
+    void ReplayShare(int worker, const std::vector<uint8_t>& request);
 
     // A decision node's strategy (unless a fused update will compute it) and its stores;
     // then, once its children's values are known, its values and updates.
@@ -283,6 +292,11 @@ private:
     std::vector<uint32_t> terminal_count_;  // per node: terminal ends in its subtree
     std::vector<uint8_t>  river_root_;      // per node: first river decision below a deal
     BatchPolicy           batch_policy_;
+
+    // Master side: the update requests sent to the workers since their stores were last
+    // copied, and which lost workers' shares have been replayed since.
+    std::vector<std::vector<uint8_t>> worker_log_;
+    std::vector<bool>                 worker_recovered_;
 
     std::vector<Task>  task_list_;  // subgame tasks of the pass under way
     std::vector<float> task_data_;  // their reach and result vectors

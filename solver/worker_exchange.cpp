@@ -11,9 +11,9 @@ constexpr uint32_t kRequestMagic = 0x51525751;  // "QWRQ"
 constexpr uint32_t kReplyMagic   = 0x50525751;  // "QWRP"
 constexpr uint32_t kDataMagic    = 0x54445751;  // "QWDT"
 
-// Offset of the check sum in a reply, and of the bytes after it.
-constexpr size_t kChecksumOffset = 4 + 2 + 1 + 1 + 4;
-constexpr size_t kCheckedFrom    = kChecksumOffset + 8;
+// Offsets of the check sums in a reply and in worker data.
+constexpr size_t kChecksumOffset     = 4 + 2 + 1 + 1 + 4;
+constexpr size_t kDataChecksumOffset = 4 + 2 + 2 + 4 + 4 * 8;
 
 class Writer {
 public:
@@ -70,11 +70,12 @@ void PutStore(Writer& w, uint32_t node, uint8_t kind, std::span<const uint8_t> s
     w.Bytes(saved_form.data(), saved_form.size());
 }
 
-// Covers the whole reply but the check sum field itself.
-uint64_t ReplyChecksum(std::span<const uint8_t> reply) {
-    return ExchangeChecksum(reply.subspan(kCheckedFrom),
-                            ExchangeChecksum(reply.first(kChecksumOffset), 0));
+// Covers the whole block but the 8-byte check sum field at 'offset'.
+uint64_t BlockChecksum(std::span<const uint8_t> block, size_t offset) {
+    return ExchangeChecksum(block.subspan(offset + 8), ExchangeChecksum(block.first(offset), 0));
 }
+
+uint64_t ReplyChecksum(std::span<const uint8_t> reply) { return BlockChecksum(reply, kChecksumOffset); }
 
 bool GetStores(Reader& r, std::vector<StoreEntry>& stores) {
     const uint32_t count = r.Get<uint32_t>();
@@ -179,13 +180,6 @@ void ReplyWriter::AddTask(uint32_t task, const float* values, const float* best,
         w.Bytes(best, size_t{count} * sizeof(float));
 }
 
-void ReplyWriter::BeginStores(uint32_t store_count) { Writer(bytes_).Put<uint32_t>(store_count); }
-
-void ReplyWriter::AddStore(uint32_t node, uint8_t kind, std::span<const uint8_t> saved_form) {
-    Writer w(bytes_);
-    PutStore(w, node, kind, saved_form);
-}
-
 std::vector<uint8_t> ReplyWriter::Finish() {
     const uint64_t sum = ReplyChecksum(bytes_);
     std::memcpy(bytes_.data() + kChecksumOffset, &sum, sizeof sum);
@@ -213,7 +207,7 @@ std::optional<DecodedReply> DecodeReply(std::span<const uint8_t> block) {
         task.best   = reply.header.update ? nullptr : r.Floats(task.count);
         reply.tasks.push_back(task);
     }
-    if (!GetStores(r, reply.stores) || !r.Complete())
+    if (!r.Complete())
         return std::nullopt;
     return reply;
 }
@@ -228,11 +222,14 @@ std::vector<uint8_t> EncodeWorkerData(const WorkerCounters& counters,
     w.Put<int32_t>(counters.worker);
     w.Put<uint64_t>(counters.passes);
     w.Put<uint64_t>(counters.tasks);
-    w.Put<uint64_t>(counters.stores_sent);
+    w.Put<uint64_t>(counters.data_blocks);
     w.Put<uint64_t>(counters.bytes_sent);
+    w.Put<uint64_t>(0);  // the check sum, sealed below
     w.Put<uint32_t>(static_cast<uint32_t>(stores.size()));
     for (const StoreEntry& store : stores)
         PutStore(w, store.node, store.kind, {store.bytes, store.length});
+    const uint64_t sum = BlockChecksum(out, kDataChecksumOffset);
+    std::memcpy(out.data() + kDataChecksumOffset, &sum, sizeof sum);
     return out;
 }
 
@@ -245,8 +242,11 @@ std::optional<DecodedWorkerData> DecodeWorkerData(std::span<const uint8_t> block
     data.counters.worker      = r.Get<int32_t>();
     data.counters.passes      = r.Get<uint64_t>();
     data.counters.tasks       = r.Get<uint64_t>();
-    data.counters.stores_sent = r.Get<uint64_t>();
+    data.counters.data_blocks = r.Get<uint64_t>();
     data.counters.bytes_sent  = r.Get<uint64_t>();
+    const uint64_t sum        = r.Get<uint64_t>();
+    if (!r.Ok() || sum != BlockChecksum(block, kDataChecksumOffset))
+        return std::nullopt;
     if (!GetStores(r, data.stores) || !r.Complete())
         return std::nullopt;
     return data;

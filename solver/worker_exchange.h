@@ -5,14 +5,19 @@
 // a flop line is one subgame task (its root node, its turn slot and the opponent's reach
 // entering it). Tasks are grouped by root node: a group is a whole subtree with all its
 // turn slots, so every regret and average store below the flop belongs to exactly one
-// group. The master splits the groups over the workers by weight (worker_share.h) and
-// keeps that split for the life of the connections, so a worker always works on the same
-// stores. Every worker and the master hold the same tree (the master forwards its
-// commands) and the same stores: after an update pass each worker returns the saved form
-// of every store of its groups that the pass changed, and the master installs it. The
-// master therefore holds the whole solution at every moment (queries, results, files and
-// locks read it as after a local solve) and can take over the groups of a worker that is
-// lost without losing any work.
+// group. The groups are split over the workers by weight (worker_share.h), the same way
+// for the life of the connections, so a worker always works on the same stores. Every
+// worker and the master hold the same tree (the master forwards its commands).
+//
+// In a pass the master sends every worker the same request; each worker runs the tasks
+// it owns on its own stores and returns their values. The master keeps a full copy of
+// the solution: it keeps the update requests it sent, and from time to time (after a
+// number of passes, and before it runs a command while no run is going on) it fetches
+// each worker's stores (get_worker_data) and installs them, which empties the kept
+// requests. When a worker is lost, the master replays the kept requests of that worker's
+// share on its own copy of the stores (the same arithmetic on the same numbers gives the
+// same stores the worker had), and from then on solves that share itself. Nothing solved
+// is lost, and every figure equals that of a solve without workers.
 //
 // All integers and floats are little-endian, unaligned; floats are IEEE 32-bit. Lengths
 // are checked against the block before anything is read; a block that does not parse
@@ -33,13 +38,14 @@
 //        this field, as the seed of the one of the bytes after it)
 //   u32  task count, then per task the worker ran, in request order:
 //     u32 task index   u32 n   n x f32 values   (result passes: n x f32 best-response values)
-//   u32  store count, then per store:
-//     u32 node   u8 kind (0 regrets, 1 averages)   u64 length   the store's saved form
 //
 // Worker data (the output block of get_worker_data):
 //   u32  magic "QWDT"   u16 version (1)   u16 0   i32 worker index
-//   u64  update passes   u64 tasks run   u64 stores sent   u64 bytes sent
-//   u32  store count, then stores as in the reply (every store of the worker's groups)
+//   u64  update passes   u64 tasks run   u64 data blocks sent   u64 bytes sent
+//   u64  check sum of every other byte, as in the reply
+//   u32  store count, then per store (every store of the worker's groups, by root, by
+//        node, regrets before averages):
+//     u32 node   u8 kind (0 regrets, 1 averages)   u64 length   the store's saved form
 #pragma once
 
 #include <cstdint>
@@ -96,16 +102,15 @@ struct DecodedRequest {
 };
 
 struct DecodedReply {
-    ReplyHeader             header;
-    std::vector<ReplyTask>  tasks;
-    std::vector<StoreEntry> stores;
+    ReplyHeader            header;
+    std::vector<ReplyTask> tasks;
 };
 
 struct WorkerCounters {
     int32_t  worker       = 0;
     uint64_t passes       = 0;
     uint64_t tasks        = 0;
-    uint64_t stores_sent  = 0;
+    uint64_t data_blocks  = 0;
     uint64_t bytes_sent   = 0;
 };
 
@@ -117,7 +122,7 @@ struct DecodedWorkerData {
 std::vector<uint8_t> EncodeRequest(const RequestHeader& header, std::span<const RequestTask> tasks);
 std::optional<DecodedRequest> DecodeRequest(std::span<const uint8_t> block);
 
-// Builds a reply piece by piece: the header, then the tasks, then the stores. The reply is
+// Builds a reply piece by piece: the header, then the tasks. The reply is
 // written into 'buffer' (emptied first; a previous block lends its memory), with room for
 // 'expected_size' bytes reserved at once.
 class ReplyWriter {
@@ -125,9 +130,6 @@ public:
     ReplyWriter(const ReplyHeader& header, uint32_t task_count, std::vector<uint8_t> buffer = {},
                 size_t expected_size = 0);
     void AddTask(uint32_t task, const float* values, const float* best, uint32_t count);
-    // After the last task: the number of stores that follow.
-    void BeginStores(uint32_t store_count);
-    void AddStore(uint32_t node, uint8_t kind, std::span<const uint8_t> saved_form);
     // Seals the check sum and hands the block over.
     std::vector<uint8_t> Finish();
 
@@ -141,7 +143,7 @@ std::vector<uint8_t> EncodeWorkerData(const WorkerCounters& counters,
                                       std::span<const StoreEntry> stores);
 std::optional<DecodedWorkerData> DecodeWorkerData(std::span<const uint8_t> block);
 
-// The check sum of a reply: 64 bits over every byte, 8 at a time, starting from 'seed'.
+// The check sum of replies and worker data: 64 bits over every byte, 8 at a time, starting from 'seed'.
 uint64_t ExchangeChecksum(std::span<const uint8_t> bytes, uint64_t seed);
 
 // Copies 'count' floats from an unaligned position of a block.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# A flop spot solved by a master with two local workers of weights 1 and 2 answers
+# A flop spot solved by a master with two local workers of weights 1 and 2 answers (40
+# iterations: the master copies the workers' stores during the run and before its queries)
 # exactly as the same solve without workers: result figures and strategies on every
 # street. Each worker solved subgames in every iteration, the one of weight 2 more than
 # the other; the workers received the master's set-up lines but not its queries, and end
@@ -12,10 +13,10 @@ light_port=$LAST_PORT light_pid=$LAST_PID
 start_worker heavy --exit
 heavy_port=$LAST_PORT heavy_pid=$LAST_PID
 
-{ cat small.txt; solve_queries 8; } | timeout 120 "$QUILLANE" >local.out 2>&1 ||
+{ cat small.txt; solve_queries 40; } | timeout 120 "$QUILLANE" >local.out 2>&1 ||
     fail "local solve: exit $?"
 { echo "connect_to_workers 127.0.0.1:$light_port 1 127.0.0.1:$heavy_port 2"; cat small.txt
-  solve_queries 8; } | timeout 120 "$QUILLANE" >master.out 2>&1 || fail "master: exit $?"
+  solve_queries 40; } | timeout 120 "$QUILLANE" >master.out 2>&1 || fail "master: exit $?"
 
 grep -q '^connect_to_workers ok!$' master.out || fail "connect: $(grep -m1 ERROR master.out)"
 grep -q ERROR master.out && fail "master: $(grep -m1 ERROR master.out)"
@@ -30,7 +31,7 @@ for pid in $light_pid $heavy_pid; do
     kill -0 "$pid" 2>/dev/null && fail "a worker started with --exit is still running"
 done
 for name in light heavy; do
-    grep -qE '^\[8 iterations \| cpu time [0-9.]+s \| peak working set [0-9]+ MB \| efficiency [0-9.]+%\]$' \
+    grep -qE '^\[40 iterations \| cpu time [0-9.]+s \| peak working set [0-9]+ MB \| efficiency [0-9.]+%\]$' \
         "$name.log" || fail "$name: no iteration line: $(tail -3 "$name.log")"
 done
 last_count() { grep -E "^\[worker $1: " "$2.log" | tail -1 | sed -E 's/^\[worker [0-9]+: ([0-9]+) subgames.*/\1/'; }
@@ -39,7 +40,7 @@ heavy=$(last_count 1 heavy)
 [ -n "$light" ] && [ -n "$heavy" ] || fail "no subgame counts in the worker logs"
 [ "$light" -gt 0 ] && [ "$heavy" -gt "$light" ] ||
     fail "shares do not follow the weights: $light (weight 1) and $heavy (weight 2)"
-[ "$(grep -c "^\[worker 0: " light.log)" = 8 ] || fail "worker 0 missed iterations"
+[ "$(grep -c "^\[worker 0: " light.log)" = 40 ] || fail "worker 0 missed iterations"
 
 # The workers hold the master's set-up but saw none of its local-only lines.
 for name in light heavy; do

@@ -31,14 +31,10 @@ struct RequestFixture {
 };
 
 std::vector<uint8_t> SampleReply(bool update) {
-    const std::vector<float>   values{1, 2, 3}, best{4, 5, 6};
-    const std::vector<uint8_t> store_a{9, 8, 7}, store_b{};
-    ReplyWriter                writer({0, update, 3}, 2);
+    const std::vector<float> values{1, 2, 3}, best{4, 5, 6};
+    ReplyWriter              writer({0, update, 3}, 2, std::vector<uint8_t>(100, 0xEE), 8);
     writer.AddTask(5, values.data(), update ? nullptr : best.data(), 3);
     writer.AddTask(9, values.data() + 1, update ? nullptr : best.data() + 1, 2);
-    writer.BeginStores(2);
-    writer.AddStore(11, 0, store_a);
-    writer.AddStore(12, 1, store_b);
     return writer.Finish();
 }
 
@@ -90,7 +86,7 @@ TEST(WorkerExchangeTest, RequestWithBadMagicOrFlagsIsRefused) {
     EXPECT_FALSE(DecodeRequest(block));
 }
 
-TEST(WorkerExchangeTest, ReplyRoundTripsValuesBestValuesAndStores) {
+TEST(WorkerExchangeTest, ReplyRoundTripsValuesAndBestValues) {
     for (bool update : {true, false}) {
         const std::vector<uint8_t> block   = SampleReply(update);
         const auto                 decoded = DecodeReply(block);
@@ -106,13 +102,8 @@ TEST(WorkerExchangeTest, ReplyRoundTripsValuesBestValuesAndStores) {
         } else {
             EXPECT_EQ(Floats(block, decoded->tasks[1].best, 2), (std::vector<float>{5, 6}));
         }
-        ASSERT_EQ(decoded->stores.size(), 2u);
-        EXPECT_EQ(decoded->stores[0].node, 11u);
-        EXPECT_EQ(decoded->stores[0].kind, 0);
-        ASSERT_EQ(decoded->stores[0].length, 3u);
-        EXPECT_EQ(decoded->stores[0].bytes[2], 7);
-        EXPECT_EQ(decoded->stores[1].kind, 1);
-        EXPECT_EQ(decoded->stores[1].length, 0u);
+        EXPECT_EQ(block.size(), 4 + 2 + 1 + 1 + 4 + 8 + 4 + 2 * 8 + (update ? 5 : 10) * 4u)
+            << "the lent buffer's old bytes must not stay in the reply";
     }
 }
 
@@ -137,13 +128,18 @@ TEST(WorkerExchangeTest, WorkerDataRoundTrips) {
     EXPECT_EQ(decoded->counters.worker, 2);
     EXPECT_EQ(decoded->counters.passes, 10u);
     EXPECT_EQ(decoded->counters.tasks, 345u);
-    EXPECT_EQ(decoded->counters.stores_sent, 67u);
+    EXPECT_EQ(decoded->counters.data_blocks, 67u);
     EXPECT_EQ(decoded->counters.bytes_sent, 8910u);
     ASSERT_EQ(decoded->stores.size(), 2u);
     EXPECT_EQ(decoded->stores[0].length, 4u);
     EXPECT_EQ(std::memcmp(decoded->stores[0].bytes, form.data(), 4), 0);
     for (size_t size = 0; size < block.size(); ++size)
         EXPECT_FALSE(DecodeWorkerData(std::span(block).first(size)));
+    for (size_t i = 0; i < block.size(); ++i) {
+        std::vector<uint8_t> damaged = block;
+        damaged[i] ^= 0x01;
+        EXPECT_FALSE(DecodeWorkerData(damaged)) << "byte " << i;
+    }
     EXPECT_FALSE(DecodeReply(block));
 }
 
