@@ -40,6 +40,7 @@
 #include "solver/solver_run_state.h"
 #include "tools/spot/spot_file.h"
 #include "tools/spot/spot_script.h"
+#include "tree/built_tree.h"
 
 extern char** environ;
 
@@ -123,6 +124,38 @@ std::vector<WorkerTraffic> TrafficNow() {
     return traffic;
 }
 
+uint64_t SubtreeSize(const BuiltTree& tree, uint32_t index) {
+    uint64_t size = 1;
+    for (uint32_t child : tree.Children(index))
+        size += SubtreeSize(tree, child);
+    return size;
+}
+
+// The subgames are dealt to the workers whole, one subtree below the flop at a time: the
+// largest one bounds the share of the work a single worker can be left with.
+void PrintGroups(const BuiltTree& tree) {
+    std::vector<uint64_t> sizes;
+    std::vector<uint32_t> stack{0};
+    while (!stack.empty()) {
+        const uint32_t   index = stack.back();
+        const BuiltNode& node  = tree.Node(index);
+        stack.pop_back();
+        if (node.kind == kShowdownEnd || (node.kind == kDecisionNode && node.street > 1))
+            sizes.push_back(SubtreeSize(tree, index));
+        else if (node.kind == kDecisionNode)
+            for (uint32_t child : tree.Children(index))
+                stack.push_back(child);
+    }
+    uint64_t total = 0, largest = 0;
+    for (uint64_t size : sizes) {
+        total += size;
+        largest = std::max(largest, size);
+    }
+    std::printf("subgame groups: %zu, %llu nodes below the flop, the largest group %.1f %% of them\n",
+                sizes.size(), static_cast<unsigned long long>(total),
+                total ? 100.0 * largest / total : 0.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,6 +190,8 @@ int main(int argc, char** argv) {
             RunConsoleLines(connect);
         RunConsoleLines("set_threads " + std::to_string(threads) + "\n" + SpotScript(spot));
         CfrEngine* engine = State().solver.engine.get();
+        if (count == 0)
+            PrintGroups(engine->Tree());
         // Averaging from the start: every pass then changes and returns both kinds of
         // store, as in the long part of a solve (after the averaging delay).
         engine->SetAveragingDelay(0);
@@ -188,6 +223,22 @@ int main(int argc, char** argv) {
             result += " w" + std::to_string(w) + "_sent=" + std::to_string(sent) + " w" +
                       std::to_string(w) + "_received=" + std::to_string(received) + " w" +
                       std::to_string(w) + "_wait_s=" + std::to_string(waited);
+        }
+        if (count > 0) {
+            // The copy of the workers' stores that the master makes every 64 update
+            // passes and before its commands (one after these iterations).
+            const auto   copy_before = TrafficNow();
+            const auto   copy_start  = Clock::now();
+            engine->SyncWorkerStores();
+            const double copy_seconds =
+                std::chrono::duration<double>(Clock::now() - copy_start).count();
+            double copied = 0;
+            for (int w = 0; w < count; ++w)
+                copied += double(TrafficNow()[w].bytes_received - copy_before[w].bytes_received);
+            std::printf("  copy of the workers' stores: %.1f MB in %.2f s\n", copied / 1e6,
+                        copy_seconds);
+            result += " copy_bytes=" + std::to_string(copied) +
+                      " copy_s=" + std::to_string(copy_seconds);
         }
         std::printf("%s\n", result.c_str());
         std::fflush(stdout);

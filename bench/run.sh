@@ -18,3 +18,6 @@ for spot in river_srp turn_srp flop_srp; do
         "$build/solve_bench" "$spots/$spot.json" "$threads" "$seconds"
     done
 done
+echo
+echo "== distributed, flop_srp, 0 to 2 local workers: $build/distributed_bench $spots/flop_srp.json 2 2 1"
+"$build/distributed_bench" "$spots/flop_srp.json" 2 2 1

@@ -28,6 +28,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -296,7 +297,10 @@ private:
     // Master side: the update requests sent to the workers since their stores were last
     // copied, and which lost workers' shares have been replayed since.
     std::vector<std::vector<uint8_t>> worker_log_;
+    uint64_t                          worker_log_bytes_ = 0;
     std::vector<bool>                 worker_recovered_;
+    double                            last_sync_seconds_ = 0;  // how long the last copy took
+    std::chrono::steady_clock::time_point last_sync_end_ = std::chrono::steady_clock::now();
 
     std::vector<Task>  task_list_;  // subgame tasks of the pass under way
     std::vector<float> task_data_;  // their reach and result vectors

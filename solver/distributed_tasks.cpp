@@ -1,6 +1,8 @@
 // The master's side of a distributed solve: the subgame phase of a pass handed to the
 // workers, the master's copy of their stores, and the recovery of a lost worker's share.
 // The blocks and the scheme are described in worker_exchange.h.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <unordered_map>
 
@@ -19,9 +21,17 @@ namespace {
 
 constexpr uint8_t kRegretKind = 0;
 
-// Update passes after which the master copies the workers' stores: the kept requests (and
-// the work of replaying them for a lost worker) stay bounded.
-constexpr size_t kSyncPasses = 64;
+// When the master copies the workers' stores during a run: after at least 64 update
+// passes, once the passes since the last copy have taken nine times as long as that copy
+// did (copies then cost at most a tenth of the run), and in any case once the kept
+// requests reach 1 GiB (which bounds the replay of a lost worker's share).
+constexpr size_t   kSyncPasses      = 64;
+constexpr double   kSyncTimeFactor  = 9.0;
+constexpr uint64_t kMaxKeptRequests = uint64_t{1} << 30;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 }  // namespace
 
@@ -97,9 +107,13 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
                 retry.insert(retry.end(), expected[w].begin(), expected[w].end());
         RunTasksInOrder(pass, retry);
     }
-    if (pass.update)
+    if (pass.update) {
+        worker_log_bytes_ += block.size();
         worker_log_.push_back(std::move(block));
-    if (worker_log_.size() >= kSyncPasses)
+    }
+    const bool due = worker_log_.size() >= kSyncPasses &&
+                     SecondsSince(last_sync_end_) >= kSyncTimeFactor * last_sync_seconds_;
+    if (due || worker_log_bytes_ >= kMaxKeptRequests)
         SyncLocked();
     return true;
 }
@@ -143,6 +157,7 @@ void CfrEngine::SyncWorkerStores() {
 void CfrEngine::SyncLocked() {
     if (worker_log_.empty())
         return;
+    const auto start = std::chrono::steady_clock::now();
     if (WorkersConnected()) {
         WorkerPool&                    pool    = Workers();
         const std::vector<WorkerReply> replies = pool.Multicast("get_worker_data");
@@ -152,7 +167,10 @@ void CfrEngine::SyncLocked() {
         RecoverLostWorkers();
     }
     worker_log_.clear();
+    worker_log_bytes_ = 0;
     worker_recovered_.clear();
+    last_sync_seconds_ = SecondsSince(start);
+    last_sync_end_     = std::chrono::steady_clock::now();
 }
 
 bool CfrEngine::InstallWorkerData(int worker, const WorkerReply& reply) {
@@ -167,14 +185,19 @@ bool CfrEngine::InstallWorkerData(int worker, const WorkerReply& reply) {
     for (size_t k = 0; k < expected.size(); ++k)
         if (data->stores[k].node != expected[k].node || data->stores[k].kind != expected[k].kind)
             return false;
-    for (const StoreEntry& entry : data->stores) {
-        StrategyStore* store =
+    // Every store is its own: they are read in parallel.
+    const int         count = static_cast<int>(data->stores.size());
+    std::atomic<bool> good{true};
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int k = 0; k < count; ++k) {
+        const StoreEntry& entry = data->stores[k];
+        StrategyStore*    store =
             entry.kind == kRegretKind ? RegretStore(entry.node) : AverageStore(entry.node);
         StorageReader in({entry.bytes, entry.length});
         if (store->Read(in) != StorageStatus::kOk || !in.AtEnd())
-            return false;
+            good = false;
     }
-    return true;
+    return good;
 }
 
 // Brings the master's copy of every newly lost worker's stores to where the worker had

@@ -147,14 +147,17 @@ std::vector<uint8_t> CfrEngine::WorkerData(const WorkerCounters& counters,
                                            std::span<const double> weights) {
     std::lock_guard                   lock(tree_mutex_);
     const std::vector<StoreRef>       refs = ShareStores(counters.worker, weights);
-    std::vector<std::vector<uint8_t>> forms;
-    std::vector<StoreEntry>           entries;
-    forms.reserve(refs.size());
-    for (const StoreRef& ref : refs) {
+    const int                         count = static_cast<int>(refs.size());
+    std::vector<std::vector<uint8_t>> forms(count);
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int k = 0; k < count; ++k) {
         StorageWriter out;
-        (ref.kind == kRegretKind ? RegretStore(ref.node) : AverageStore(ref.node))->Write(out);
-        forms.push_back(out.bytes());
-        entries.push_back({ref.node, ref.kind, forms.back().size(), forms.back().data()});
+        (refs[k].kind == kRegretKind ? RegretStore(refs[k].node) : AverageStore(refs[k].node))
+            ->Write(out);
+        forms[k] = out.bytes();
     }
+    std::vector<StoreEntry> entries;
+    for (int k = 0; k < count; ++k)
+        entries.push_back({refs[k].node, refs[k].kind, forms[k].size(), forms[k].data()});
     return EncodeWorkerData(counters, entries);
 }
