@@ -77,6 +77,11 @@ void CmdConnectToWorkers(const Tokens& t) {
     std::vector<WorkerAddress> addresses;
     for (size_t i = 1; i < t.size(); i += 2)
         addresses.push_back(ParseAddress(t, t[i], t[i + 1]));
+    // A worker serves one connection at a time: a second one to it would wait forever.
+    for (size_t a = 0; a < addresses.size(); ++a)
+        for (size_t b = 0; b < a; ++b)
+            if (addresses[a].host == addresses[b].host && addresses[a].port == addresses[b].port)
+                CommandError("duplicate worker address");
     // A run hands its subgames to the connected workers: they stay while it lasts.
     if (SolverRunning())
         CommandError("Can't do that when solver is running");

@@ -63,6 +63,7 @@ struct WorkerPool::Impl {
     mutable std::mutex      state_mutex;
     std::condition_variable replied;
     std::shared_ptr<const ConnectionList> connections = std::make_shared<ConnectionList>();
+    uint64_t                              generation  = 0;
 
     std::shared_ptr<const ConnectionList> Snapshot() const {
         std::lock_guard lock(state_mutex);
@@ -213,6 +214,7 @@ std::string WorkerPool::Connect(const std::vector<WorkerAddress>& addresses) {
     {
         std::lock_guard lock(impl_->state_mutex);
         impl_->connections = fresh;
+        ++impl_->generation;
     }
     for (const auto& c : *old)
         impl_->Fail(c);
@@ -222,6 +224,11 @@ std::string WorkerPool::Connect(const std::vector<WorkerAddress>& addresses) {
 }
 
 int WorkerPool::Count() const { return static_cast<int>(impl_->Snapshot()->size()); }
+
+uint64_t WorkerPool::Generation() const {
+    std::lock_guard lock(impl_->state_mutex);
+    return impl_->generation;
+}
 
 const WorkerAddress& WorkerPool::Address(int worker) const {
     return impl_->Snapshot()->at(worker)->address;

@@ -51,6 +51,8 @@ public:
     std::string Connect(const std::vector<WorkerAddress>& addresses);
 
     int  Count() const;
+    // Counts the successful Connect calls: tells one worker list from the next.
+    uint64_t Generation() const;
     bool Empty() const { return Count() == 0; }
     const WorkerAddress& Address(int worker) const;
     std::vector<double>  Weights() const;

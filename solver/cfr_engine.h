@@ -299,6 +299,7 @@ private:
     std::vector<std::vector<uint8_t>> worker_log_;
     uint64_t                          worker_log_bytes_ = 0;
     std::vector<bool>                 worker_recovered_;
+    uint64_t                          worker_generation_ = 0;  // of the worker list they refer to
     double                            last_sync_seconds_ = 0;  // how long the last copy took
     std::chrono::steady_clock::time_point last_sync_end_ = std::chrono::steady_clock::now();
 

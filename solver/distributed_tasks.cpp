@@ -43,9 +43,12 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
     const int                   count  = pool.Count();
     const std::vector<uint32_t> roots  = SubgameRoots();
     std::vector<int>            owners = SubgameOwners(roots, pool.Weights());
+    // A share goes to the master once its worker's loss has been recovered from; a worker
+    // lost since (its connection breaks at any moment) is still asked, answers empty and
+    // is recovered from below, before its tasks of this pass run here.
     std::unordered_map<uint32_t, int> owner_of;
     for (size_t g = 0; g < roots.size(); ++g)
-        owner_of[roots[g]] = owners[g] >= 0 && pool.Lost(owners[g]) ? -1 : owners[g];
+        owner_of[roots[g]] = owners[g] >= 0 && worker_recovered_[owners[g]] ? -1 : owners[g];
 
     std::vector<RequestTask>      request(pass.tasks.size());
     std::vector<int>              local;
@@ -103,7 +106,7 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
         RecoverLostWorkers();
         std::vector<int> retry;
         for (int w = 0; w < count; ++w)
-            if (pool.Lost(w))
+            if (worker_recovered_[w])
                 retry.insert(retry.end(), expected[w].begin(), expected[w].end());
         RunTasksInOrder(pass, retry);
     }
@@ -168,7 +171,6 @@ void CfrEngine::SyncLocked() {
     }
     worker_log_.clear();
     worker_log_bytes_ = 0;
-    worker_recovered_.clear();
     last_sync_seconds_ = SecondsSince(start);
     last_sync_end_     = std::chrono::steady_clock::now();
 }
@@ -207,6 +209,12 @@ void CfrEngine::RecoverLostWorkers() {
     if (!WorkersConnected())
         return;
     WorkerPool& pool = Workers();
+    // A new worker list starts with nobody recovered (the master copied the stores of
+    // the old workers before it connected to the new ones).
+    if (pool.Generation() != worker_generation_) {
+        worker_generation_ = pool.Generation();
+        worker_recovered_.clear();
+    }
     worker_recovered_.resize(pool.Count(), false);
     for (int w = 0; w < pool.Count(); ++w) {
         if (worker_recovered_[w] || !pool.Lost(w))
