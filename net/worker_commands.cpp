@@ -88,10 +88,11 @@ void CmdConnectToWorkers(const Tokens& t) {
     NetState& net = State().net;
     if (!net.workers)
         net.workers = std::make_unique<WorkerPool>();
-    if (State().interp.verbosity > 0)
-        for (const WorkerAddress& address : addresses)
+    auto trying = [](const WorkerAddress& address) {
+        if (State().interp.verbosity > 0)
             Print("[trying to connect to %s:%d...]\n", address.host.c_str(), address.port);
-    if (!net.workers->Connect(addresses).empty())
+    };
+    if (!net.workers->Connect(addresses, trying).empty())
         CommandError("can't connect");
     net.loss_reported.assign(addresses.size(), false);
     for (int w = 0; w < static_cast<int>(addresses.size()); ++w)

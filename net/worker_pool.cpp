@@ -196,9 +196,12 @@ WorkerPool::~WorkerPool() {
     impl_->thread.join();
 }
 
-std::string WorkerPool::Connect(const std::vector<WorkerAddress>& addresses) {
+std::string WorkerPool::Connect(const std::vector<WorkerAddress>&               addresses,
+                                const std::function<void(const WorkerAddress&)>& trying) {
     auto fresh = std::make_shared<ConnectionList>();
     for (const WorkerAddress& address : addresses) {
+        if (trying)
+            trying(address);
         auto c = std::make_shared<Connection>(impl_->io, address);
         boost::system::error_code error;
         tcp::resolver             resolver(impl_->io);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -45,10 +46,12 @@ public:
     WorkerPool(const WorkerPool&)            = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    // Connects to every address in order (resolving host names). On the first failure
-    // nothing changes and the failing address is returned; on success the old connections
-    // are closed, the new ones replace them and an empty text is returned.
-    std::string Connect(const std::vector<WorkerAddress>& addresses);
+    // Connects to every address in order (resolving host names), calling 'trying' before
+    // each. On the first failure nothing changes and the failing address is returned; on
+    // success the old connections are closed, the new ones replace them and an empty text
+    // is returned.
+    std::string Connect(const std::vector<WorkerAddress>&               addresses,
+                        const std::function<void(const WorkerAddress&)>& trying = {});
 
     int  Count() const;
     // Counts the successful Connect calls: tells one worker list from the next.

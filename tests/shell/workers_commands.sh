@@ -88,6 +88,13 @@ grep -q 'set_pot\|init_worker' dropped.log && fail "a worker of a failed connect
 [ "$(cat kept.log)" = "$(printf 'init_worker 0 10000.000000\nset_pot 0 0 70')" ] ||
     fail "kept worker got: $(cat kept.log)"
 
+# Verbose: the address being tried is named before each connection; the first failure
+# ends the attempt.
+printf 'connect_to_workers 127.0.0.1:%s 1 127.0.0.1:%s 1\n' "$nobody" "$kept" |
+    timeout 30 "$QUILLANE" --verbose 2>&1 | grep -e '^\[trying' -e '^ERROR' >verbose.out
+printf '[trying to connect to 127.0.0.1:%s...]\nERROR: connect_to_workers can'"'"'t connect\n' \
+    "$nobody" | diff - verbose.out >diff.txt || fail "verbose connect: $(cat diff.txt)"
+
 # Without a colon the port is 5251: checked when that port is free to listen on.
 if ! (exec 3<>/dev/tcp/127.0.0.1/5251) 2>/dev/null; then
     "$QUILLANE" --server --port 5251 --exit >default.log 2>&1 &
