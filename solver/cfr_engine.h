@@ -222,7 +222,11 @@ private:
         uint32_t node;
         uint8_t  kind;  // 0 regrets, 1 averages
     };
+    struct PassRequest;
     bool RunTasksOnWorkers(PassState& pass);
+    PassRequest          BuildRequest(const PassState& pass);
+    std::vector<uint8_t> EncodePassRequest(const PassState& pass, const PassRequest& request);
+    void                 KeepRequest(std::vector<uint8_t> block);
     bool InstallValues(PassState& pass, int worker, const WorkerReply& reply,
                        const std::vector<int>& expected);
     void RunTasksInOrder(PassState& pass, std::vector<int> order);

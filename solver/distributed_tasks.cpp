@@ -35,28 +35,32 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
-    if (!WorkersConnected() || tree_.BaseStreet() != 1 || pass.task_street != 2)
-        return false;
-    RecoverLostWorkers();
-    WorkerPool&                 pool   = Workers();
-    const int                   count  = pool.Count();
+// One pass's request: a task per subgame of the pass with its owner, the tasks the master
+// runs itself and those each worker runs.
+struct CfrEngine::PassRequest {
+    std::vector<RequestTask>      tasks;
+    std::vector<int>              local;
+    std::vector<std::vector<int>> expected;
+    bool                          any_remote = false;
+};
+
+CfrEngine::PassRequest CfrEngine::BuildRequest(const PassState& pass) {
+    const int                   count  = Workers().Count();
     const std::vector<uint32_t> roots  = SubgameRoots();
-    std::vector<int>            owners = SubgameOwners(roots, pool.Weights());
+    const std::vector<int>      owners = SubgameOwners(roots, Workers().Weights());
     // A share goes to the master once its worker's loss has been recovered from; a worker
     // lost since (its connection breaks at any moment) is still asked, answers empty and
-    // is recovered from below, before its tasks of this pass run here.
+    // is recovered from before its tasks of this pass run here.
     std::unordered_map<uint32_t, int> owner_of;
     for (size_t g = 0; g < roots.size(); ++g)
         owner_of[roots[g]] = owners[g] >= 0 && worker_recovered_[owners[g]] ? -1 : owners[g];
 
-    std::vector<RequestTask>      request(pass.tasks.size());
-    std::vector<int>              local;
-    std::vector<std::vector<int>> expected(count);
-    bool                          any_remote = false;
+    PassRequest request;
+    request.tasks.resize(pass.tasks.size());
+    request.expected.resize(count);
     for (size_t t = 0; t < pass.tasks.size(); ++t) {
         const Task&  task = pass.tasks[t];
-        RequestTask& out  = request[t];
+        RequestTask& out  = request.tasks[t];
         out.node          = task.node;
         out.turn_slot     = static_cast<int16_t>(task.runout.turn_slot);
         out.river_slot    = static_cast<int16_t>(task.runout.river_slot);
@@ -66,17 +70,18 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
         if (!task.reachable)
             continue;
         if (out.owner < 0) {
-            local.push_back(static_cast<int>(t));
+            request.local.push_back(static_cast<int>(t));
             continue;
         }
         out.count = static_cast<uint32_t>(task.runout.Size());
         out.reach = reinterpret_cast<const uint8_t*>(pass.task_data.data() + task.offset);
-        expected[out.owner].push_back(static_cast<int>(t));
-        any_remote = true;
+        request.expected[out.owner].push_back(static_cast<int>(t));
+        request.any_remote = true;
     }
-    if (!any_remote)
-        return false;
+    return request;
+}
 
+std::vector<uint8_t> CfrEngine::EncodePassRequest(const PassState& pass, const PassRequest& request) {
     RequestHeader header;
     header.traverser       = pass.traverser;
     header.update          = pass.update;
@@ -85,16 +90,28 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
     header.node_count      = tree_.Size();
     header.root_combos     = static_cast<uint32_t>(pass.width);
     header.storage_level   = State().tree.actual_level;
-    std::vector<uint8_t> block = EncodeRequest(header, request);
+    return EncodeRequest(header, request.tasks);
+}
+
+bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
+    if (!WorkersConnected() || tree_.BaseStreet() != 1 || pass.task_street != 2)
+        return false;
+    RecoverLostWorkers();
+    const PassRequest request = BuildRequest(pass);
+    if (!request.any_remote)
+        return false;
+    WorkerPool&          pool  = Workers();
+    std::vector<uint8_t> block = EncodePassRequest(pass, request);
     char                 text[64];
     std::snprintf(text, sizeof text, "traverse_subgames %d %d", pass.traverser, pass.update ? 1 : 0);
     const auto tickets = pool.Send(text, block);
 
-    RunTasksInOrder(pass, local);
+    RunTasksInOrder(pass, request.local);
     std::vector<WorkerReply> replies = pool.Collect(tickets);
     bool                     lost    = false;
-    for (int w = 0; w < count; ++w) {
-        if (!expected[w].empty() && !InstallValues(pass, w, replies[w], expected[w])) {
+    for (int w = 0; w < pool.Count(); ++w) {
+        const std::vector<int>& expected = request.expected[w];
+        if (!expected.empty() && !InstallValues(pass, w, replies[w], expected)) {
             pool.Drop(w);
             lost = true;
         }
@@ -105,20 +122,23 @@ bool CfrEngine::RunTasksOnWorkers(PassState& pass) {
         // then run here like the master's own.
         RecoverLostWorkers();
         std::vector<int> retry;
-        for (int w = 0; w < count; ++w)
+        for (int w = 0; w < pool.Count(); ++w)
             if (worker_recovered_[w])
-                retry.insert(retry.end(), expected[w].begin(), expected[w].end());
+                retry.insert(retry.end(), request.expected[w].begin(), request.expected[w].end());
         RunTasksInOrder(pass, retry);
     }
-    if (pass.update) {
-        worker_log_bytes_ += block.size();
-        worker_log_.push_back(std::move(block));
-    }
+    if (pass.update)
+        KeepRequest(std::move(block));
+    return true;
+}
+
+void CfrEngine::KeepRequest(std::vector<uint8_t> block) {
+    worker_log_bytes_ += block.size();
+    worker_log_.push_back(std::move(block));
     const bool due = worker_log_.size() >= kSyncPasses &&
                      SecondsSince(last_sync_end_) >= kSyncTimeFactor * last_sync_seconds_;
     if (due || worker_log_bytes_ >= kMaxKeptRequests)
         SyncLocked();
-    return true;
 }
 
 // Checks the whole reply against what was asked before it takes anything from it.
