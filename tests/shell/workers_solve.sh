@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# A flop spot solved by a master with two local workers of weights 1 and 2 answers (40
-# iterations: the master copies the workers' stores during the run and before its queries)
-# exactly as the same solve without workers: result figures and strategies on every
-# street. Each worker solved subgames in every iteration, the one of weight 2 more than
-# the other; the workers received the master's set-up lines but not its queries, and end
-# when the master leaves (--exit).
+# A flop spot solved by a master with two local workers of weights 1 and 2 (40
+# iterations: the master copies the workers' stores during the run and before its
+# queries) answers exactly as the same solve without workers: result figures, strategies
+# on every street and the tree file. Each worker solved subgames in every iteration, the
+# one of weight 2 more than the other; the workers received the master's set-up lines but
+# not its queries, and end when the master leaves (--exit).
 source "$(dirname "$0")/workers_lib.bash"
 make_small_spot
 
@@ -13,10 +13,12 @@ light_port=$LAST_PORT light_pid=$LAST_PID
 start_worker heavy --exit
 heavy_port=$LAST_PORT heavy_pid=$LAST_PID
 
-{ cat small.txt; solve_queries 40; } | timeout 120 "$QUILLANE" >local.out 2>&1 ||
+{ cat small.txt; solve_queries 40; echo "dump_tree local.tree"; } |
+    timeout 120 "$QUILLANE" >local.out 2>&1 ||
     fail "local solve: exit $?"
 { echo "connect_to_workers 127.0.0.1:$light_port 1 127.0.0.1:$heavy_port 2"; cat small.txt
-  solve_queries 40; } | timeout 120 "$QUILLANE" >master.out 2>&1 || fail "master: exit $?"
+  solve_queries 40; echo "dump_tree master.tree"; } |
+    timeout 120 "$QUILLANE" >master.out 2>&1 || fail "master: exit $?"
 
 grep -q '^connect_to_workers ok!$' master.out || fail "connect: $(grep -m1 ERROR master.out)"
 grep -q ERROR master.out && fail "master: $(grep -m1 ERROR master.out)"
@@ -24,6 +26,8 @@ grep -q ERROR master.out && fail "master: $(grep -m1 ERROR master.out)"
 [ "$(grep -c "^END$" master.out)" -ge 6 ] || fail "missing answers"
 diff <(comparable local.out) <(comparable master.out) >diff.txt ||
     fail "distributed answers differ: $(head -c 600 diff.txt)"
+# The master holds the whole solution: its tree file is the local solve's, byte for byte.
+cmp -s local.tree master.tree || fail "the master's tree file differs from the local one"
 
 # Both workers end with the master's connection, having printed a line per iteration.
 for pid in $light_pid $heavy_pid; do
