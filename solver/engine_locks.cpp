@@ -12,6 +12,9 @@
 #include "cards/suit_isomorphism.h"
 #include "cli/solver_state.h"
 #include "solver/cfr_engine.h"
+#include "solver/cfr_pass_state.h"
+#include "solver/subtree_values.h"
+#include "solver/vector_arena.h"
 #include "tree/built_tree.h"
 
 namespace {
@@ -113,6 +116,7 @@ bool CfrEngine::LockNode(uint32_t node, int turn_card, int river_card) {
     std::lock_guard lock(tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Lock(slot); };
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
@@ -120,6 +124,7 @@ bool CfrEngine::UnlockNode(uint32_t node, int turn_card, int river_card) {
     std::lock_guard lock(tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Unlock(slot); };
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
@@ -137,6 +142,7 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
     request.edit = [&slot_weights](LockTable& locks, int slot) {
         locks.ComboLock(slot, slot_weights);
     };
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
@@ -146,7 +152,50 @@ bool CfrEngine::WriteStrategy(uint32_t node, int turn_card, int river_card, int 
     EditRequest     request;
     request.action      = action;
     request.frequencies = frequencies;
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
+}
+
+void CfrEngine::StartKeepingValues(bool update) {
+    if (update) {
+        kept_values_.Clear();
+        return;
+    }
+    if (!kept_values_.Prepared()) {
+        std::vector<int> slots(tree_.Size(), 0);
+        for (uint32_t i = 0; i < tree_.Size(); ++i)
+            if (tree_.Node(i).IsDecision() && tree_.Node(i).street < 3)
+                slots[i] = LayoutOf(i).slots;
+        kept_values_.Prepare(slots);
+    }
+    kept_values_.SetKey(KeptValuesKey());
+}
+
+std::vector<double> CfrEngine::KeptValuesKey() const {
+    const TreeParams& params = State().tree.params;
+    return {params.rake_fraction, params.rake_cap,
+            double(State().settings.river_strategy), double(iteration_ > averaging_delay_)};
+}
+
+bool CfrEngine::KeptValuesComplete() const {
+    return kept_values_.Complete() && kept_values_.Matches(KeptValuesKey());
+}
+
+void CfrEngine::KeepValues(const PassState& pass, uint32_t node, int slot, const Runout& runout,
+                           const float* reach, const float* values) {
+    VectorArena& arena = ThreadVectorArena();
+    ArenaScope   scope(arena);
+    float*       mass = arena.Allocate(runout.Size());
+    CompatibleMass(*runout.list, reach, mass);
+    kept_values_.Store(pass.traverser, node, slot, values, mass, runout.Size());
+}
+
+const float* CfrEngine::KeptValues(int player, uint32_t node, const Runout& runout) const {
+    const BuiltNode& built = tree_.Node(node);
+    if (!built.IsDecision() || built.street != runout.street || built.street >= 3 ||
+        !kept_values_.Matches(KeptValuesKey()))
+        return nullptr;
+    return kept_values_.Find(player, node, StorageSlot(built.street, runout));
 }
 
 std::vector<float> CfrEngine::LockWeightsAt(uint32_t index, int turn_card, int river_card) {

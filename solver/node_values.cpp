@@ -4,12 +4,16 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <optional>
 
 #include "cards/card.h"
 #include "cli/solver_state.h"
+#include "tree/built_tree.h"
 #include "solver/node_ranges.h"
 #include "solver/point_runouts.h"
+#include "solver/run_control.h"
 #include "solver/subtree_values.h"
 
 namespace {
@@ -113,6 +117,25 @@ std::vector<double> Ratios(const std::vector<float>& numerator,
     return ratio;
 }
 
+// The figures the last result passes kept for the node on the runout, or nullopt when
+// they are not kept or miss an entry that 'mass' (the query's opponent reach) reaches.
+std::optional<std::vector<double>> KeptFigures(const CfrEngine& engine, uint32_t node,
+                                               int player, const Runout& runout,
+                                               const std::vector<float>& mass) {
+    const float* kept = engine.KeptValues(player, node, runout);
+    if (!kept)
+        return std::nullopt;
+    std::vector<double> figure(mass.size(), 0.0);
+    for (size_t i = 0; i < mass.size(); ++i) {
+        if (!(mass[i] > 0))
+            continue;
+        if (std::isnan(kept[i]))
+            return std::nullopt;
+        figure[i] = kept[i];
+    }
+    return figure;
+}
+
 }  // namespace
 
 ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int player) {
@@ -121,10 +144,22 @@ ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int
     return CombineRunouts(engine, point, player, [&](const HeldRunout& h) {
         const int          n = h.runout.Size();
         std::vector<float> values(n), mass(n);
-        walk.Values(point.node, h.runout, nullptr, h.opponent_reach.data(), values.data());
         CompatibleMass(*h.runout.list, h.opponent_reach.data(), mass.data());
+        if (auto kept = KeptFigures(engine, point.node, player, h.runout, mass))
+            return RunoutFigures{std::move(*kept), std::move(mass)};
+        walk.Values(point.node, h.runout, nullptr, h.opponent_reach.data(), values.data());
         return RunoutFigures{Ratios(values, mass), std::move(mass)};
     });
+}
+
+void KeepValuesForQueries(CfrEngine& engine, const QueryPoint& point) {
+    const BuiltTree& tree = engine.Tree();
+    const bool kept_kind  = tree.Node(point.node).IsDecision() && point.street < kRiver;
+    if (!kept_kind || engine.KeptValuesComplete() || SolverRunning() || engine.Incomplete() ||
+        tree.first_forgotten_street >= 0)
+        return;
+    engine.InvalidateResults();
+    engine.Evaluate(std::max(State().settings.thread_count, 1));
 }
 
 ComboFigures ScoresAtPoint(const CfrEngine& engine, const QueryPoint& point, int player) {
