@@ -33,6 +33,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 #include "solver/engine_snapshot.h"
@@ -54,6 +55,12 @@ struct Runout {
     const RunoutCombos* list       = nullptr;
 
     int Size() const { return list->Size(); }
+};
+
+// A lock or strategy edit the engine refuses; the message is the reason as printed.
+class InconsistentEdit : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 class CfrEngine final : public SolverEngine {
@@ -126,6 +133,9 @@ public:
     // tree mutex.
     bool LockNode(uint32_t node, int turn_card, int river_card);
     bool UnlockNode(uint32_t node, int turn_card, int river_card);
+    // ComboLockNode and WriteStrategy refuse, throwing InconsistentEdit, weights or
+    // frequencies that differ between two combos that suit isomorphism merges later cards
+    // through (the solver could not keep those cards apart); nothing changes then.
     bool ComboLockNode(uint32_t node, int turn_card, int river_card,
                        std::span<const double> weights);
     bool WriteStrategy(uint32_t node, int turn_card, int river_card, int action,

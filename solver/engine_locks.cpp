@@ -7,12 +7,16 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "cards/card.h"
+#include "cards/combo_tables.h"
 #include "cards/suit_isomorphism.h"
 #include "cli/solver_state.h"
 #include "solver/cfr_engine.h"
 #include "solver/cfr_pass_state.h"
+#include "solver/point_runouts.h"
 #include "solver/subtree_values.h"
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
@@ -63,6 +67,35 @@ void ApplyFrequencies(const EditRequest& request, const UserRunout& user, int ac
         for (size_t i = 0; i < user.user_combo.size(); ++i)
             rows[a * stride + i] = static_cast<float>(values[user.user_combo[i]]);
     }
+}
+
+// Under suit isomorphism the solver deals each later card once for its class and takes
+// the other cards of the class as the same subtree with two suits exchanged, which holds
+// only while everything before treats the exchanged combos alike. Throws InconsistentEdit
+// naming the first two entries of the runout's list that such an exchange maps onto each
+// other while 'value' (per entry) tells them apart.
+void RequireSuitSymmetric(const CfrEngine& engine, const UserRunout& user, const char* what,
+                          const std::function<double(int entry)>& value) {
+    if (user.runout.street >= 3)
+        return;
+    std::set<const std::vector<uint16_t>*> swaps;
+    for (const DealtCard& deal : DealsAfter(engine.Runouts(), user.runout))
+        swaps.insert(deal.images.begin(), deal.images.end());
+    const ComboTables& tables = Combos();
+    for (const std::vector<uint16_t>* swap : swaps)
+        for (int j = 0; j < user.runout.Size(); ++j) {
+            const int k = (*swap)[j];
+            if (value(j) == value(k))
+                continue;
+            auto text = [&](int entry) {
+                return std::string(tables.text[tables.hand_of_internal[user.user_combo[entry]]].data(), 4);
+            };
+            char message[256];
+            std::snprintf(message, sizeof message,
+                          "inconsistent %s: %s %.2g, %s %.2g, use 'set_isomorphism 0 0' if intended",
+                          what, text(j).c_str(), value(j), text(k).c_str(), value(k));
+            throw InconsistentEdit(message);
+        }
 }
 
 bool EditSlot(CfrEngine& engine, uint32_t index, int turn_card, int river_card,
@@ -138,6 +171,7 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
     std::vector<float> slot_weights(RegretStore(node)->Layout().combos, 0.0f);
     for (size_t i = 0; i < user->user_combo.size(); ++i)
         slot_weights[i] = static_cast<float>(weights[user->user_combo[i]]);
+    RequireSuitSymmetric(*this, *user, "lock", [&](int entry) { return slot_weights[entry]; });
     EditRequest request;
     request.edit = [&slot_weights](LockTable& locks, int slot) {
         locks.ComboLock(slot, slot_weights);
@@ -149,6 +183,13 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
 bool CfrEngine::WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
                               std::span<const double> frequencies) {
     std::lock_guard lock(tree_mutex_);
+    if (const auto user = UserRunoutOf(*this, tree_.Node(node).street, turn_card, river_card)) {
+        const int rows = action == kEveryAction ? tree_.Node(node).child_count : 1;
+        for (int a = 0; a < rows; ++a)
+            RequireSuitSymmetric(*this, *user, "strategy", [&](int entry) {
+                return frequencies[size_t(a) * kComboCount + user->user_combo[entry]];
+            });
+    }
     EditRequest     request;
     request.action      = action;
     request.frequencies = frequencies;
