@@ -65,7 +65,7 @@ ComboFigures LiveFigures(const Tokens& t) {
         CommandError("board not set");
     if (cards.ranges[0].empty() || cards.ranges[1].empty())
         CommandError("ranges not set");
-    return LiveScores(cards, player);
+    return LiveScores(cards, player, State().solver.live_lists);
 }
 
 }  // namespace
