@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "cards/combo_tables.h"
 #include "cli/solver_state.h"
@@ -139,4 +140,17 @@ TEST(QueryKeptValues, ResultsKeepTheValuesAndQueriesDoNotChangeTheFigures) {
     EXPECT_NEAR(ev, ev_oop, 1e-3);
     RunCommand("calc_results");
     EXPECT_EQ(Variable("solver_ev_oop"), ev_oop);
+}
+
+TEST(QueryKeptValues, ARunLeavesTheValuesOfItsLastStrategiesKept) {
+    CfrEngine& engine = BuildFlopSpot();
+    RunCommand("set_info_freq 4");
+    RunCommand("go 3 steps block");  // stops between two checks
+    EXPECT_EQ(engine.IterationCount(), 3);
+    EXPECT_TRUE(engine.KeptValuesComplete());
+    const QueryPoint point = PointOf(RequireQueryPath("r:0:c:c:c", true));
+    const std::optional<Runout> turn = engine.RunoutOf(2, 3, -1);  // the 5c turn (card 3)
+    ASSERT_TRUE(turn);
+    EXPECT_NE(UnderTreeMutex(engine, [&] { return engine.KeptValues(0, point.node, *turn); }),
+              nullptr);
 }
