@@ -5,7 +5,8 @@
 //   query_bench <spot.json> [threads] [iterations] [repeats] [paths...]
 //
 // Each query runs 'repeats' times (default 3); the first and the slowest wall times are
-// printed, in milliseconds. With "evaluate" among the paths a result pass runs before the
+// printed, in milliseconds. The commands without a path (calc_eq, calc_eq_pp, show_stats)
+// run only with the default points. With "evaluate" among the paths a result pass runs before the
 // queries (as a run that stops on its accuracy test leaves the engine); by default the last
 // iteration is not evaluated (a run stopped by its step count or time limit). The last line
 // names the slowest query.
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
         else
             paths.push_back(argv[i]);
     }
+    const bool globals = paths.empty();  // the commands without a path, with the default points
     if (paths.empty())
         paths = {"r:0",           "r:0:c",         "r:0:c:c",       "r:0:c:c:5c",
                  "r:0:c:c:5c:c",  "r:0:c:c:c",     "r:0:c:c:5c:c:c:8d", "r:0:c:c:5c:c:c",
@@ -112,8 +114,9 @@ int main(int argc, char** argv) {
     std::printf("spot %s, %d iterations, threads %d%s\n", spot.name.c_str(), iterations, threads,
                 evaluate ? ", evaluated" : "");
 
-    std::vector<std::string> lines = {"calc_eq OOP", "calc_eq_pp OOP", "show_stats",
-                                      "show_stats 0.01 IP"};
+    std::vector<std::string> lines;
+    if (globals)
+        lines = {"calc_eq OOP", "calc_eq_pp OOP", "show_stats", "show_stats 0.01 IP"};
     for (const std::string& path : paths) {
         const auto probe = TimeCommand("show_strategy " + path, 1);
         const bool decision = probe.answer.rfind("ERROR", 0) != 0;

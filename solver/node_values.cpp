@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 
 #include "cards/card.h"
 #include "cli/solver_state.h"
@@ -69,8 +70,30 @@ struct RunoutFigures {
     std::vector<float>  mass;
 };
 
-// Runouts evaluated together: enough to keep every thread busy on the 48 rivers of a turn.
-constexpr size_t kBatch = 64;
+// Runouts evaluated together: enough to keep every thread busy on the 48 rivers of a turn,
+// and few parallel regions over the 2352 runouts of a river point below a flop (each
+// region's start and end cost a wait for the slowest thread, long on a busy machine).
+// About 14 KB a held runout.
+constexpr size_t kBatch = 1024;
+
+// Per held runout: an earlier one of the batch whose answer is its own (the same solver
+// runout entered with the same opponent reach, as the user's runouts that suit isomorphism
+// merges are when the strategies before them treat the exchanged suits alike), else -1.
+std::vector<int> SameInputs(const std::vector<HeldRunout>& batch) {
+    std::vector<int> same(batch.size(), -1);
+    std::unordered_map<const RunoutCombos*, std::vector<int>> by_list;
+    for (size_t b = 0; b < batch.size(); ++b) {
+        std::vector<int>& earlier = by_list[batch[b].runout.list];
+        for (int e : earlier)
+            if (batch[e].opponent_reach == batch[b].opponent_reach) {
+                same[b] = e;
+                break;
+            }
+        if (same[b] < 0)
+            earlier.push_back(static_cast<int>(b));
+    }
+    return same;
+}
 
 // Evaluates 'figures' for every covered runout, a batch at a time on the team of the
 // parallel runtime, and adds the answers in runout order, so that the combined figures
@@ -85,11 +108,20 @@ ComboFigures CombineRunouts(const CfrEngine& engine, const QueryPoint& point, in
     auto flush = [&] {
         const int                  count = static_cast<int>(batch.size());
         std::vector<RunoutFigures> answers(count);
-#pragma omp parallel for schedule(dynamic, 1) if (count > 1)
-        for (int b = 0; b < count; ++b) {
+        const std::vector<int>     same  = SameInputs(batch);
+        std::vector<int>           distinct;
+        for (int b = 0; b < count; ++b)
+            if (same[b] < 0)
+                distinct.push_back(b);
+        const int work = static_cast<int>(distinct.size());
+#pragma omp parallel for schedule(dynamic, 1) if (work > 1)
+        for (int k = 0; k < work; ++k) {
             _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
-            answers[b] = figures(batch[b]);
+            answers[distinct[k]] = figures(batch[distinct[k]]);
         }
+        for (int b = 0; b < count; ++b)
+            if (same[b] >= 0)
+                answers[b] = answers[same[b]];
         for (int b = 0; b < count; ++b)
             sums.Add(batch[b].user_combo, batch[b].reach, answers[b].mass, answers[b].figure,
                      batch[b].chance / root);
