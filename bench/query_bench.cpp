@@ -21,6 +21,7 @@
 #include "cli/solver_state.h"
 #include "cli/tokenizer.h"
 #include "solver/solver_run_state.h"
+#include "tree/built_tree.h"
 #include "tools/spot/spot_file.h"
 #include "tools/spot/spot_script.h"
 
@@ -111,8 +112,15 @@ int main(int argc, char** argv) {
         engine->Iterate(threads);
     if (evaluate)
         engine->Evaluate(threads);
-    std::printf("spot %s, %d iterations, threads %d%s\n", spot.name.c_str(), iterations, threads,
-                evaluate ? ", evaluated" : "");
+    // What the kept values of flop and turn decisions take at most (both players).
+    double kept_mb = 0;
+    for (uint32_t i = 0; i < engine->Tree().Size(); ++i)
+        if (engine->Tree().Node(i).IsDecision() && engine->Tree().Node(i).street < 3) {
+            const RunoutLayout layout = engine->LayoutOf(i);
+            kept_mb += 2.0 * layout.slots * layout.combos * sizeof(float) / 1048576.0;
+        }
+    std::printf("spot %s, %d iterations, threads %d%s; kept values at most %.1f MB\n",
+                spot.name.c_str(), iterations, threads, evaluate ? ", evaluated" : "", kept_mb);
 
     std::vector<std::string> lines;
     if (globals)

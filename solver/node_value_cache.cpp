@@ -62,12 +62,3 @@ void NodeValueCache::MarkComplete(uint64_t generation) {
     if (generation == generation_)
         complete_ = true;
 }
-
-size_t NodeValueCache::Bytes() const {
-    size_t bytes = 0;
-    for (const auto& nodes : nodes_)
-        for (const auto& slots : nodes)
-            for (const Instance& instance : slots)
-                bytes += instance.figure.capacity() * sizeof(float);
-    return bytes;
-}

@@ -54,9 +54,6 @@ public:
     bool     Complete() const { return complete_; }
     uint64_t Generation() const { return generation_; }
 
-    // Bytes held by stored figures.
-    size_t Bytes() const;
-
 private:
     // Drops the stored figures (Clear also counts a change of the strategies).
     void Forget();
