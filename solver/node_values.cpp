@@ -76,24 +76,30 @@ struct RunoutFigures {
 // About 14 KB a held runout.
 constexpr size_t kBatch = 1024;
 
-// Per held runout: an earlier one of the batch whose answer is its own (the same solver
-// runout entered with the same opponent reach, as the user's runouts that suit isomorphism
-// merges are when the strategies before them treat the exchanged suits alike), else -1.
-std::vector<int> SameInputs(const std::vector<HeldRunout>& batch) {
-    std::vector<int> same(batch.size(), -1);
-    std::unordered_map<const RunoutCombos*, std::vector<int>> by_list;
-    for (size_t b = 0; b < batch.size(); ++b) {
-        std::vector<int>& earlier = by_list[batch[b].runout.list];
-        for (int e : earlier)
-            if (batch[e].opponent_reach == batch[b].opponent_reach) {
-                same[b] = e;
-                break;
-            }
-        if (same[b] < 0)
-            earlier.push_back(static_cast<int>(b));
+// The answers given so far, by solver runout and opponent reach: the user's runouts that
+// suit isomorphism merges come back with the same reach when the strategies before them
+// treat the exchanged suits alike, and are answered once. About 17 KB a runout.
+class AnswerMemo {
+public:
+    // The answer of a held runout with the same inputs, or null.
+    const RunoutFigures* Find(const HeldRunout& h) const {
+        const auto found = by_list_.find(h.runout.list);
+        if (found == by_list_.end())
+            return nullptr;
+        for (const auto& [reach, answer] : found->second)
+            if (reach == h.opponent_reach)
+                return &answer;
+        return nullptr;
     }
-    return same;
-}
+    void Add(const HeldRunout& h, const RunoutFigures& answer) {
+        by_list_[h.runout.list].emplace_back(h.opponent_reach, answer);
+    }
+
+private:
+    std::unordered_map<const RunoutCombos*,
+                       std::vector<std::pair<std::vector<float>, RunoutFigures>>>
+        by_list_;
+};
 
 // Evaluates 'figures' for every covered runout, a batch at a time on the team of the
 // parallel runtime, and adds the answers in runout order, so that the combined figures
@@ -105,20 +111,33 @@ ComboFigures CombineRunouts(const CfrEngine& engine, const QueryPoint& point, in
     FigureSums              sums;
     std::vector<HeldRunout> batch;
     omp_set_num_threads(std::max(State().settings.thread_count, 1));
+    AnswerMemo memo;
     auto flush = [&] {
         const int                  count = static_cast<int>(batch.size());
         std::vector<RunoutFigures> answers(count);
-        const std::vector<int>     same  = SameInputs(batch);
-        std::vector<int>           distinct;
-        for (int b = 0; b < count; ++b)
+        std::vector<int>           same(count, -1), distinct;
+        for (int b = 0; b < count; ++b) {
+            if (const RunoutFigures* known = memo.Find(batch[b])) {
+                answers[b] = *known;
+                continue;
+            }
+            for (int e : distinct)
+                if (batch[e].runout.list == batch[b].runout.list &&
+                    batch[e].opponent_reach == batch[b].opponent_reach) {
+                    same[b] = e;
+                    break;
+                }
             if (same[b] < 0)
                 distinct.push_back(b);
+        }
         const int work = static_cast<int>(distinct.size());
 #pragma omp parallel for schedule(dynamic, 1) if (work > 1)
         for (int k = 0; k < work; ++k) {
             _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
             answers[distinct[k]] = figures(batch[distinct[k]]);
         }
+        for (int b : distinct)
+            memo.Add(batch[b], answers[b]);
         for (int b = 0; b < count; ++b)
             if (same[b] >= 0)
                 answers[b] = answers[same[b]];
