@@ -157,8 +157,10 @@ ResultFigures CfrEngine::Evaluate(int threads) {
     if (cached_at_ == iteration_)
         return cached_;
     omp_set_num_threads(std::max(threads, 1));
-    auto [mes_ip, ev_ip]   = Pass(1, false);
-    auto [mes_oop, ev_oop] = Pass(0, false);
+    const uint64_t kept_from = WithTreeMutex([&] { return kept_values_.Generation(); });
+    auto [mes_ip, ev_ip]     = Pass(1, false);
+    auto [mes_oop, ev_oop]   = Pass(0, false);
+    WithTreeMutex([&] { kept_values_.MarkComplete(kept_from); });
     cached_    = {ev_oop, ev_ip, mes_oop, mes_ip};
     cached_at_ = iteration_;
     return cached_;

@@ -34,9 +34,11 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 #include "solver/engine_snapshot.h"
+#include "solver/node_value_cache.h"
 #include "solver/batch_policy.h"
 #include "solver/rake.h"
 #include "solver/runout_lists.h"
@@ -57,6 +59,12 @@ struct Runout {
     const RunoutCombos* list       = nullptr;
 
     int Size() const { return list->Size(); }
+};
+
+// A lock or strategy edit the engine refuses; the message is the reason as printed.
+class InconsistentEdit : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 class CfrEngine final : public SolverEngine {
@@ -129,6 +137,9 @@ public:
     // tree mutex.
     bool LockNode(uint32_t node, int turn_card, int river_card);
     bool UnlockNode(uint32_t node, int turn_card, int river_card);
+    // ComboLockNode and WriteStrategy refuse, throwing InconsistentEdit, weights or
+    // frequencies that differ between two combos that suit isomorphism merges later cards
+    // through (the solver could not keep those cards apart); nothing changes then.
     bool ComboLockNode(uint32_t node, int turn_card, int river_card,
                        std::span<const double> weights);
     bool WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
@@ -138,6 +149,13 @@ public:
     // 0; NaN for combos outside the runout's combo list. Empty when the cards name no
     // runout of the node's street or the node holds no storage. Takes the tree mutex.
     std::vector<float> LockWeightsAt(uint32_t node, int turn_card, int river_card);
+
+    // Values kept from the result passes for the queries (node_value_cache.h): the figures
+    // of 'player' at decision node 'node' on 'runout', or null when not kept. Complete
+    // when both players' result passes over the whole tree ran since the strategies last
+    // changed. The caller holds the tree mutex.
+    const float* KeptValues(int player, uint32_t node, const Runout& runout) const;
+    bool         KeptValuesComplete() const;
 
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
@@ -275,6 +293,19 @@ private:
 
     void PrepareRootVectors();
 
+    // Result passes keep the values of the decisions before the river (engine_locks.cpp):
+    // at the start of every pass (an update pass forgets them), and at each decision.
+    void StartKeepingValues(bool update);
+    // What kept values depend on besides the strategies.
+    std::vector<double> KeptValuesKey() const;
+    template <class F>
+    auto WithTreeMutex(const F& f) {
+        std::lock_guard lock(tree_mutex_);
+        return f();
+    }
+    void KeepValues(const PassState& pass, uint32_t node, int slot, const Runout& runout,
+                    const float* reach, const float* values);
+
     BuiltTree&   tree_;
     RunoutLists  runouts_;
     std::mutex   tree_mutex_;
@@ -310,4 +341,6 @@ private:
     std::vector<Task>  task_list_;  // subgame tasks of the pass under way
     std::vector<float> task_data_;  // their reach and result vectors
     int           cached_at_ = -1;
+
+    NodeValueCache kept_values_;
 };

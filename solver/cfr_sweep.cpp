@@ -42,6 +42,7 @@ bool AnyPositive(const float* v, int n) {
 CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     const EngineSettings& settings = State().settings;
     task_list_.clear();
+    StartKeepingValues(update);
     PassState pass{.tasks = task_list_, .task_data = task_data_};
     pass.traverser                = traverser;
     pass.update                   = update;
@@ -447,4 +448,6 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     if (collecting)
         return;
     FinishDecision(pass, frame, child_values, child_best, child_reach, values, best);
+    if (!pass.update && runout.street < 3)
+        KeepValues(pass, index, frame.slot, runout, reach, values);
 }

@@ -177,6 +177,9 @@ void SolverDriver::RunLoop(SolverEngine& engine, RunLimits limits) {
         }
     }
     stop_request_.store(false);
+    // The result passes keep the values the queries read: leave them computed for the
+    // strategies the run ends with (free when the last check evaluated them).
+    engine.Evaluate(settings.thread_count);
     DrawProgressBar(-1, 0, settings.info_freq);
     EmitLine(Format("SOLVER: stopped (%s)\n", reason));
     {

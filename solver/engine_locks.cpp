@@ -7,11 +7,18 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "cards/card.h"
+#include "cards/combo_tables.h"
 #include "cards/suit_isomorphism.h"
 #include "cli/solver_state.h"
 #include "solver/cfr_engine.h"
+#include "solver/cfr_pass_state.h"
+#include "solver/point_runouts.h"
+#include "solver/subtree_values.h"
+#include "solver/vector_arena.h"
 #include "tree/built_tree.h"
 
 namespace {
@@ -60,6 +67,35 @@ void ApplyFrequencies(const EditRequest& request, const UserRunout& user, int ac
         for (size_t i = 0; i < user.user_combo.size(); ++i)
             rows[a * stride + i] = static_cast<float>(values[user.user_combo[i]]);
     }
+}
+
+// Under suit isomorphism the solver deals each later card once for its class and takes
+// the other cards of the class as the same subtree with two suits exchanged, which holds
+// only while everything before treats the exchanged combos alike. Throws InconsistentEdit
+// naming the first two entries of the runout's list that such an exchange maps onto each
+// other while 'value' (per entry) tells them apart.
+void RequireSuitSymmetric(const CfrEngine& engine, const UserRunout& user, const char* what,
+                          const std::function<double(int entry)>& value) {
+    if (user.runout.street >= 3)
+        return;
+    std::set<const std::vector<uint16_t>*> swaps;
+    for (const DealtCard& deal : DealsAfter(engine.Runouts(), user.runout))
+        swaps.insert(deal.images.begin(), deal.images.end());
+    const ComboTables& tables = Combos();
+    for (const std::vector<uint16_t>* swap : swaps)
+        for (int j = 0; j < user.runout.Size(); ++j) {
+            const int k = (*swap)[j];
+            if (value(j) == value(k))
+                continue;
+            auto text = [&](int entry) {
+                return std::string(tables.text[tables.hand_of_internal[user.user_combo[entry]]].data(), 4);
+            };
+            char message[256];
+            std::snprintf(message, sizeof message,
+                          "inconsistent %s: %s %.2g, %s %.2g, use 'set_isomorphism 0 0' if intended",
+                          what, text(j).c_str(), value(j), text(k).c_str(), value(k));
+            throw InconsistentEdit(message);
+        }
 }
 
 bool EditSlot(CfrEngine& engine, uint32_t index, int turn_card, int river_card,
@@ -113,6 +149,7 @@ bool CfrEngine::LockNode(uint32_t node, int turn_card, int river_card) {
     std::lock_guard lock(tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Lock(slot); };
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
@@ -120,6 +157,7 @@ bool CfrEngine::UnlockNode(uint32_t node, int turn_card, int river_card) {
     std::lock_guard lock(tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Unlock(slot); };
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
@@ -133,20 +171,72 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
     std::vector<float> slot_weights(RegretStore(node)->Layout().combos, 0.0f);
     for (size_t i = 0; i < user->user_combo.size(); ++i)
         slot_weights[i] = static_cast<float>(weights[user->user_combo[i]]);
+    RequireSuitSymmetric(*this, *user, "lock", [&](int entry) { return slot_weights[entry]; });
     EditRequest request;
     request.edit = [&slot_weights](LockTable& locks, int slot) {
         locks.ComboLock(slot, slot_weights);
     };
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
 bool CfrEngine::WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
                               std::span<const double> frequencies) {
     std::lock_guard lock(tree_mutex_);
+    if (const auto user = UserRunoutOf(*this, tree_.Node(node).street, turn_card, river_card)) {
+        const int rows = action == kEveryAction ? tree_.Node(node).child_count : 1;
+        for (int a = 0; a < rows; ++a)
+            RequireSuitSymmetric(*this, *user, "strategy", [&](int entry) {
+                return frequencies[size_t(a) * kComboCount + user->user_combo[entry]];
+            });
+    }
     EditRequest     request;
     request.action      = action;
     request.frequencies = frequencies;
+    kept_values_.Clear();
     return EditSlot(*this, node, turn_card, river_card, request);
+}
+
+void CfrEngine::StartKeepingValues(bool update) {
+    if (update) {
+        kept_values_.Clear();
+        return;
+    }
+    if (!kept_values_.Prepared()) {
+        std::vector<int> slots(tree_.Size(), 0);
+        for (uint32_t i = 0; i < tree_.Size(); ++i)
+            if (tree_.Node(i).IsDecision() && tree_.Node(i).street < 3)
+                slots[i] = LayoutOf(i).slots;
+        kept_values_.Prepare(slots);
+    }
+    kept_values_.SetKey(KeptValuesKey());
+}
+
+std::vector<double> CfrEngine::KeptValuesKey() const {
+    const TreeParams& params = State().tree.params;
+    return {params.rake_fraction, params.rake_cap,
+            double(State().settings.river_strategy), double(iteration_ > averaging_delay_)};
+}
+
+bool CfrEngine::KeptValuesComplete() const {
+    return kept_values_.Complete() && kept_values_.Matches(KeptValuesKey());
+}
+
+void CfrEngine::KeepValues(const PassState& pass, uint32_t node, int slot, const Runout& runout,
+                           const float* reach, const float* values) {
+    VectorArena& arena = ThreadVectorArena();
+    ArenaScope   scope(arena);
+    float*       mass = arena.Allocate(runout.Size());
+    CompatibleMass(*runout.list, reach, mass);
+    kept_values_.Store(pass.traverser, node, slot, values, mass, runout.Size());
+}
+
+const float* CfrEngine::KeptValues(int player, uint32_t node, const Runout& runout) const {
+    const BuiltNode& built = tree_.Node(node);
+    if (!built.IsDecision() || built.street != runout.street || built.street >= 3 ||
+        !kept_values_.Matches(KeptValuesKey()))
+        return nullptr;
+    return kept_values_.Find(player, node, StorageSlot(built.street, runout));
 }
 
 std::vector<float> CfrEngine::LockWeightsAt(uint32_t index, int turn_card, int river_card) {

@@ -14,7 +14,26 @@ int CardOf(CardMask mask) { return mask ? LowestCard(mask) : -1; }
 
 }  // namespace
 
-ComboFigures LiveScores(const CardState& cards, int player) {
+LiveLists::Key LiveLists::KeyOf(const CardState& cards) {
+    Key key;
+    key.flop  = cards.board.flop;
+    key.turn  = cards.board.turn;
+    key.river = cards.board.river;
+    for (int p = 0; p < 2; ++p)
+        key.ranges[p] = cards.ranges[p];
+    if (cards.deck_weights_in_use)
+        key.deck_weights.assign(cards.deck_weights.begin(), cards.deck_weights.end());
+    key.low_card            = cards.rules.low_card;
+    key.must_use_hole_cards = cards.rules.must_use_hole_cards;
+    key.order               = cards.rules.type_at_position;
+    return key;
+}
+
+const RunoutLists& LiveLists::For(const CardState& cards) {
+    Key key = KeyOf(cards);
+    if (lists_ && key == key_)
+        return *lists_;
+    lists_.reset();
     RunoutSetup setup;
     setup.flop      = cards.board.flop;
     setup.turn      = CardOf(cards.board.turn);
@@ -24,7 +43,13 @@ ComboFigures LiveScores(const CardState& cards, int player) {
     setup.rules     = &cards.rules;
     if (cards.deck_weights_in_use)
         setup.deck_weights = cards.deck_weights;
-    const RunoutLists   lists(setup);
+    lists_ = std::make_unique<RunoutLists>(setup);
+    key_   = std::move(key);
+    return *lists_;
+}
+
+ComboFigures LiveScores(const CardState& cards, int player, LiveLists& live_lists) {
+    const RunoutLists&  lists = live_lists.For(cards);
     const Runout        root = RootRunout(lists);
     const RunoutCombos& list = *root.list;
     const int           n    = list.Size();

@@ -42,6 +42,17 @@ void Require(bool done, const LockTarget& target) {
     CommandError("incorrect path");
 }
 
+// Runs an edit the engine may refuse as inconsistent with suit isomorphism; the refusal
+// becomes the command's error.
+template <class Edit>
+bool Refusable(const Edit& edit) {
+    try {
+        return edit();
+    } catch (const InconsistentEdit& refused) {
+        CommandError(refused.what());
+    }
+}
+
 }  // namespace
 
 void CmdLockNode(const Tokens& t) {
@@ -61,8 +72,10 @@ void CmdUnlockNode(const Tokens& t) {
 void CmdComboLockNode(const Tokens& t) {
     const LockTarget          target  = RequireLockTarget(t[1]);
     const std::vector<double> weights = ParseComboValues(t, 2);
-    Require(target.engine->ComboLockNode(target.point.node, target.point.turn, target.point.river,
-                                         weights),
+    Require(Refusable([&] {
+                return target.engine->ComboLockNode(target.point.node, target.point.turn,
+                                                    target.point.river, weights);
+            }),
             target);
     PrintOk(t);
 }
@@ -87,8 +100,10 @@ void CmdSetStrategy(const Tokens& t) {
             frequencies.insert(frequencies.end(), row.begin(), row.end());
         }
     }
-    Require(target.engine->WriteStrategy(target.point.node, target.point.turn, target.point.river,
-                                         action, frequencies),
+    Require(Refusable([&] {
+                return target.engine->WriteStrategy(target.point.node, target.point.turn,
+                                                    target.point.river, action, frequencies);
+            }),
             target);
     PrintOk(t);
 }

@@ -4,12 +4,17 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <optional>
+#include <unordered_map>
 
 #include "cards/card.h"
 #include "cli/solver_state.h"
+#include "tree/built_tree.h"
 #include "solver/node_ranges.h"
 #include "solver/point_runouts.h"
+#include "solver/run_control.h"
 #include "solver/subtree_values.h"
 
 namespace {
@@ -65,8 +70,36 @@ struct RunoutFigures {
     std::vector<float>  mass;
 };
 
-// Runouts evaluated together: enough to keep every thread busy on the 48 rivers of a turn.
-constexpr size_t kBatch = 64;
+// Runouts evaluated together: enough to keep every thread busy on the 48 rivers of a turn,
+// and few parallel regions over the 2352 runouts of a river point below a flop (each
+// region's start and end cost a wait for the slowest thread, long on a busy machine).
+// About 14 KB a held runout.
+constexpr size_t kBatch = 1024;
+
+// The answers given so far, by solver runout and opponent reach: the user's runouts that
+// suit isomorphism merges come back with the same reach when the strategies before them
+// treat the exchanged suits alike, and are answered once. About 17 KB a runout.
+class AnswerMemo {
+public:
+    // The answer of a held runout with the same inputs, or null.
+    const RunoutFigures* Find(const HeldRunout& h) const {
+        const auto found = by_list_.find(h.runout.list);
+        if (found == by_list_.end())
+            return nullptr;
+        for (const auto& [reach, answer] : found->second)
+            if (reach == h.opponent_reach)
+                return &answer;
+        return nullptr;
+    }
+    void Add(const HeldRunout& h, const RunoutFigures& answer) {
+        by_list_[h.runout.list].emplace_back(h.opponent_reach, answer);
+    }
+
+private:
+    std::unordered_map<const RunoutCombos*,
+                       std::vector<std::pair<std::vector<float>, RunoutFigures>>>
+        by_list_;
+};
 
 // Evaluates 'figures' for every covered runout, a batch at a time on the team of the
 // parallel runtime, and adds the answers in runout order, so that the combined figures
@@ -78,14 +111,36 @@ ComboFigures CombineRunouts(const CfrEngine& engine, const QueryPoint& point, in
     FigureSums              sums;
     std::vector<HeldRunout> batch;
     omp_set_num_threads(std::max(State().settings.thread_count, 1));
+    AnswerMemo memo;
     auto flush = [&] {
         const int                  count = static_cast<int>(batch.size());
         std::vector<RunoutFigures> answers(count);
-#pragma omp parallel for schedule(dynamic, 1) if (count > 1)
+        std::vector<int>           same(count, -1), distinct;
         for (int b = 0; b < count; ++b) {
-            _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
-            answers[b] = figures(batch[b]);
+            if (const RunoutFigures* known = memo.Find(batch[b])) {
+                answers[b] = *known;
+                continue;
+            }
+            for (int e : distinct)
+                if (batch[e].runout.list == batch[b].runout.list &&
+                    batch[e].opponent_reach == batch[b].opponent_reach) {
+                    same[b] = e;
+                    break;
+                }
+            if (same[b] < 0)
+                distinct.push_back(b);
         }
+        const int work = static_cast<int>(distinct.size());
+#pragma omp parallel for schedule(dynamic, 1) if (work > 1)
+        for (int k = 0; k < work; ++k) {
+            _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero, denormals-are-zero
+            answers[distinct[k]] = figures(batch[distinct[k]]);
+        }
+        for (int b : distinct)
+            memo.Add(batch[b], answers[b]);
+        for (int b = 0; b < count; ++b)
+            if (same[b] >= 0)
+                answers[b] = answers[same[b]];
         for (int b = 0; b < count; ++b)
             sums.Add(batch[b].user_combo, batch[b].reach, answers[b].mass, answers[b].figure,
                      batch[b].chance / root);
@@ -113,6 +168,25 @@ std::vector<double> Ratios(const std::vector<float>& numerator,
     return ratio;
 }
 
+// The figures the last result passes kept for the node on the runout, or nullopt when
+// they are not kept or miss an entry that 'mass' (the query's opponent reach) reaches.
+std::optional<std::vector<double>> KeptFigures(const CfrEngine& engine, uint32_t node,
+                                               int player, const Runout& runout,
+                                               const std::vector<float>& mass) {
+    const float* kept = engine.KeptValues(player, node, runout);
+    if (!kept)
+        return std::nullopt;
+    std::vector<double> figure(mass.size(), 0.0);
+    for (size_t i = 0; i < mass.size(); ++i) {
+        if (!(mass[i] > 0))
+            continue;
+        if (std::isnan(kept[i]))
+            return std::nullopt;
+        figure[i] = kept[i];
+    }
+    return figure;
+}
+
 }  // namespace
 
 ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int player) {
@@ -121,10 +195,22 @@ ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int
     return CombineRunouts(engine, point, player, [&](const HeldRunout& h) {
         const int          n = h.runout.Size();
         std::vector<float> values(n), mass(n);
-        walk.Values(point.node, h.runout, nullptr, h.opponent_reach.data(), values.data());
         CompatibleMass(*h.runout.list, h.opponent_reach.data(), mass.data());
+        if (auto kept = KeptFigures(engine, point.node, player, h.runout, mass))
+            return RunoutFigures{std::move(*kept), std::move(mass)};
+        walk.Values(point.node, h.runout, nullptr, h.opponent_reach.data(), values.data());
         return RunoutFigures{Ratios(values, mass), std::move(mass)};
     });
+}
+
+void KeepValuesForQueries(CfrEngine& engine, const QueryPoint& point) {
+    const BuiltTree& tree = engine.Tree();
+    const bool kept_kind  = tree.Node(point.node).IsDecision() && point.street < kRiver;
+    if (!kept_kind || engine.KeptValuesComplete() || SolverRunning() || engine.Incomplete() ||
+        tree.first_forgotten_street >= 0)
+        return;
+    engine.InvalidateResults();
+    engine.Evaluate(std::max(State().settings.thread_count, 1));
 }
 
 ComboFigures ScoresAtPoint(const CfrEngine& engine, const QueryPoint& point, int player) {

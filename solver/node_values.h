@@ -23,9 +23,17 @@ struct ComboFigures {
 };
 
 // The player's expected value per combo at the point under the reported strategies, in
-// chips relative to owning half the starting pot. Costs a result pass over the point's
-// subtree for each covered runout (the whole tree at the root).
+// chips relative to owning half the starting pot. Reads the values the last result passes
+// kept for flop and turn decisions where they are there (KeepValuesForQueries); else costs
+// a result pass over the point's subtree for each covered runout.
 ComboFigures ValuesAtPoint(const CfrEngine& engine, const QueryPoint& point, int player);
+
+// Before ValuesAtPoint, without the tree mutex: when the point's values would come from
+// the decisions result passes keep (a flop or turn decision of a tree whose storage is
+// complete, no run under way) and the engine keeps none for the present strategies, runs
+// the result passes (as calc_results does), so that this and the following value queries
+// read them. Costs two result passes at most once per change of the strategies.
+void KeepValuesForQueries(CfrEngine& engine, const QueryPoint& point);
 
 // The player's all-in score per combo at the point against the opponent's range there:
 // +1 win, 0 tie, -1 loss, averaged over the opponent's combos and the boards that

@@ -44,11 +44,18 @@ private:
     };
 
     // Multiplies the actor's reach by its frequency of the action taken.
+    // The runouts of merged suits come one after another: their shared strategy is read
+    // once.
     void ApplyStep(const PathStep& step, Level& level) {
         const size_t stride = engine_.LayoutOf(step.node).combos;
-        strategy_.resize(tree_.Node(step.node).child_count * stride);
-        if (!engine_.ReportedStrategy(step.node, level.runout, strategy_.data(), stride))
-            throw StrategyUnavailable();
+        if (step.node != read_node_ || level.runout.list != read_list_) {
+            strategy_.resize(tree_.Node(step.node).child_count * stride);
+            read_node_ = step.node;
+            read_list_ = nullptr;
+            if (!engine_.ReportedStrategy(step.node, level.runout, strategy_.data(), stride))
+                throw StrategyUnavailable();
+            read_list_ = level.runout.list;
+        }
         const float* row = strategy_.data() + step.action * stride;
         for (int i = 0; i < level.runout.Size(); ++i)
             level.reach[step.player][i] *= row[i];
@@ -166,7 +173,9 @@ private:
     const BuiltTree&                               tree_;
     const QueryPoint&                              point_;
     const std::function<void(const PointRunout&)>& visit_;
-    std::vector<float>                             strategy_;
+    std::vector<float>                             strategy_;  // of read_node_ on read_list_
+    uint32_t                                       read_node_ = 0;
+    const RunoutCombos*                            read_list_ = nullptr;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "solver/batch_counters.h"
 #include "solver/cfr_engine.h"
 #include "solver/driver.h"
+#include "solver/live_equity.h"
 
 struct SolverRunState {
     SolverDriver               driver;
@@ -22,6 +23,7 @@ struct SolverRunState {
     int64_t start_time_100ns = 0;  // wall clock at start-up, for solver_time
 
     BatchCounters batch_counters;  // enable_perf_counters, show_perf_counters
+    LiveLists     live_lists;      // calc_eq, calc_eq_pp: the live board's runout lists
 };
 
 // Connects the solver to the tree's hooks (engine creation at every build, storage

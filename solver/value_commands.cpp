@@ -65,13 +65,14 @@ ComboFigures LiveFigures(const Tokens& t) {
         CommandError("board not set");
     if (cards.ranges[0].empty() || cards.ranges[1].empty())
         CommandError("ranges not set");
-    return LiveScores(cards, player);
+    return LiveScores(cards, player, State().solver.live_lists);
 }
 
 }  // namespace
 
 void CmdCalcEv(const Tokens& t) {
     const PlayerPoint  q       = ParsePlayerPoint(t, StrategyReads::kSubtree);
+    KeepValuesForQueries(*q.engine, q.point);
     const ComboFigures figures = UnderTreeMutex(
         *q.engine, [&] { return ValuesAtPoint(*q.engine, q.point, q.player); });
     PrintText(ValueLine(PrintedValues(figures.figure), "%.9g", "nan"));
@@ -81,6 +82,7 @@ void CmdCalcEv(const Tokens& t) {
 
 void CmdCalcEvPp(const Tokens& t) {
     const PlayerPoint q = ParsePlayerPoint(t, StrategyReads::kSubtree);
+    KeepValuesForQueries(*q.engine, q.point);
     auto [values, scores] = UnderTreeMutex(*q.engine, [&] {
         return std::pair(ValuesAtPoint(*q.engine, q.point, q.player),
                          ScoresAtPoint(*q.engine, q.point, q.player));

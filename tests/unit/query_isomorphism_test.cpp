@@ -94,3 +94,33 @@ TEST(QueryIsomorphism, StrategiesWrittenOnAMergedRiverStayInTheUsersSuits) {
     EXPECT_EQ(Lines(RunCommand("show_node r:0:c:c:5c"))[5], "flags: LOCKED");
     EXPECT_EQ(Lines(RunCommand("show_node r:0:c:c:5s"))[5], "flags: ");
 }
+
+TEST(QueryIsomorphism, ValuesOverAnOpenRiverCombineTheNamedRivers) {
+    CfrEngine& engine = BuildIsomorphicTurnSpot();
+    Iterate(engine, 15);
+    for (const char* player : {"OOP", "IP"}) {
+        const auto open = ValueLines(RunCommand(std::string("calc_ev ") + player + " r:0:c:c"));
+        std::vector<double> weighted(1326, 0.0), weight(1326, 0.0);
+        for (int card = 0; card < 52; ++card) {
+            const std::string text = query_test::CardText(card);
+            if (text == "Qs" || text == "Jh" || text == "2h" || text == "8h")
+                continue;
+            const auto named =
+                ValueLines(RunCommand(std::string("calc_ev ") + player + " r:0:c:c:" + text));
+            for (int c = 0; c < 1326; ++c)
+                if (!std::isnan(named[0][c])) {
+                    weighted[c] += named[0][c] * named[1][c];
+                    weight[c] += named[1][c];
+                }
+        }
+        int compared = 0;
+        for (int c = 0; c < 1326; ++c) {
+            if (std::isnan(open[0][c]) || !(weight[c] > 0))
+                continue;
+            EXPECT_NEAR(open[0][c], weighted[c] / weight[c], 1e-4) << player << ComboText(c);
+            EXPECT_NEAR(open[1][c], weight[c], 1e-9) << player << ComboText(c);
+            ++compared;
+        }
+        EXPECT_GT(compared, 50) << player;
+    }
+}
