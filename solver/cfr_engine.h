@@ -189,9 +189,12 @@ private:
     void SweepTerminal(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
                        float* values);
     void RunTasks(PassState& pass);
+    int  TaskCapacity() const;
     void RunTaskList(PassState& pass, const std::vector<int>& order);
     void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);
-    void RunTask(PassState& pass, int task);
+    void RunTask(PassState& pass, int task);  // a task, or a group of showdown tasks
+    void GroupShowdownTasks(PassState& pass, std::vector<int>& order) const;
+    void EvaluateShowdownTasks(PassState& pass, const std::vector<int>& group);
 
     // A decision node's strategy (unless a fused update will compute it) and its stores;
     // then, once its children's values are known, its values and updates.

@@ -20,6 +20,7 @@ constinit const SolverKernels kAvx2Kernels = {
     .UpdateRegrets       = regret_generic::UpdateRegrets<Avx2Lanes>,
     .FusedUpdate2        = regret_generic::FusedUpdate<Avx2Lanes, 2>,
     .FusedUpdate3        = regret_generic::FusedUpdate<Avx2Lanes, 3>,
+    .FusedUpdate4        = regret_generic::FusedUpdate<Avx2Lanes, 4>,
     .ReachProduct        = vector_generic::ReachProduct<Avx2Lanes>,
     .WeightedValueSum    = vector_generic::WeightedValueSum<Avx2Lanes>,
     .ValueSum            = vector_generic::ValueSum<Avx2Lanes>,

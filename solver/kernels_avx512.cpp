@@ -20,6 +20,7 @@ constinit const SolverKernels kAvx512Kernels = {
     .UpdateRegrets       = regret_generic::UpdateRegrets<Avx512Lanes>,
     .FusedUpdate2        = regret_generic::FusedUpdate<Avx512Lanes, 2>,
     .FusedUpdate3        = regret_generic::FusedUpdate<Avx512Lanes, 3>,
+    .FusedUpdate4        = regret_generic::FusedUpdate<Avx512Lanes, 4>,
     .ReachProduct        = vector_generic::ReachProduct<Avx512Lanes>,
     .WeightedValueSum    = vector_generic::WeightedValueSum<Avx512Lanes>,
     .ValueSum            = vector_generic::ValueSum<Avx512Lanes>,

@@ -11,6 +11,7 @@ constinit const SolverKernels kScalarKernels = {
     .UpdateRegrets       = scalar_kernels::UpdateRegrets,
     .FusedUpdate2        = scalar_kernels::FusedUpdate2,
     .FusedUpdate3        = scalar_kernels::FusedUpdate3,
+    .FusedUpdate4        = scalar_kernels::FusedUpdate4,
     .ReachProduct        = scalar_kernels::ReachProduct,
     .WeightedValueSum    = scalar_kernels::WeightedValueSum,
     .ValueSum            = scalar_kernels::ValueSum,

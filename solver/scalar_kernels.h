@@ -26,6 +26,8 @@ void FusedUpdate2(uint16_t* regrets, size_t stride, int n, const float* const* a
                   float* node_values, RegretStep step, const uint32_t* skip_bits);
 void FusedUpdate3(uint16_t* regrets, size_t stride, int n, const float* const* action_values,
                   float* node_values, RegretStep step, const uint32_t* skip_bits);
+void FusedUpdate4(uint16_t* regrets, size_t stride, int n, const float* const* action_values,
+                  float* node_values, RegretStep step, const uint32_t* skip_bits);
 
 bool  ReachProduct(const float* reach, const float* strategy, int n, float* out);
 void  WeightedValueSum(const float* strategy, size_t stride, const float* const* action_values,

@@ -145,12 +145,15 @@ struct SolverKernels {
                           const float* const* action_values, const float* node_values,
                           RegretStep step, const uint32_t* skip_bits);
 
-    // Fused update of a 2- or 3-action node in one pass over memory: regret matching,
+    // Fused update of a 2-, 3- or 4-action node in one pass over memory: regret matching,
     // node value v = sum strategy(a) * v(a) written to node_values, then the update.
     void (*FusedUpdate2)(uint16_t* regrets, size_t stride, int n,
                          const float* const* action_values, float* node_values, RegretStep step,
                          const uint32_t* skip_bits);
     void (*FusedUpdate3)(uint16_t* regrets, size_t stride, int n,
+                         const float* const* action_values, float* node_values, RegretStep step,
+                         const uint32_t* skip_bits);
+    void (*FusedUpdate4)(uint16_t* regrets, size_t stride, int n,
                          const float* const* action_values, float* node_values, RegretStep step,
                          const uint32_t* skip_bits);
 

@@ -235,7 +235,7 @@ TEST(RegretUpdateKernel, WideBodiesGiveTheScalarBits) {
 // A fused update equals its three steps done separately with the same body's strategy.
 TEST(FusedUpdateKernel, EqualsMatchThenValueSumThenUpdate) {
     std::mt19937 rng(4);
-    for (int actions : {2, 3})
+    for (int actions : {2, 3, 4})
         for (const Rows& s : Shapes(actions))
             for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
                 const SolverKernels& k    = KernelsFor(path);
@@ -260,8 +260,8 @@ TEST(FusedUpdateKernel, EqualsMatchThenValueSumThenUpdate) {
 
                 std::vector<float> fused_node(s.n + 1, kSentinel);
                 auto               got = rows;
-                (actions == 2 ? k.FusedUpdate2 : k.FusedUpdate3)(got.data(), s.stride, s.n, pointers.data(),
-                                                                 fused_node.data(), step, bits.data());
+                const auto fused = actions == 2 ? k.FusedUpdate2 : actions == 3 ? k.FusedUpdate3 : k.FusedUpdate4;
+                fused(got.data(), s.stride, s.n, pointers.data(), fused_node.data(), step, bits.data());
                 ASSERT_EQ(fused_node, node) << SimdPathName(path) << " n " << s.n;
                 ASSERT_EQ(got, want) << SimdPathName(path) << " n " << s.n;
             }
