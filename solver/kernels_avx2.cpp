@@ -27,6 +27,7 @@ constinit const SolverKernels kAvx2Kernels = {
     .ValueMax            = vector_generic::ValueMax<Avx2Lanes>,
     .AveragePeak         = vector_generic::AveragePeak<Avx2Lanes>,
     .AverageAdd          = vector_generic::AverageAdd<Avx2Lanes>,
+    .AverageAddInRange   = vector_generic::AverageAddInRange<Avx2Lanes>,
     .FoldOutput          = terminal_generic::FoldOutput<Avx2Lanes>,
     .ShowdownOutput      = terminal_generic::ShowdownOutput<Avx2Lanes, false>,
     .ShowdownOutputRaked = terminal_generic::ShowdownOutput<Avx2Lanes, true>,

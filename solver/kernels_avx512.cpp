@@ -27,6 +27,7 @@ constinit const SolverKernels kAvx512Kernels = {
     .ValueMax            = vector_generic::ValueMax<Avx512Lanes>,
     .AveragePeak         = vector_generic::AveragePeak<Avx512Lanes>,
     .AverageAdd          = vector_generic::AverageAdd<Avx512Lanes>,
+    .AverageAddInRange   = vector_generic::AverageAddInRange<Avx512Lanes>,
     .FoldOutput          = terminal_generic::FoldOutput<Avx512Lanes>,
     .ShowdownOutput      = terminal_generic::ShowdownOutput<Avx512Lanes, false>,
     .ShowdownOutputRaked = terminal_generic::ShowdownOutput<Avx512Lanes, true>,

@@ -18,6 +18,7 @@ constinit const SolverKernels kScalarKernels = {
     .ValueMax            = scalar_kernels::ValueMax,
     .AveragePeak         = scalar_kernels::AveragePeak,
     .AverageAdd          = scalar_kernels::AverageAdd,
+    .AverageAddInRange   = scalar_kernels::AverageAddInRange,
     .FoldOutput          = scalar_kernels::FoldOutput,
     .ShowdownOutput      = scalar_kernels::ShowdownOutput,
     .ShowdownOutputRaked = scalar_kernels::ShowdownOutputRaked,

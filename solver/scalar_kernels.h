@@ -36,6 +36,7 @@ void  ValueSum(const float* const* action_values, int actions, int n, float* out
 void  ValueMax(const float* const* action_values, int actions, int n, float* out);
 float AveragePeak(const uint16_t* sums, const float* reach, float multiplier, int n);
 void  AverageAdd(uint16_t* sums, const float* reach, float multiplier, float shrink, int n);
+int   AverageAddInRange(uint16_t* sums, const float* reach, float multiplier, int n);
 
 void GatherKept(const float* parent, const uint16_t* keep, int parent_n, float* child);
 void ScatterKeptAdd(const float* child, const uint16_t* keep, int parent_n, float weight,

@@ -386,6 +386,34 @@ TEST(VectorKernels, AverageAccumulationGivesTheScalarBits) {
         }
 }
 
+// The one-pass add raises a prefix and leaves the rest alone; it covers the whole row
+// exactly when no halving is due, and then gives the two-step result.
+TEST(VectorKernels, OnePassAverageAddStopsBeforeTheFirstOverflow) {
+    std::mt19937 rng(9);
+    for (int n : Lengths())
+        for (float multiplier : {0.0f, 0.7f, 300.0f, 4e5f}) {
+            auto rows  = RandomRows(rng, 1, n + 1, n);
+            auto reach = RandomFloats(rng, n + 1, true);
+            if (n > 2)
+                std::fill(reach.begin(), reach.begin() + n / 2, 0.0f);  // steps adding nothing
+            const float peak = kScalarKernels.AveragePeak(rows.data(), reach.data(), multiplier, n);
+            auto        raised = rows;
+            kScalarKernels.AverageAdd(raised.data(), reach.data(), multiplier, 1.0f, n);
+            for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
+                auto      got  = rows;
+                const int done = KernelsFor(path).AverageAddInRange(got.data(), reach.data(), multiplier, n);
+                ASSERT_EQ(done == n, peak <= 65535.0f) << SimdPathName(path) << " n " << n;
+                ASSERT_GE(done, 0);
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ(got[i], i < done ? raised[i] : rows[i]) << SimdPathName(path) << " i " << i;
+                if (done < n)
+                    ASSERT_GT(kScalarKernels.AveragePeak(rows.data() + done, reach.data() + done, multiplier, n - done),
+                              65535.0f);
+                ASSERT_EQ(got[n], rows[n]);  // nothing past the row
+            }
+        }
+}
+
 TEST(TerminalKernels, OutputLoopsGiveTheScalarBits) {
     std::mt19937 rng(8);
     std::uniform_int_distribution<int> card(0, 51);
