@@ -89,12 +89,13 @@ inline Wide<V> Fms(const Wide<V>& a, const Wide<V>& b, const Wide<V>& c) {
     return r;
 }
 
-// In-place transpose of a 16 x 16 block held as 16 row vectors.
-[[gnu::always_inline]] inline void Transpose16(__m512 r[16]) {
-    __m512 t[16];
+// Transpose of a 16 x 16 block held as 16 row vectors: out[j][i] = in[i][j]. The result
+// goes to a second array (copying it back would spill the block to the stack).
+[[gnu::always_inline]] inline void Transpose16(const __m512 in[16], __m512 out[16]) {
+    __m512 t[16], u[16];
     for (int i = 0; i < 8; ++i) {
-        t[2 * i]     = _mm512_unpacklo_ps(r[2 * i], r[2 * i + 1]);
-        t[2 * i + 1] = _mm512_unpackhi_ps(r[2 * i], r[2 * i + 1]);
+        t[2 * i]     = _mm512_unpacklo_ps(in[2 * i], in[2 * i + 1]);
+        t[2 * i + 1] = _mm512_unpackhi_ps(in[2 * i], in[2 * i + 1]);
     }
     auto lo = [](__m512 a, __m512 b) {
         return _mm512_castpd_ps(_mm512_unpacklo_pd(_mm512_castps_pd(a), _mm512_castps_pd(b)));
@@ -102,26 +103,23 @@ inline Wide<V> Fms(const Wide<V>& a, const Wide<V>& b, const Wide<V>& c) {
     auto hi = [](__m512 a, __m512 b) {
         return _mm512_castpd_ps(_mm512_unpackhi_pd(_mm512_castps_pd(a), _mm512_castps_pd(b)));
     };
-    // r[4i + j], 128-bit block b: rows 4i .. 4i+3 of column 4b + j.
+    // u[4i + j], 128-bit block b: rows 4i .. 4i+3 of column 4b + j.
     for (int i = 0; i < 4; ++i) {
-        r[4 * i]     = lo(t[4 * i], t[4 * i + 2]);
-        r[4 * i + 1] = hi(t[4 * i], t[4 * i + 2]);
-        r[4 * i + 2] = lo(t[4 * i + 1], t[4 * i + 3]);
-        r[4 * i + 3] = hi(t[4 * i + 1], t[4 * i + 3]);
+        u[4 * i]     = lo(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 1] = hi(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 2] = lo(t[4 * i + 1], t[4 * i + 3]);
+        u[4 * i + 3] = hi(t[4 * i + 1], t[4 * i + 3]);
     }
-    __m512 out[16];
     for (int j = 0; j < 4; ++j) {
-        const __m512 a = _mm512_shuffle_f32x4(r[j], r[4 + j], 0x88);
-        const __m512 b = _mm512_shuffle_f32x4(r[j], r[4 + j], 0xDD);
-        const __m512 c = _mm512_shuffle_f32x4(r[8 + j], r[12 + j], 0x88);
-        const __m512 d = _mm512_shuffle_f32x4(r[8 + j], r[12 + j], 0xDD);
+        const __m512 a = _mm512_shuffle_f32x4(u[j], u[4 + j], 0x88);
+        const __m512 b = _mm512_shuffle_f32x4(u[j], u[4 + j], 0xDD);
+        const __m512 c = _mm512_shuffle_f32x4(u[8 + j], u[12 + j], 0x88);
+        const __m512 d = _mm512_shuffle_f32x4(u[8 + j], u[12 + j], 0xDD);
         out[j]      = _mm512_shuffle_f32x4(a, c, 0x88);
         out[8 + j]  = _mm512_shuffle_f32x4(a, c, 0xDD);
         out[4 + j]  = _mm512_shuffle_f32x4(b, d, 0x88);
         out[12 + j] = _mm512_shuffle_f32x4(b, d, 0xDD);
     }
-    for (int i = 0; i < 16; ++i)
-        r[i] = out[i];
 }
 
 inline __mmask16 HeadMask(int count) {
@@ -135,13 +133,16 @@ void Interleave(const float* const* rows, int lanes, int n, float* table) {
         for (int i = 0; i < n; i += 16) {
             const int       count = std::min(16, n - i);
             const __mmask16 head  = HeadMask(count);
-            __m512          r[16];
+            __m512          r[16], c[16];
+#pragma GCC unroll 16
             for (int l = 0; l < 16; ++l)
                 r[l] = l < lanes && rows[l] ? _mm512_maskz_loadu_ps(head, rows[l] + i)
                                             : _mm512_setzero_ps();
-            Transpose16(r);
-            for (int j = 0; j < count; ++j)
-                _mm512_store_ps(table + size_t(i + j) * 16, r[j]);
+            Transpose16(r, c);
+#pragma GCC unroll 16
+            for (int j = 0; j < 16; ++j)
+                if (j < count)
+                    _mm512_store_ps(table + size_t(i + j) * 16, c[j]);
         }
     } else {
         for (int i = 0; i < n; ++i)
@@ -156,13 +157,16 @@ void Deinterleave(const float* table, int n, float* const* rows, int lanes) {
     if constexpr (V::kWidth == 16) {
         for (int i = 0; i < n; i += 16) {
             const int count = std::min(16, n - i);
-            __m512    r[16];
+            __m512    r[16], c[16];
+#pragma GCC unroll 16
             for (int j = 0; j < 16; ++j)
                 r[j] = j < count ? _mm512_load_ps(table + size_t(i + j) * 16) : _mm512_setzero_ps();
-            Transpose16(r);
+            Transpose16(r, c);
             const __mmask16 head = HeadMask(count);
-            for (int l = 0; l < lanes; ++l)
-                _mm512_mask_storeu_ps(rows[l] + i, head, r[l]);
+#pragma GCC unroll 16
+            for (int l = 0; l < 16; ++l)
+                if (l < lanes)
+                    _mm512_mask_storeu_ps(rows[l] + i, head, c[l]);
         }
     } else {
         for (int l = 0; l < lanes; ++l)
