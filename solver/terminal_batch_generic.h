@@ -122,6 +122,57 @@ inline Wide<V> Fms(const Wide<V>& a, const Wide<V>& b, const Wide<V>& c) {
     }
 }
 
+// Transpose of an 8 x 8 block held as 8 row vectors: out[j][i] = in[i][j].
+[[gnu::always_inline]] inline void Transpose8(const __m256 in[8], __m256 out[8]) {
+    __m256 t[8], u[8];
+    for (int i = 0; i < 4; ++i) {
+        t[2 * i]     = _mm256_unpacklo_ps(in[2 * i], in[2 * i + 1]);
+        t[2 * i + 1] = _mm256_unpackhi_ps(in[2 * i], in[2 * i + 1]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        u[4 * i]     = _mm256_shuffle_ps(t[4 * i], t[4 * i + 2], 0x44);
+        u[4 * i + 1] = _mm256_shuffle_ps(t[4 * i], t[4 * i + 2], 0xEE);
+        u[4 * i + 2] = _mm256_shuffle_ps(t[4 * i + 1], t[4 * i + 3], 0x44);
+        u[4 * i + 3] = _mm256_shuffle_ps(t[4 * i + 1], t[4 * i + 3], 0xEE);
+    }
+    for (int j = 0; j < 4; ++j) {
+        out[j]     = _mm256_permute2f128_ps(u[j], u[4 + j], 0x20);
+        out[4 + j] = _mm256_permute2f128_ps(u[j], u[4 + j], 0x31);
+    }
+}
+
+// Combos i .. i + 7 of a batch of at most 8 lanes: half a row per combo, the upper half
+// of every table row zero as the idle lanes of the full transpose leave it.
+inline __mmask8 HalfMask(int count) {
+    return count >= 8 ? __mmask8(0xFF) : count <= 0 ? __mmask8(0) : __mmask8((1u << count) - 1);
+}
+
+inline void InterleaveEight(const float* const* rows, int lanes, int i, int count, float* table) {
+    const __mmask8 head = HalfMask(count);
+    __m256         r[8], c[8];
+#pragma GCC unroll 8
+    for (int l = 0; l < 8; ++l)
+        r[l] = l < lanes && rows[l] ? _mm256_maskz_loadu_ps(head, rows[l] + i) : _mm256_setzero_ps();
+    Transpose8(r, c);
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j)
+        if (j < count)
+            _mm512_store_ps(table + size_t(i + j) * 16, _mm512_zextps256_ps512(c[j]));
+}
+
+inline void DeinterleaveEight(const float* table, int i, int count, float* const* rows, int lanes) {
+    __m256 r[8], c[8];
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j)
+        r[j] = j < count ? _mm256_load_ps(table + size_t(i + j) * 16) : _mm256_setzero_ps();
+    Transpose8(r, c);
+    const __mmask8 head = HalfMask(count);
+#pragma GCC unroll 8
+    for (int l = 0; l < 8; ++l)
+        if (l < lanes)
+            _mm256_mask_storeu_ps(rows[l] + i, head, c[l]);
+}
+
 inline __mmask16 HeadMask(int count) {
     return count >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << count) - 1);
 }
@@ -130,6 +181,11 @@ inline __mmask16 HeadMask(int count) {
 template <class V>
 void Interleave(const float* const* rows, int lanes, int n, float* table) {
     if constexpr (V::kWidth == 16) {
+        if (lanes <= 8) {
+            for (int i = 0; i < n; i += 8)
+                InterleaveEight(rows, lanes, i, std::min(8, n - i), table);
+            return;
+        }
         for (int i = 0; i < n; i += 16) {
             const int       count = std::min(16, n - i);
             const __mmask16 head  = HeadMask(count);
@@ -155,6 +211,11 @@ void Interleave(const float* const* rows, int lanes, int n, float* table) {
 template <class V>
 void Deinterleave(const float* table, int n, float* const* rows, int lanes) {
     if constexpr (V::kWidth == 16) {
+        if (lanes <= 8) {
+            for (int i = 0; i < n; i += 8)
+                DeinterleaveEight(table, i, std::min(8, n - i), rows, lanes);
+            return;
+        }
         for (int i = 0; i < n; i += 16) {
             const int count = std::min(16, n - i);
             __m512    r[16], c[16];
