@@ -131,6 +131,8 @@ TEST(RegretReachKernel, EqualsMatchThenReachProducts) {
             auto         reach  = RandomFloats(rng, n + 1, /*non_negative=*/true);
             if (n > 3)
                 std::fill(rows.begin(), rows.begin() + stride, uint16_t{0});  // action 0 never chosen
+            if (n > 20)  // whole steps of every body without reach
+                std::fill(reach.begin() + 16, reach.begin() + std::min(n, 48), 0.0f);
             for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
                 const SolverKernels& k = KernelsFor(path);
                 std::vector<float>   strategy(actions * stride);
