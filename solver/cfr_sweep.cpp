@@ -159,6 +159,7 @@ void CfrEngine::GroupShowdownTasks(PassState& pass, std::vector<int>& order) con
         return;
     std::vector<int> rest;
     rest.reserve(order.size());
+    constexpr int    kRiverSlots = kMaxRunoutSlots / 49;  // river slots per turn slot
     std::vector<int> group_of(size_t(kMaxRunoutSlots), -1);
     for (int t : order) {
         const Task& task = pass.tasks[t];
@@ -166,7 +167,7 @@ void CfrEngine::GroupShowdownTasks(PassState& pass, std::vector<int>& order) con
             rest.push_back(t);
             continue;
         }
-        const int key = std::max(task.runout.turn_slot, 0) * 48 + task.runout.river_slot;
+        const int key = std::max(task.runout.turn_slot, 0) * kRiverSlots + task.runout.river_slot;
         if (group_of[key] < 0) {
             group_of[key] = static_cast<int>(pass.showdown_groups.size());
             pass.showdown_groups.emplace_back();
