@@ -8,7 +8,9 @@
 //   M < 1024 * 2^p and f <= 32:         regrets and f times k = min(2^ceil(log2(1024 *
 //                                       2^p / M)), 8) (k is 2, 4 or 8: a shift);
 //   M >= 60001:                         regrets and f halved (truncating).
-// p is the precision setting (-2 .. 2). The initial factor of a new slot is 1.
+// p is the precision setting (-2 .. 2). The initial factor of a new slot is 4, the largest
+// power of two the bound below allows for every node: small early regret changes then
+// count from the first iterations instead of after the first re-adjustments.
 //
 // Why no stored regret can pass 65535 between two re-adjustments:
 // 1. By construction: every kernel stores regrets with unsigned saturation (vpmovusdw,
@@ -30,7 +32,7 @@
 #include <cstddef>
 #include <cstdint>
 
-inline constexpr float    kInitialPrecisionFactor = 1.0f;
+inline constexpr float    kInitialPrecisionFactor = 4.0f;
 inline constexpr uint32_t kHalvingThreshold       = 60001;
 inline constexpr float    kMaxFactorForScaleUp    = 32.0f;
 

@@ -32,6 +32,14 @@ void RunoutAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernel
                               layout_.combos, strategy, stride);
 }
 
+namespace {
+
+// Reach never exceeds the root mass (32), so below this multiplier every raised sum is a
+// finite float and the one-pass add applies.
+constexpr float kInRangeMultiplierBound = 1e36f;
+
+}  // namespace
+
 void RunoutAverageStorage::AccumulateAverage(int slot, const SolverKernels& kernels,
                                              const float* const* child_reach, double weight) {
     if (locks_.Locked(slot) || !(weight > 0.0))
@@ -42,14 +50,26 @@ void RunoutAverageStorage::AccumulateAverage(int slot, const SolverKernels& kern
             continue;
         uint8_t&    exponent   = exponents_[slot * layout_.actions + a];
         const float multiplier = static_cast<float>(std::ldexp(weight, -int(exponent)));
-        const float peak       = kernels.AveragePeak(Row(slot, a), child_reach[a], multiplier, layout_.combos);
+        uint16_t*    row        = Row(slot, a);
+        const float* reach      = child_reach[a];
+        // Without halvings one pass adds everything; the combos it has raised then count
+        // with their new sums (multiplier 0 adds nothing) when the peak is found.
+        int done = 0;
+        if (multiplier < kInRangeMultiplierBound) {
+            done = kernels.AverageAddInRange(row, reach, multiplier, layout_.combos);
+            if (done == layout_.combos)
+                continue;
+        }
+        const float rest = kernels.AveragePeak(row + done, reach + done, multiplier, layout_.combos - done);
+        const float peak = std::max(kernels.AveragePeak(row, reach, 0.0f, done), rest);
         if (!std::isfinite(peak))
             continue;  // weight * reach beyond the float range: nothing meaningful to add
         int halvings = 0;
         while (std::ldexp(peak, -halvings) > float(kAverageMax))
             ++halvings;
-        kernels.AverageAdd(Row(slot, a), child_reach[a], multiplier, std::ldexp(1.0f, -halvings),
-                           layout_.combos);
+        const float shrink = std::ldexp(1.0f, -halvings);
+        kernels.AverageAdd(row, reach, 0.0f, shrink, done);
+        kernels.AverageAdd(row + done, reach + done, multiplier, shrink, layout_.combos - done);
         exponent = static_cast<uint8_t>(std::min(int(exponent) + halvings, kMaxAverageExponent));
     }
 }

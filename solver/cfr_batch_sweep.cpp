@@ -238,6 +238,33 @@ void CfrEngine::EvaluatePending(PassState& pass, BatchWork& work, const Runout& 
     }
 }
 
+// Showdown tasks of one runout, batched as EvaluatePending batches a subtree's ends.
+void CfrEngine::EvaluateShowdownTasks(PassState& pass, const std::vector<int>& group) {
+    const Runout&         runout  = pass.tasks[group.front()].runout;
+    const StrengthGroups& groups  = StrengthOf(runout);
+    TerminalScratch&      scratch = ThreadTerminalScratch();
+    const RakeSettings&   rake    = pass.rake;
+    const int             n       = runout.Size();
+    const size_t          width   = static_cast<size_t>(pass.width);
+    for (size_t first = 0; first < group.size(); first += pass.showdown_width) {
+        const int count = static_cast<int>(std::min<size_t>(pass.showdown_width, group.size() - first));
+        ShowdownLane lanes[kMaxBatchLanes];
+        for (int l = 0; l < count; ++l) {
+            const Task& task  = pass.tasks[group[first + l]];
+            float*      base  = pass.task_data.data() + task.offset;
+            const float stake = static_cast<float>(tree_.Node(task.node).value);
+            lanes[l] = {base, base + width, stake, rake.Enabled() ? RakeRate(rake, stake) : 0.0f};
+        }
+        const uint64_t start = pass.counters ? ReadCycleCounter() : 0;
+        EvaluateShowdowns(*pass.kernels, groups, nullptr, std::span(lanes, count), scratch, pass.alt1);
+        if (pass.counters)
+            pass.counters->CountBatch(BatchCategory::kShowdown, count, n, ReadCycleCounter() - start);
+        if (!pass.update)
+            for (int l = 0; l < count; ++l)
+                std::copy_n(lanes[l].values, n, lanes[l].values + width);
+    }
+}
+
 void CfrEngine::PrefetchChild(const PassState& pass, uint32_t index, const Runout& runout) const {
     if (pass.prefetch_mode == 0)
         return;

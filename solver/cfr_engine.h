@@ -227,9 +227,12 @@ private:
     void SweepTerminal(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
                        float* values);
     void RunTasks(PassState& pass);
+    int  TaskCapacity() const;
     void RunTaskList(PassState& pass, const std::vector<int>& order);
     void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);
-    void RunTask(PassState& pass, int task);
+    void RunTask(PassState& pass, int task);  // a task, or a group of showdown tasks
+    void GroupShowdownTasks(PassState& pass, std::vector<int>& order) const;
+    void EvaluateShowdownTasks(PassState& pass, const std::vector<int>& group);
 
     // Phase 1 on the connected workers (distributed_tasks.cpp): false when there are none
     // or the pass is not a flop tree's solving pass, and the caller runs the tasks itself.

@@ -43,6 +43,8 @@ struct CfrEngine::PassState {
     std::vector<float>& task_data;  // grows, never shrinks: no page faults per pass
     size_t              task_used = 0;
     size_t              cursor    = 0;  // next task phase 2 consumes
+    // Showdown tasks evaluated together, one list of tasks per runout (RunTasks).
+    std::vector<std::vector<int>> showdown_groups{};
 
     // Reserves room for one task's reach, values and best-response values.
     size_t TaskOffset() {

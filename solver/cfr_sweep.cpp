@@ -83,6 +83,14 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     root.turn_slot = base == 2 ? 0 : -1;
     root.list      = &runouts_.Root();
 
+    // The task buffer takes its largest size once: growing it by doubling would leave up
+    // to half of it unused and hold the old and new copies at once while it grows.
+    if (base < 3) {
+        const size_t floats = size_t(TaskCapacity()) * 3 * size_t(pass.width);
+        if (task_data_.size() < floats)
+            task_data_.resize(floats);
+    }
+
     std::vector<float> values(pass.width, 0.0f), best(pass.width, 0.0f);
     const float*       reach = root_reach_[1 - traverser].data();
     float*             best_out = update ? nullptr : best.data();
@@ -104,6 +112,22 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     return {update ? ev : br, ev};
 }
 
+// Every dealt card below a node of the first street whose subtree deals the next street:
+// the most tasks one pass can record.
+int CfrEngine::TaskCapacity() const {
+    const int base  = tree_.BaseStreet();
+    const int deals = static_cast<int>(base == 1 ? runouts_.TurnDeals().size()
+                                                 : runouts_.RiverDeals(0).size());
+    int edges = 0;
+    for (uint32_t i = 1; i < tree_.Size(); ++i) {
+        const BuiltNode& node = tree_.Node(i);
+        if (node.parent_index == kNoParent || tree_.Node(node.parent_index).street != base)
+            continue;
+        edges += (node.kind == kDecisionNode && node.street > base) || node.kind == kShowdownEnd;
+    }
+    return edges * deals;
+}
+
 // Tasks run largest first (a stable sort keeps equal sizes in tree order), so that the
 // long subgames do not end up last on one thread while the others idle.
 void CfrEngine::RunTasks(PassState& pass) {
@@ -117,6 +141,7 @@ void CfrEngine::RunTasks(PassState& pass) {
         return uint64_t(subtree_end_[task.node] - task.node) * uint64_t(task.runout.Size());
     };
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return work(a) > work(b); });
+    GroupShowdownTasks(pass, order);
 
     const int numa_mode = State().settings.numa_mode;
     const int nodes     = numa_mode == 2 ? 2 : numa_mode == 1 ? NumaNodeCount() : 1;
@@ -126,7 +151,39 @@ void CfrEngine::RunTasks(PassState& pass) {
         RunTaskList(pass, order);
 }
 
+// Tasks that are a single showdown end on a river runout (all-in before the river) are
+// evaluated together per runout, one batch lane each, when batching is always on: the
+// showdown tasks of one runout become one work item, -1 - (its index in
+// pass.showdown_groups), placed after the other tasks (they are the smallest).
+void CfrEngine::GroupShowdownTasks(PassState& pass, std::vector<int>& order) const {
+    pass.showdown_groups.clear();
+    if (pass.eval_mode != 3 || !pass.storage_allows)
+        return;
+    std::vector<int> rest;
+    rest.reserve(order.size());
+    constexpr int    kRiverSlots = kMaxRunoutSlots / 49;  // river slots per turn slot
+    std::vector<int> group_of(size_t(kMaxRunoutSlots), -1);
+    for (int t : order) {
+        const Task& task = pass.tasks[t];
+        if (tree_.Node(task.node).kind != kShowdownEnd || task.runout.street != 3) {
+            rest.push_back(t);
+            continue;
+        }
+        const int key = std::max(task.runout.turn_slot, 0) * kRiverSlots + task.runout.river_slot;
+        if (group_of[key] < 0) {
+            group_of[key] = static_cast<int>(pass.showdown_groups.size());
+            pass.showdown_groups.emplace_back();
+        }
+        pass.showdown_groups[group_of[key]].push_back(t);
+    }
+    for (int g = 0; g < static_cast<int>(pass.showdown_groups.size()); ++g)
+        rest.push_back(-1 - g);
+    order = std::move(rest);
+}
+
 void CfrEngine::RunTask(PassState& pass, int t) {
+    if (t < 0)
+        return EvaluateShowdownTasks(pass, pass.showdown_groups[-1 - t]);
     const Task& task = pass.tasks[t];
     float*      base = pass.task_data.data() + task.offset;
     Sweep(pass, task.node, task.runout, base, base + pass.width,
@@ -142,7 +199,7 @@ void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
         _mm_setcsr(_mm_getcsr() | 0x8040);
 #pragma omp for schedule(dynamic, 1)
         for (int k = 0; k < count; ++k) {
-            if (k + 1 < count)
+            if (k + 1 < count && order[k + 1] >= 0)
                 PrefetchSubtree(pass, pass.tasks[order[k + 1]].node, pass.tasks[order[k + 1]].runout);
             RunTask(pass, order[k]);
         }
@@ -156,7 +213,7 @@ void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
 void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes) {
     std::vector<std::vector<int>> lists(nodes);
     for (int t : order) {
-        const Runout& runout = pass.tasks[t].runout;
+        const Runout& runout = pass.tasks[t >= 0 ? t : pass.showdown_groups[-1 - t].front()].runout;
         const int     slot   = runout.street == 3 ? runout.river_slot : runout.turn_slot;
         lists[std::max(slot, 0) % nodes].push_back(t);
     }
@@ -174,7 +231,7 @@ void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& or
                 const size_t k = next[node].fetch_add(1, std::memory_order_relaxed);
                 if (k >= lists[node].size())
                     break;
-                if (k + 1 < lists[node].size())
+                if (k + 1 < lists[node].size() && lists[node][k + 1] >= 0)
                     PrefetchSubtree(pass, pass.tasks[lists[node][k + 1]].node,
                                     pass.tasks[lists[node][k + 1]].runout);
                 RunTask(pass, lists[node][k]);

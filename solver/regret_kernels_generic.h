@@ -148,7 +148,8 @@ void FusedUpdate(uint16_t* regrets, size_t stride, int n, const float* const* ac
 
 // Child reach of an opponent node straight from its regrets: out[a] = reach x strategy(a),
 // the strategy of RegretMatchFixed / RegretMatchN, without storing it. Bit a of the
-// result is set when out[a] has a positive entry.
+// result is set when out[a] has a positive entry. Steps where no reach is positive write
+// zeros without reading the regrets (combos the opponent never holds there).
 template <class V, int kActions>
 uint64_t RegretReachFixed(const uint16_t* regrets, size_t stride, int n, const float* reach,
                           float* const* out) {
@@ -157,7 +158,12 @@ uint64_t RegretReachFixed(const uint16_t* regrets, size_t stride, int n, const f
     for (int i = 0; i < n; i += V::kWidth) {
         const int  count = std::min(V::kWidth, n - i);
         const F<V> r_in  = V::Load(reach + i, count);
-        F<V>       r[kActions], s[kActions];
+        if (!V::Any(V::Greater(r_in, V::Zero()), count)) {
+            for (int a = 0; a < kActions; ++a)
+                V::Store(out[a] + i, V::Zero(), count);
+            continue;
+        }
+        F<V> r[kActions], s[kActions];
         for (int a = 0; a < kActions; ++a)
             r[a] = LoadRegrets<V>(regrets + a * stride + i, count);
         MatchLanes<V, kActions>(r, s);
@@ -182,7 +188,12 @@ uint64_t RegretReachN(const uint16_t* regrets, size_t stride, int actions, int n
     for (int i = 0; i < n; i += V::kWidth) {
         const int  count = std::min(V::kWidth, n - i);
         const F<V> r_in  = V::Load(reach + i, count);
-        F<V>       sum   = LoadRegrets<V>(regrets + i, count);
+        if (!V::Any(V::Greater(r_in, V::Zero()), count)) {
+            for (int a = 0; a < actions; ++a)
+                V::Store(out[a] + i, V::Zero(), count);
+            continue;
+        }
+        F<V> sum = LoadRegrets<V>(regrets + i, count);
         for (int a = 1; a < actions; ++a)
             sum = V::Add(sum, LoadRegrets<V>(regrets + a * stride + i, count));
         auto positive = V::Greater(sum, V::Zero());

@@ -140,6 +140,11 @@ void FusedUpdate3(uint16_t* regrets, size_t stride, int n, const float* const* a
     Fused<3>(regrets, stride, n, action_values, node_values, step, skip_bits);
 }
 
+void FusedUpdate4(uint16_t* regrets, size_t stride, int n, const float* const* action_values,
+                  float* node_values, RegretStep step, const uint32_t* skip_bits) {
+    Fused<4>(regrets, stride, n, action_values, node_values, step, skip_bits);
+}
+
 // The definition: regret matching into a strategy, then one reach product per action.
 uint64_t RegretReach(const uint16_t* regrets, size_t stride, int actions, int n,
                      const float* reach, float* const* out) {

@@ -59,12 +59,13 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
                                       const float* const* action_values, float* node_values,
                                       const RegretUpdate& update) {
     const int actions = layout_.actions;
-    if ((actions == 2 || actions == 3) && !locks_.Locked(slot) &&
-        !locks_.HasWrittenStrategy(slot)) {
-        const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
-        (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
-            Row(slot, 0), layout_.RowStride(), layout_.combos, action_values, node_values, step,
-            locks_.SkipBits(slot));
+    if (actions >= 2 && actions <= 4 && !locks_.Locked(slot) && !locks_.HasWrittenStrategy(slot)) {
+        const RegretStep step  = MakeRegretStep(update.scale * factors_[slot]);
+        const auto       fused = actions == 2   ? kernels.FusedUpdate2
+                                 : actions == 3 ? kernels.FusedUpdate3
+                                                : kernels.FusedUpdate4;
+        fused(Row(slot, 0), layout_.RowStride(), layout_.combos, action_values, node_values, step,
+              locks_.SkipBits(slot));
         AfterUpdate(slot, update);
         return;
     }

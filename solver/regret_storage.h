@@ -10,7 +10,7 @@
 //    fresh (lock_table.h);
 // 2. d = v(a) - v per action and combo; |d| >= 1 / (s f) moves the regret by
 //    trunc((s f |d|)^(3/4)), up (saturating at 65535) or down (floored at 0); combos of a
-//    combo lock are skipped (kernel table: UpdateRegrets, or FusedUpdate2/3);
+//    combo lock are skipped (kernel table: UpdateRegrets, or FusedUpdate2/3/4);
 // 3. early grouping, when RegretUpdate::early_groups is not empty: each group's regrets
 //    become the integer mean of its members', per action;
 // 4. at iteration counts divisible by 10 with adaptive precision on: re-adjust the slot.

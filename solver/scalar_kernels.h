@@ -26,6 +26,8 @@ void FusedUpdate2(uint16_t* regrets, size_t stride, int n, const float* const* a
                   float* node_values, RegretStep step, const uint32_t* skip_bits);
 void FusedUpdate3(uint16_t* regrets, size_t stride, int n, const float* const* action_values,
                   float* node_values, RegretStep step, const uint32_t* skip_bits);
+void FusedUpdate4(uint16_t* regrets, size_t stride, int n, const float* const* action_values,
+                  float* node_values, RegretStep step, const uint32_t* skip_bits);
 
 bool  ReachProduct(const float* reach, const float* strategy, int n, float* out);
 void  WeightedValueSum(const float* strategy, size_t stride, const float* const* action_values,
@@ -34,6 +36,7 @@ void  ValueSum(const float* const* action_values, int actions, int n, float* out
 void  ValueMax(const float* const* action_values, int actions, int n, float* out);
 float AveragePeak(const uint16_t* sums, const float* reach, float multiplier, int n);
 void  AverageAdd(uint16_t* sums, const float* reach, float multiplier, float shrink, int n);
+int   AverageAddInRange(uint16_t* sums, const float* reach, float multiplier, int n);
 
 void GatherKept(const float* parent, const uint16_t* keep, int parent_n, float* child);
 void ScatterKeptAdd(const float* child, const uint16_t* keep, int parent_n, float weight,

@@ -145,12 +145,15 @@ struct SolverKernels {
                           const float* const* action_values, const float* node_values,
                           RegretStep step, const uint32_t* skip_bits);
 
-    // Fused update of a 2- or 3-action node in one pass over memory: regret matching,
+    // Fused update of a 2-, 3- or 4-action node in one pass over memory: regret matching,
     // node value v = sum strategy(a) * v(a) written to node_values, then the update.
     void (*FusedUpdate2)(uint16_t* regrets, size_t stride, int n,
                          const float* const* action_values, float* node_values, RegretStep step,
                          const uint32_t* skip_bits);
     void (*FusedUpdate3)(uint16_t* regrets, size_t stride, int n,
+                         const float* const* action_values, float* node_values, RegretStep step,
+                         const uint32_t* skip_bits);
+    void (*FusedUpdate4)(uint16_t* regrets, size_t stride, int n,
                          const float* const* action_values, float* node_values, RegretStep step,
                          const uint32_t* skip_bits);
 
@@ -175,6 +178,11 @@ struct SolverKernels {
     float (*AveragePeak)(const uint16_t* sums, const float* reach, float multiplier, int n);
     void (*AverageAdd)(uint16_t* sums, const float* reach, float multiplier, float shrink,
                        int n);
+    // The common case in one pass: writes sums[i] + floor(reach[i] * multiplier + 0.5)
+    // for i below the returned count k and leaves sums[k .. n) as they were; k == n when
+    // none of the raised sums exceeds 65535, otherwise one in [k, n) does. Steps whose
+    // additions are all 0 are neither read nor written. Requires finite raised sums.
+    int (*AverageAddInRange)(uint16_t* sums, const float* reach, float multiplier, int n);
 
     // Terminal output loops (gathers from the per-card sums).
     void (*FoldOutput)(const FoldOutputArgs& args, int n);

@@ -89,12 +89,13 @@ inline Wide<V> Fms(const Wide<V>& a, const Wide<V>& b, const Wide<V>& c) {
     return r;
 }
 
-// In-place transpose of a 16 x 16 block held as 16 row vectors.
-[[gnu::always_inline]] inline void Transpose16(__m512 r[16]) {
-    __m512 t[16];
+// Transpose of a 16 x 16 block held as 16 row vectors: out[j][i] = in[i][j]. The result
+// goes to a second array (copying it back would spill the block to the stack).
+[[gnu::always_inline]] inline void Transpose16(const __m512 in[16], __m512 out[16]) {
+    __m512 t[16], u[16];
     for (int i = 0; i < 8; ++i) {
-        t[2 * i]     = _mm512_unpacklo_ps(r[2 * i], r[2 * i + 1]);
-        t[2 * i + 1] = _mm512_unpackhi_ps(r[2 * i], r[2 * i + 1]);
+        t[2 * i]     = _mm512_unpacklo_ps(in[2 * i], in[2 * i + 1]);
+        t[2 * i + 1] = _mm512_unpackhi_ps(in[2 * i], in[2 * i + 1]);
     }
     auto lo = [](__m512 a, __m512 b) {
         return _mm512_castpd_ps(_mm512_unpacklo_pd(_mm512_castps_pd(a), _mm512_castps_pd(b)));
@@ -102,26 +103,74 @@ inline Wide<V> Fms(const Wide<V>& a, const Wide<V>& b, const Wide<V>& c) {
     auto hi = [](__m512 a, __m512 b) {
         return _mm512_castpd_ps(_mm512_unpackhi_pd(_mm512_castps_pd(a), _mm512_castps_pd(b)));
     };
-    // r[4i + j], 128-bit block b: rows 4i .. 4i+3 of column 4b + j.
+    // u[4i + j], 128-bit block b: rows 4i .. 4i+3 of column 4b + j.
     for (int i = 0; i < 4; ++i) {
-        r[4 * i]     = lo(t[4 * i], t[4 * i + 2]);
-        r[4 * i + 1] = hi(t[4 * i], t[4 * i + 2]);
-        r[4 * i + 2] = lo(t[4 * i + 1], t[4 * i + 3]);
-        r[4 * i + 3] = hi(t[4 * i + 1], t[4 * i + 3]);
+        u[4 * i]     = lo(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 1] = hi(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 2] = lo(t[4 * i + 1], t[4 * i + 3]);
+        u[4 * i + 3] = hi(t[4 * i + 1], t[4 * i + 3]);
     }
-    __m512 out[16];
     for (int j = 0; j < 4; ++j) {
-        const __m512 a = _mm512_shuffle_f32x4(r[j], r[4 + j], 0x88);
-        const __m512 b = _mm512_shuffle_f32x4(r[j], r[4 + j], 0xDD);
-        const __m512 c = _mm512_shuffle_f32x4(r[8 + j], r[12 + j], 0x88);
-        const __m512 d = _mm512_shuffle_f32x4(r[8 + j], r[12 + j], 0xDD);
+        const __m512 a = _mm512_shuffle_f32x4(u[j], u[4 + j], 0x88);
+        const __m512 b = _mm512_shuffle_f32x4(u[j], u[4 + j], 0xDD);
+        const __m512 c = _mm512_shuffle_f32x4(u[8 + j], u[12 + j], 0x88);
+        const __m512 d = _mm512_shuffle_f32x4(u[8 + j], u[12 + j], 0xDD);
         out[j]      = _mm512_shuffle_f32x4(a, c, 0x88);
         out[8 + j]  = _mm512_shuffle_f32x4(a, c, 0xDD);
         out[4 + j]  = _mm512_shuffle_f32x4(b, d, 0x88);
         out[12 + j] = _mm512_shuffle_f32x4(b, d, 0xDD);
     }
-    for (int i = 0; i < 16; ++i)
-        r[i] = out[i];
+}
+
+// Transpose of an 8 x 8 block held as 8 row vectors: out[j][i] = in[i][j].
+[[gnu::always_inline]] inline void Transpose8(const __m256 in[8], __m256 out[8]) {
+    __m256 t[8], u[8];
+    for (int i = 0; i < 4; ++i) {
+        t[2 * i]     = _mm256_unpacklo_ps(in[2 * i], in[2 * i + 1]);
+        t[2 * i + 1] = _mm256_unpackhi_ps(in[2 * i], in[2 * i + 1]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        u[4 * i]     = _mm256_shuffle_ps(t[4 * i], t[4 * i + 2], 0x44);
+        u[4 * i + 1] = _mm256_shuffle_ps(t[4 * i], t[4 * i + 2], 0xEE);
+        u[4 * i + 2] = _mm256_shuffle_ps(t[4 * i + 1], t[4 * i + 3], 0x44);
+        u[4 * i + 3] = _mm256_shuffle_ps(t[4 * i + 1], t[4 * i + 3], 0xEE);
+    }
+    for (int j = 0; j < 4; ++j) {
+        out[j]     = _mm256_permute2f128_ps(u[j], u[4 + j], 0x20);
+        out[4 + j] = _mm256_permute2f128_ps(u[j], u[4 + j], 0x31);
+    }
+}
+
+// Combos i .. i + 7 of a batch of at most 8 lanes: half a row per combo, the upper half
+// of every table row zero as the idle lanes of the full transpose leave it.
+inline __mmask8 HalfMask(int count) {
+    return count >= 8 ? __mmask8(0xFF) : count <= 0 ? __mmask8(0) : __mmask8((1u << count) - 1);
+}
+
+inline void InterleaveEight(const float* const* rows, int lanes, int i, int count, float* table) {
+    const __mmask8 head = HalfMask(count);
+    __m256         r[8], c[8];
+#pragma GCC unroll 8
+    for (int l = 0; l < 8; ++l)
+        r[l] = l < lanes && rows[l] ? _mm256_maskz_loadu_ps(head, rows[l] + i) : _mm256_setzero_ps();
+    Transpose8(r, c);
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j)
+        if (j < count)
+            _mm512_store_ps(table + size_t(i + j) * 16, _mm512_zextps256_ps512(c[j]));
+}
+
+inline void DeinterleaveEight(const float* table, int i, int count, float* const* rows, int lanes) {
+    __m256 r[8], c[8];
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j)
+        r[j] = j < count ? _mm256_load_ps(table + size_t(i + j) * 16) : _mm256_setzero_ps();
+    Transpose8(r, c);
+    const __mmask8 head = HalfMask(count);
+#pragma GCC unroll 8
+    for (int l = 0; l < 8; ++l)
+        if (l < lanes)
+            _mm256_mask_storeu_ps(rows[l] + i, head, c[l]);
 }
 
 inline __mmask16 HeadMask(int count) {
@@ -132,16 +181,24 @@ inline __mmask16 HeadMask(int count) {
 template <class V>
 void Interleave(const float* const* rows, int lanes, int n, float* table) {
     if constexpr (V::kWidth == 16) {
+        if (lanes <= 8) {
+            for (int i = 0; i < n; i += 8)
+                InterleaveEight(rows, lanes, i, std::min(8, n - i), table);
+            return;
+        }
         for (int i = 0; i < n; i += 16) {
             const int       count = std::min(16, n - i);
             const __mmask16 head  = HeadMask(count);
-            __m512          r[16];
+            __m512          r[16], c[16];
+#pragma GCC unroll 16
             for (int l = 0; l < 16; ++l)
                 r[l] = l < lanes && rows[l] ? _mm512_maskz_loadu_ps(head, rows[l] + i)
                                             : _mm512_setzero_ps();
-            Transpose16(r);
-            for (int j = 0; j < count; ++j)
-                _mm512_store_ps(table + size_t(i + j) * 16, r[j]);
+            Transpose16(r, c);
+#pragma GCC unroll 16
+            for (int j = 0; j < 16; ++j)
+                if (j < count)
+                    _mm512_store_ps(table + size_t(i + j) * 16, c[j]);
         }
     } else {
         for (int i = 0; i < n; ++i)
@@ -154,15 +211,23 @@ void Interleave(const float* const* rows, int lanes, int n, float* table) {
 template <class V>
 void Deinterleave(const float* table, int n, float* const* rows, int lanes) {
     if constexpr (V::kWidth == 16) {
+        if (lanes <= 8) {
+            for (int i = 0; i < n; i += 8)
+                DeinterleaveEight(table, i, std::min(8, n - i), rows, lanes);
+            return;
+        }
         for (int i = 0; i < n; i += 16) {
             const int count = std::min(16, n - i);
-            __m512    r[16];
+            __m512    r[16], c[16];
+#pragma GCC unroll 16
             for (int j = 0; j < 16; ++j)
                 r[j] = j < count ? _mm512_load_ps(table + size_t(i + j) * 16) : _mm512_setzero_ps();
-            Transpose16(r);
+            Transpose16(r, c);
             const __mmask16 head = HeadMask(count);
-            for (int l = 0; l < lanes; ++l)
-                _mm512_mask_storeu_ps(rows[l] + i, head, r[l]);
+#pragma GCC unroll 16
+            for (int l = 0; l < 16; ++l)
+                if (l < lanes)
+                    _mm512_mask_storeu_ps(rows[l] + i, head, c[l]);
         }
     } else {
         for (int l = 0; l < lanes; ++l)

@@ -86,6 +86,22 @@ float AveragePeak(const uint16_t* sums, const float* reach, float multiplier, in
 }
 
 template <class V>
+int AverageAddInRange(uint16_t* sums, const float* reach, float multiplier, int n) {
+    const F<V> limit = V::Set(65535.0f);
+    for (int i = 0; i < n; i += V::kWidth) {
+        const int  count = std::min(V::kWidth, n - i);
+        const F<V> added = V::Floor(V::Add(V::Mul(V::Load(reach + i, count), V::Set(multiplier)), V::Set(0.5f)));
+        if (!V::Any(V::Greater(added, V::Zero()), count))
+            continue;
+        const F<V> raised = V::Add(V::ToFloat(V::LoadU16(sums + i, count)), added);
+        if (V::Any(V::Greater(raised, limit), count))
+            return i;
+        V::StoreU16(sums + i, V::Truncate(raised), count);
+    }
+    return n;
+}
+
+template <class V>
 void AverageAdd(uint16_t* sums, const float* reach, float multiplier, float shrink, int n) {
     for (int i = 0; i < n; i += V::kWidth) {
         const int count  = std::min(V::kWidth, n - i);

@@ -76,6 +76,16 @@ void AverageAdd(uint16_t* sums, const float* reach, float multiplier, float shri
     }
 }
 
+int AverageAddInRange(uint16_t* sums, const float* reach, float multiplier, int n) {
+    for (int i = 0; i < n; ++i) {
+        const float raised = RaisedSum(sums, reach, multiplier, i);
+        if (raised > 65535.0f)
+            return i;
+        sums[i] = static_cast<uint16_t>(raised);
+    }
+    return n;
+}
+
 void GatherKept(const float* parent, const uint16_t* keep, int parent_n, float* child) {
     int j = 0;
     for (int i = 0; i < parent_n; ++i)

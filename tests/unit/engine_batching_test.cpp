@@ -59,6 +59,21 @@ std::vector<std::string> TurnSpot() {
             "add_line 30 30 0 0"};
 }
 
+// Three all-in calls on the turn (the largest amount, 90, is the stack): showdowns that
+// deal the river, evaluated per river card together.
+std::vector<std::string> TurnAllInSpot() {
+    std::mt19937 rng(29);
+    return {"set_board Qs Jh 2h 8d",
+            RandomRangeCommand("OOP", 0.03, rng),
+            RandomRangeCommand("IP", 0.03, rng),
+            "set_pot 0 0 60",
+            "add_line 0 0 0 0",
+            "add_line 30 30 0 0",
+            "add_line 90 90",
+            "add_line 0 90 90",
+            "add_line 30 90 90"};
+}
+
 // The first river decision node of the tree.
 uint32_t FirstRiverDecision(const BuiltTree& tree) {
     for (uint32_t i = 0; i < tree.Size(); ++i)
@@ -147,6 +162,29 @@ TEST_F(SpeedSettings, TurnAnswersDoNotDependOnEvaluationSettings) {
 
 TEST_F(SpeedSettings, RakedTurnAnswersDoNotDependOnEvaluationSettings) {
     ExpectAllSettingsAgree(TurnSpot(), true, 12);
+}
+
+TEST_F(SpeedSettings, TurnAllInAnswersDoNotDependOnEvaluationSettings) {
+    ExpectAllSettingsAgree(TurnAllInSpot(), false, 30);
+    ExpectAllSettingsAgree(TurnAllInSpot(), true, 12);
+}
+
+// The all-in showdowns of one river card go as one batch (every river subtree of this tree
+// has a single showdown, so wider batches come from the all-ins); the direct mode
+// evaluates them one by one, uncounted.
+TEST_F(SpeedSettings, TurnAllInShowdownsOfOneRiverCardShareABatch) {
+    for (int mode : {3, 2}) {
+        State().solver.batch_counters.Reset();
+        Solve(TurnAllInSpot(), {"enable_perf_counters 1", "set_eval_mode " + std::to_string(mode)},
+              false, 1);
+        uint64_t wide = 0;
+        for (int width = 2; width <= BatchCounters::kWidths; ++width)
+            wide += State().solver.batch_counters.Batches(BatchCategory::kShowdown, width);
+        if (mode == 3)
+            EXPECT_GE(wide, 2u * 44u);  // at least 44 river cards, in each pass
+        else
+            EXPECT_EQ(wide, 0u);
+    }
 }
 
 // The AVX2 kernels divide through a coarser reciprocal estimate, so the strategies drift

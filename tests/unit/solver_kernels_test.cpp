@@ -131,6 +131,8 @@ TEST(RegretReachKernel, EqualsMatchThenReachProducts) {
             auto         reach  = RandomFloats(rng, n + 1, /*non_negative=*/true);
             if (n > 3)
                 std::fill(rows.begin(), rows.begin() + stride, uint16_t{0});  // action 0 never chosen
+            if (n > 20)  // whole steps of every body without reach
+                std::fill(reach.begin() + 16, reach.begin() + std::min(n, 48), 0.0f);
             for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
                 const SolverKernels& k = KernelsFor(path);
                 std::vector<float>   strategy(actions * stride);
@@ -235,7 +237,7 @@ TEST(RegretUpdateKernel, WideBodiesGiveTheScalarBits) {
 // A fused update equals its three steps done separately with the same body's strategy.
 TEST(FusedUpdateKernel, EqualsMatchThenValueSumThenUpdate) {
     std::mt19937 rng(4);
-    for (int actions : {2, 3})
+    for (int actions : {2, 3, 4})
         for (const Rows& s : Shapes(actions))
             for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
                 const SolverKernels& k    = KernelsFor(path);
@@ -260,8 +262,8 @@ TEST(FusedUpdateKernel, EqualsMatchThenValueSumThenUpdate) {
 
                 std::vector<float> fused_node(s.n + 1, kSentinel);
                 auto               got = rows;
-                (actions == 2 ? k.FusedUpdate2 : k.FusedUpdate3)(got.data(), s.stride, s.n, pointers.data(),
-                                                                 fused_node.data(), step, bits.data());
+                const auto fused = actions == 2 ? k.FusedUpdate2 : actions == 3 ? k.FusedUpdate3 : k.FusedUpdate4;
+                fused(got.data(), s.stride, s.n, pointers.data(), fused_node.data(), step, bits.data());
                 ASSERT_EQ(fused_node, node) << SimdPathName(path) << " n " << s.n;
                 ASSERT_EQ(got, want) << SimdPathName(path) << " n " << s.n;
             }
@@ -382,6 +384,34 @@ TEST(VectorKernels, AverageAccumulationGivesTheScalarBits) {
                 auto got = rows;
                 KernelsFor(path).AverageAdd(got.data(), reach.data(), multiplier, shrink, n);
                 ASSERT_EQ(got, want) << SimdPathName(path) << " n " << n;
+            }
+        }
+}
+
+// The one-pass add raises a prefix and leaves the rest alone; it covers the whole row
+// exactly when no halving is due, and then gives the two-step result.
+TEST(VectorKernels, OnePassAverageAddStopsBeforeTheFirstOverflow) {
+    std::mt19937 rng(9);
+    for (int n : Lengths())
+        for (float multiplier : {0.0f, 0.7f, 300.0f, 4e5f}) {
+            auto rows  = RandomRows(rng, 1, n + 1, n);
+            auto reach = RandomFloats(rng, n + 1, true);
+            if (n > 2)
+                std::fill(reach.begin(), reach.begin() + n / 2, 0.0f);  // steps adding nothing
+            const float peak = kScalarKernels.AveragePeak(rows.data(), reach.data(), multiplier, n);
+            auto        raised = rows;
+            kScalarKernels.AverageAdd(raised.data(), reach.data(), multiplier, 1.0f, n);
+            for (SimdPath path : {SimdPath::kScalar, SimdPath::kAvx2, SimdPath::kAvx512}) {
+                auto      got  = rows;
+                const int done = KernelsFor(path).AverageAddInRange(got.data(), reach.data(), multiplier, n);
+                ASSERT_EQ(done == n, peak <= 65535.0f) << SimdPathName(path) << " n " << n;
+                ASSERT_GE(done, 0);
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ(got[i], i < done ? raised[i] : rows[i]) << SimdPathName(path) << " i " << i;
+                if (done < n)
+                    ASSERT_GT(kScalarKernels.AveragePeak(rows.data() + done, reach.data() + done, multiplier, n - done),
+                              65535.0f);
+                ASSERT_EQ(got[n], rows[n]);  // nothing past the row
             }
         }
 }

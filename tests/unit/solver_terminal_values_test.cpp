@@ -270,7 +270,7 @@ TEST(TerminalValues, BatchesOfEveryWidthWorkInPlace) {
     const RiverRunout    runout   = solver_reference::RiverFromBoard(board);
     const StrengthGroups groups = BuildStrengthGroups(runout.cards, runout.strength);
     const size_t         n      = runout.cards.size();
-    for (int width : {1, 2, 5, 15, 16}) {
+    for (int width : {1, 2, 5, 8, 9, 15, 16}) {
         SCOPED_TRACE(testing::Message() << "width " << width);
         std::vector<std::vector<float>> reach;
         for (int t = 0; t < width; ++t)
