@@ -136,6 +136,11 @@ void CfrEngine::RunTasks(PassState& pass) {
     for (int t = 0; t < static_cast<int>(pass.tasks.size()); ++t)
         if (pass.tasks[t].reachable)
             order.push_back(t);
+    RunTasksInOrder(pass, std::move(order));
+}
+
+// Runs the given tasks, largest first so that the dynamic loop ends evenly.
+void CfrEngine::RunTasksInOrder(PassState& pass, std::vector<int> order) {
     auto work = [&](int t) {
         const Task& task = pass.tasks[t];
         return uint64_t(subtree_end_[task.node] - task.node) * uint64_t(task.runout.Size());

@@ -70,15 +70,6 @@ std::vector<CfrEngine::StoreRef> CfrEngine::ShareStores(int worker,
     return stores;
 }
 
-void CfrEngine::RunTasksInOrder(PassState& pass, std::vector<int> order) {
-    auto work = [&](int t) {
-        const Task& task = pass.tasks[t];
-        return uint64_t(subtree_end_[task.node] - task.node) * uint64_t(task.runout.Size());
-    };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return work(a) > work(b); });
-    RunTaskList(pass, order);
-}
-
 // Fills the pass's task list from a request, with the entering reach of the tasks
 // 'worker' runs; returns their indices.
 std::vector<int> CfrEngine::LoadRequest(PassState& pass, const DecodedRequest& request, int worker) {
