@@ -12,21 +12,8 @@
 
 namespace {
 
-// Counts of one street (index 0..2) or of the whole tree (index 3).
-struct Tally {
-    int64_t instances = 0, infosets = 0, infoset_actions = 0, reachable = 0;
-    int64_t pure = 0, reachable_pure = 0, dominated = 0, reachable_dominated = 0;
-    double  weight = 0, pure_weight = 0, dominated_weight = 0;
-
-    void Add(const Tally& o) {
-        instances += o.instances, infosets += o.infosets, infoset_actions += o.infoset_actions;
-        reachable += o.reachable, pure += o.pure, reachable_pure += o.reachable_pure;
-        dominated += o.dominated, reachable_dominated += o.reachable_dominated;
-        weight += o.weight, pure_weight += o.pure_weight, dominated_weight += o.dominated_weight;
-    }
-};
-
-using Tallies = std::array<Tally, 4>;
+using Tally   = StatsTally;
+using Tallies = StatsTallies;
 
 class StatsVisitor {
 public:
@@ -117,14 +104,37 @@ Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
 
 double Percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
 
-}  // namespace
+// What the figures depend on: the strategies and conditions, and the pot that scales the
+// dominance margin.
+std::vector<double> StatsStamp(const CfrEngine& engine) {
+    std::vector<double> stamp = engine.StrategyStamp();
+    stamp.push_back(State().tree.params.StartingPot());
+    return stamp;
+}
 
-StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player) {
+// The tallies of 'player': kept ones when 'cached' and the cache holds them for the
+// present strategies, else walked (and kept).
+Tallies TalliesOf(const CfrEngine& engine, int player, double epsilon, bool cached) {
+    const std::vector<double> stamp = StatsStamp(engine);
+    StatsAnswerCache&         cache = engine.StatsAnswers();
+    // Storage dropped for a street and made again holds other strategies under the same
+    // stamp: such a tree is always walked.
+    if (engine.Incomplete() || engine.Tree().first_forgotten_street >= 0)
+        return WalkPlayer(engine, player, epsilon);
+    if (cached)
+        if (const Tallies* kept = cache.Find(player, epsilon, stamp))
+            return *kept;
+    const Tallies walked = WalkPlayer(engine, player, epsilon);
+    cache.Store(player, epsilon, stamp, walked);
+    return walked;
+}
+
+StrategyStats StatsOf(const CfrEngine& engine, double epsilon, int player, bool cached) {
     Tallies tallies{};
     for (int p = 0; p < 2; ++p) {
         if (player >= 0 && p != player)
             continue;
-        const Tallies walked = WalkPlayer(engine, p, epsilon);
+        const Tallies walked = TalliesOf(engine, p, epsilon, cached);
         for (int s = 0; s < 4; ++s)
             tallies[s].Add(walked[s]);
     }
@@ -149,4 +159,19 @@ StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int 
         stats.weighted_dominated[s]     = Percent(t.dominated_weight, t.weight);
     }
     return stats;
+}
+
+}  // namespace
+
+StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player) {
+    return StatsOf(engine, epsilon, player, true);
+}
+
+StrategyStats WalkStrategyStats(const CfrEngine& engine, double epsilon, int player) {
+    return StatsOf(engine, epsilon, player, false);
+}
+
+bool StrategyStatsKept(const CfrEngine& engine, double epsilon, int player) {
+    const std::vector<double> stamp = StatsStamp(engine);
+    return engine.StatsAnswers().Find(player, epsilon, stamp) != nullptr;
 }
