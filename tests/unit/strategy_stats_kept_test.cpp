@@ -135,6 +135,12 @@ TEST(StrategyStatsKept, ChangesOfTheStrategiesOrConditionsMakeTheKeptFiguresStal
     ExpectSameStats(Kept(engine, 0.05, -1), Walked(engine, 0.05, -1), "with rake");
     ASSERT_EQ(RunCommand("set_rake 0 0"), "set_rake ok!\n");
 
+    // Figures kept before a street's storage is dropped are not answered for it.
+    RunCommand("show_stats");
+    EXPECT_TRUE(IsKept(engine, 0, 0) && IsKept(engine, 0, 1));
+    ASSERT_EQ(RunCommand("forget rivers"), "forget ok!\n");
+    EXPECT_EQ(RunCommand("show_stats"), "ERROR: show_stats incomplete tree\n");
+
     ASSERT_EQ(RunCommand("build_tree"), "build_tree ok!\n");  // a new tree: nothing kept
     EXPECT_FALSE(IsKept(*State().solver.engine, 0.05, 0));
 }
