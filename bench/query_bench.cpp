@@ -4,8 +4,9 @@
 //
 //   query_bench <spot.json> [threads] [iterations] [repeats] [paths...]
 //
-// Each query runs 'repeats' times (default 3); the first and the slowest wall times are
-// printed, in milliseconds. The commands without a path (calc_eq, calc_eq_pp, show_stats)
+// Each query runs 'repeats' times (default 3); the first, the slowest and the last wall
+// times are printed, in milliseconds (the last shows what answers kept from an earlier
+// run of the same query save). The commands without a path (calc_eq, calc_eq_pp, show_stats)
 // run only with the default points. With "evaluate" among the paths a result pass runs before the
 // queries (as a run that stops on its accuracy test leaves the engine); by default the last
 // iteration is not evaluated (a run stopped by its step count or time limit). The last line
@@ -40,7 +41,7 @@ void RunScript(const std::string& script) {
 }
 
 struct Timing {
-    double      first = 0, slowest = 0;
+    double      first = 0, slowest = 0, last = 0;
     std::string answer;
 };
 
@@ -56,6 +57,7 @@ Timing TimeCommand(const std::string& line, int repeats) {
         if (r == 0)
             timing.first = ms;
         timing.slowest = std::max(timing.slowest, ms);
+        timing.last    = ms;
     }
     return timing;
 }
@@ -124,7 +126,8 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> lines;
     if (globals)
-        lines = {"calc_eq OOP", "calc_eq_pp OOP", "show_stats", "show_stats 0.01 IP"};
+        lines = {"calc_results", "calc_eq OOP", "calc_eq_pp OOP", "show_stats", "show_stats 0 OOP",
+                 "show_stats 0.01 IP"};
     for (const std::string& path : paths) {
         const auto probe = TimeCommand("show_strategy " + path, 1);
         const bool decision = probe.answer.rfind("ERROR", 0) != 0;
@@ -136,7 +139,8 @@ int main(int argc, char** argv) {
     for (const std::string& line : lines) {
         const Timing timing = TimeCommand(line, repeats);
         const bool   error  = timing.answer.rfind("ERROR", 0) == 0;
-        std::printf("%9.2f %9.2f  %s%s\n", timing.first, timing.slowest, line.c_str(),
+        std::printf("%9.2f %9.2f %9.2f  %s%s\n", timing.first, timing.slowest, timing.last,
+                    line.c_str(),
                     error ? ("   -> " + timing.answer.substr(0, timing.answer.find('\n'))).c_str()
                           : "");
         std::fflush(stdout);

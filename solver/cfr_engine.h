@@ -39,6 +39,7 @@
 
 #include "solver/engine_snapshot.h"
 #include "solver/node_value_cache.h"
+#include "solver/stats_answer_cache.h"
 #include "solver/batch_policy.h"
 #include "solver/rake.h"
 #include "solver/runout_lists.h"
@@ -156,6 +157,15 @@ public:
     // changed. The caller holds the tree mutex.
     const float* KeptValues(int player, uint32_t node, const Runout& runout) const;
     bool         KeptValuesComplete() const;
+
+    // What the reported strategies were last changed by: the iteration count, the count of
+    // strategy changes (update passes, lock and strategy edits) and what the kept values
+    // depend on besides. Equal stamps mean the same strategies under the same conditions.
+    // The caller holds the tree mutex.
+    std::vector<double> StrategyStamp() const;
+
+    // Strategy statistics already walked for the present stamp (stats_answer_cache.h).
+    StatsAnswerCache& StatsAnswers() const { return stats_answers_; }
 
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
@@ -346,4 +356,5 @@ private:
     int           cached_at_ = -1;
 
     NodeValueCache kept_values_;
+    mutable StatsAnswerCache stats_answers_;
 };

@@ -218,6 +218,13 @@ std::vector<double> CfrEngine::KeptValuesKey() const {
             double(State().settings.river_strategy), double(iteration_ > averaging_delay_)};
 }
 
+std::vector<double> CfrEngine::StrategyStamp() const {
+    std::vector<double> stamp = KeptValuesKey();
+    stamp.push_back(double(iteration_));
+    stamp.push_back(double(kept_values_.Generation()));
+    return stamp;
+}
+
 bool CfrEngine::KeptValuesComplete() const {
     return kept_values_.Complete() && kept_values_.Matches(KeptValuesKey());
 }

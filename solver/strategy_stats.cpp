@@ -12,21 +12,8 @@
 
 namespace {
 
-// Counts of one street (index 0..2) or of the whole tree (index 3).
-struct Tally {
-    int64_t instances = 0, infosets = 0, infoset_actions = 0, reachable = 0;
-    int64_t pure = 0, reachable_pure = 0, dominated = 0, reachable_dominated = 0;
-    double  weight = 0, pure_weight = 0, dominated_weight = 0;
-
-    void Add(const Tally& o) {
-        instances += o.instances, infosets += o.infosets, infoset_actions += o.infoset_actions;
-        reachable += o.reachable, pure += o.pure, reachable_pure += o.reachable_pure;
-        dominated += o.dominated, reachable_dominated += o.reachable_dominated;
-        weight += o.weight, pure_weight += o.pure_weight, dominated_weight += o.dominated_weight;
-    }
-};
-
-using Tallies = std::array<Tally, 4>;
+using Tally   = StatsTally;
+using Tallies = StatsTallies;
 
 class StatsVisitor {
 public:
@@ -36,37 +23,41 @@ public:
           per_thread_(std::max(omp_get_max_threads(), 1)) {}
 
     void operator()(const DecisionVisit& v) {
-        const int          street = engine_.Tree().Node(v.node).street;
-        Tally&             tally  = per_thread_[omp_get_thread_num()][street - 1];
-        const int          n      = v.runout->Size();
-        std::vector<float> mass(n);
-        CompatibleMass(*v.runout->list, v.opponent_reach, mass.data());
-        ++tally.instances;
+        const int thread = omp_get_thread_num();
+        Tally&    tally  = per_thread_[thread].tallies[engine_.Tree().Node(v.node).street - 1];
+        Columns&  c      = per_thread_[thread].columns;
+        const int n      = v.runout->Size();
+        c.Fill(v, n);
+        Tally add;  // this visit's counts, kept in registers
+        add.instances = 1;
         for (int i = 0; i < n; ++i) {
             if (!(range_[v.runout->list->combo[i]] > 0))
                 continue;
-            const double weight    = double(v.own_reach[i]) * mass[i] * v.chance;
+            const double weight    = double(v.own_reach[i]) * c.mass[i] * v.chance;
             const bool   reachable = weight > 0;
-            const bool   pure      = IsPure(v, i);
-            const bool   dominated = mass[i] > 0 && IsDominated(v, i, mass[i]);
-            ++tally.infosets;
-            tally.infoset_actions += v.actions;
-            tally.reachable += reachable;
-            tally.pure += pure;
-            tally.reachable_pure += reachable && pure;
-            tally.dominated += dominated;
-            tally.reachable_dominated += reachable && dominated;
-            tally.weight += weight;
-            tally.pure_weight += pure ? weight : 0;
-            tally.dominated_weight += dominated ? weight : 0;
+            const bool   pure      = c.largest[i] >= 1.0 - epsilon_ - kStatsTolerance;
+            const bool   dominated =
+                c.mass[i] > 0 && (c.best[i] - c.played[i]) / c.mass[i] > value_margin_;
+            ++add.infosets;
+            add.reachable += reachable;
+            add.pure += pure;
+            add.reachable_pure += reachable && pure;
+            add.dominated += dominated;
+            add.reachable_dominated += reachable && dominated;
+            add.weight += weight;
+            add.pure_weight += pure ? weight : 0;
+            add.dominated_weight += dominated ? weight : 0;
         }
+        add.infoset_actions = add.infosets * v.actions;
+        tally.Add(add);
     }
 
     // Per-thread tallies added in thread order.
     Tallies Total() const {
         Tallies total{};
-        for (const Tallies& t : per_thread_)
+        for (const PerThread& thread : per_thread_)
             for (int s = 0; s < 3; ++s) {
+                const Tallies& t = thread.tallies;
                 total[s].Add(t[s]);
                 total[3].Add(t[s]);
             }
@@ -74,27 +65,43 @@ public:
     }
 
 private:
-    bool IsPure(const DecisionVisit& v, int i) const {
-        float largest = 0;
-        for (int a = 0; a < v.actions; ++a)
-            largest = std::max(largest, v.strategy[a * v.stride + i]);
-        return largest >= 1.0 - epsilon_ - kStatsTolerance;
-    }
+    // Per combo of one visit: the opponent's compatible reach, the largest action
+    // frequency, the best action's value and the value of the strategy. Filled action by
+    // action over contiguous rows.
+    struct Columns {
+        std::vector<float>  mass, largest;
+        std::vector<double> best, played;
 
-    bool IsDominated(const DecisionVisit& v, int i, float mass) const {
-        double best = v.action_values[0][i], played = 0;
-        for (int a = 0; a < v.actions; ++a) {
-            best = std::max(best, double(v.action_values[a][i]));
-            played += double(v.strategy[a * v.stride + i]) * v.action_values[a][i];
+        void Fill(const DecisionVisit& v, int n) {
+            mass.resize(n), largest.assign(n, 0.0f), best.resize(n), played.assign(n, 0.0);
+            CompatibleMass(*v.runout->list, v.opponent_reach, mass.data());
+            float* __restrict  top  = largest.data();
+            double* __restrict high = best.data();
+            double* __restrict sum  = played.data();
+            for (int i = 0; i < n; ++i)
+                high[i] = v.action_values[0][i];
+            for (int a = 0; a < v.actions; ++a) {
+                const float* __restrict frequency = v.strategy + a * v.stride;
+                const float* __restrict value     = v.action_values[a];
+                for (int i = 0; i < n; ++i) {
+                    top[i]  = std::max(top[i], frequency[i]);
+                    high[i] = std::max(high[i], double(value[i]));
+                    sum[i] += double(frequency[i]) * value[i];
+                }
+            }
         }
-        return (best - played) / mass > value_margin_;
-    }
+    };
+
+    struct PerThread {
+        Tallies tallies{};
+        Columns columns;
+    };
 
     const CfrEngine&           engine_;
     const std::vector<double>& range_;
     double                     epsilon_;
     double                     value_margin_;
-    std::vector<Tallies>       per_thread_;
+    std::vector<PerThread>     per_thread_;
 };
 
 Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
@@ -117,14 +124,37 @@ Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
 
 double Percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
 
-}  // namespace
+// What the figures depend on: the strategies and conditions, and the pot that scales the
+// dominance margin.
+std::vector<double> StatsStamp(const CfrEngine& engine) {
+    std::vector<double> stamp = engine.StrategyStamp();
+    stamp.push_back(State().tree.params.StartingPot());
+    return stamp;
+}
 
-StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player) {
+// The tallies of 'player': kept ones when 'cached' and the cache holds them for the
+// present strategies, else walked (and kept).
+Tallies TalliesOf(const CfrEngine& engine, int player, double epsilon, bool cached) {
+    const std::vector<double> stamp = StatsStamp(engine);
+    StatsAnswerCache&         cache = engine.StatsAnswers();
+    // Storage dropped for a street and made again holds other strategies under the same
+    // stamp: such a tree is always walked.
+    if (engine.Incomplete() || engine.Tree().first_forgotten_street >= 0)
+        return WalkPlayer(engine, player, epsilon);
+    if (cached)
+        if (const Tallies* kept = cache.Find(player, epsilon, stamp))
+            return *kept;
+    const Tallies walked = WalkPlayer(engine, player, epsilon);
+    cache.Store(player, epsilon, stamp, walked);
+    return walked;
+}
+
+StrategyStats StatsOf(const CfrEngine& engine, double epsilon, int player, bool cached) {
     Tallies tallies{};
     for (int p = 0; p < 2; ++p) {
         if (player >= 0 && p != player)
             continue;
-        const Tallies walked = WalkPlayer(engine, p, epsilon);
+        const Tallies walked = TalliesOf(engine, p, epsilon, cached);
         for (int s = 0; s < 4; ++s)
             tallies[s].Add(walked[s]);
     }
@@ -149,4 +179,19 @@ StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int 
         stats.weighted_dominated[s]     = Percent(t.dominated_weight, t.weight);
     }
     return stats;
+}
+
+}  // namespace
+
+StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player) {
+    return StatsOf(engine, epsilon, player, true);
+}
+
+StrategyStats WalkStrategyStats(const CfrEngine& engine, double epsilon, int player) {
+    return StatsOf(engine, epsilon, player, false);
+}
+
+bool StrategyStatsKept(const CfrEngine& engine, double epsilon, int player) {
+    const std::vector<double> stamp = StatsStamp(engine);
+    return engine.StatsAnswers().Find(player, epsilon, stamp) != nullptr;
 }

@@ -37,10 +37,21 @@ struct StrategyStats {
     StreetColumns<double>  infosets_per_decision{};
     StreetColumns<double>  reachable{}, pure{}, reachable_pure{}, weighted_pure{};
     StreetColumns<double>  dominated{}, reachable_dominated{}, weighted_dominated{};  // percent
+
+    bool operator==(const StrategyStats&) const = default;
 };
 
-// Walks the whole tree once per player covered (every runout, reached or not), under the
-// reported strategies; 'player' -1 covers both. The caller holds the tree mutex; throws
-// StrategyUnavailable when a street's storage has been forgotten. Costs about a result
-// pass per player.
+// The statistics of the reported strategies; 'player' -1 covers both. Each player's
+// figures come from the engine's kept answers (stats_answer_cache.h) when they were walked
+// for the present strategies and threshold, else from a walk of the whole tree for that
+// player (every runout, reached or not: about a result pass), which is then kept (not on
+// a tree with a forgotten street, which is always walked). The
+// caller holds the tree mutex; throws StrategyUnavailable when a street's storage has
+// been forgotten.
 StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player);
+
+// The same figures always walked afresh (and kept).
+StrategyStats WalkStrategyStats(const CfrEngine& engine, double epsilon, int player);
+
+// Whether the figures of 'player' (0 or 1) at 'epsilon' are kept for the present strategies.
+bool StrategyStatsKept(const CfrEngine& engine, double epsilon, int player);
