@@ -11,6 +11,7 @@
 // Per level it prints the stores' bytes (all streets and river only, and relative to
 // level none), iterations per second, the exploitability reached and the seconds to
 // each of the spot's targets. The last line per level is machine-readable.
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,10 @@
 #include "tree/built_tree.h"
 #include "tree/storage_level.h"
 #include "tree/street_storage.h"
+#include "solver/average_storage.h"
+#include "solver/regret_storage.h"
+#include "solver/node_stores.h"
+#include <cmath>
 
 namespace {
 
@@ -69,6 +74,39 @@ void ForceLevel(int level) {
         CreateStreetStorage(*trees.built, street, *trees.storage, parameters);
 }
 
+
+// Value statistics of the plain river stores: zeros, and how many bits the others need.
+void PrintValueStats(const BuiltTree& tree) {
+    for (int family = 0; family < 2; ++family) {
+        uint64_t count = 0, zeros = 0, bits[17] = {};
+        for (const BuiltNode& node : tree.Nodes()) {
+            if (node.street != 3)
+                continue;
+            NodeStorage* s = family == 0 ? node.strategy.get() : node.second.get();
+            StrategyStore* store = StoreOf(s);
+            if (!store)
+                continue;
+            const RunoutLayout& l = store->Layout();
+            for (int slot = 0; slot < l.slots; ++slot)
+                for (int a = 0; a < l.actions; ++a) {
+                    const uint16_t* row = family == 0
+                        ? static_cast<RunoutRegretStorage*>(store)->Row(slot, a)
+                        : static_cast<RunoutAverageStorage*>(store)->Row(slot, a);
+                    for (int i = 0; i < l.combos; ++i) {
+                        ++count;
+                        if (row[i] == 0) { ++zeros; continue; }
+                        ++bits[std::bit_width(unsigned(row[i]))];
+                    }
+                }
+        }
+        std::printf("%s: %llu values, zeros %.3f, bits:", family ? "averages" : "regrets",
+                    (unsigned long long)count, double(zeros) / count);
+        for (int b = 1; b <= 16; ++b)
+            std::printf(" %d:%.3f", b, double(bits[b]) / count);
+        std::printf("\n");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,13 +119,15 @@ int main(int argc, char** argv) {
     const int    threads     = argc > 2 ? std::atoi(argv[2]) : 2;
     const double max_seconds = argc > 3 ? std::atof(argv[3]) : 60;
     const int    check       = argc > 4 ? std::atoi(argv[4]) : 25;
-    bool         build_only = false, force = false;
+    bool         build_only = false, force = false, stats = false;
     int          delay      = -1;
     std::vector<std::string> levels;
     for (int i = 5; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--build-only")
             build_only = true;
+        else if (word == "--stats")
+            stats = true;
         else if (word == "--force")
             force = true;
         else if (word.rfind("--delay=", 0) == 0)
@@ -146,6 +186,8 @@ int main(int argc, char** argv) {
             if (all)
                 break;
         }
+        if (stats && name == "none")
+            PrintValueStats(engine.Tree());
         bytes = StoreBytes(engine.Tree());
         std::printf("       %d iterations in %.1f s (%.2f/s), exploitability %.4f %% pot, stores now "
                     "%.1f MB (river %.1f MB)",

@@ -1,6 +1,8 @@
 #include "solver/compressed_average_storage.h"
 
+#include <algorithm>
 #include <cassert>
+#include <vector>
 
 #include "solver/average_blocks.h"
 #include "solver/average_storage.h"
@@ -9,7 +11,7 @@ CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, i
     : layout_(layout),
       mode_(mode),
       sums_(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
-            {layout.actions, layout.combos, layout.RowStride()}, layout.slots) {
+            {layout.actions, layout.combos, layout.RowStride(), true}, layout.slots) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     locks_.Reset(layout.slots, layout.combos);
     Allocate();
@@ -45,7 +47,7 @@ void CompressedAverageStorage::CurrentStrategy(int slot, const SolverKernels& ke
                               layout_.combos, strategy, stride);
 }
 
-void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels& kernels,
+void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                                  const float* const* child_reach, double weight) {
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
@@ -57,9 +59,9 @@ void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels& 
             continue;
         if (!rows)
             rows = LoadSlot(slot);
-        changed |= AccumulateBlock(kernels, rows + a * layout_.RowStride(),
-                                   exponents_[slot * layout_.actions + a], child_reach[a], weight,
-                                   layout_.combos, kAverageMax, kMaxAverageExponent);
+        changed |= AccumulateNarrowBlock(rows + a * layout_.RowStride(),
+                                         exponents_[slot * layout_.actions + a], child_reach[a],
+                                         weight, layout_.combos, slot, a);
     }
     if (changed)
         sums_.Store(slot, rows);
@@ -97,10 +99,15 @@ StorageStatus CompressedAverageStorage::Read(StorageReader& in) {
             return StorageStatus::kBadValue;
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
     std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
+    std::vector<uint16_t> wide(layout_.combos);
     for (int s = 0; s < layout_.slots; ++s) {
-        for (int a = 0; a < layout_.actions; ++a)
-            if (!in.GetBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t)))
+        for (int a = 0; a < layout_.actions; ++a) {
+            if (!in.GetBytes(wide.data(), wide.size() * sizeof(uint16_t)))
                 return StorageStatus::kTruncated;
+            uint8_t&  exponent = loaded.exponents_[s * layout_.actions + a];
+            const int shift    = NarrowBlock(wide.data(), layout_.combos, rows + a * layout_.RowStride());
+            exponent = static_cast<uint8_t>(std::min(int(exponent) + shift, kMaxAverageExponent));
+        }
         loaded.sums_.Store(s, rows);
     }
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)

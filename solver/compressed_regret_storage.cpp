@@ -16,24 +16,6 @@ SlotShape ShapeOf(const RunoutLayout& layout) {
     return {layout.actions, layout.combos, layout.RowStride()};
 }
 
-// Early grouping: each group's regrets become the integer mean of its members', per row.
-void AverageGroups(uint16_t* rows, const RunoutLayout& layout, std::span<const uint16_t> groups) {
-    for (int a = 0; a < layout.actions; ++a) {
-        uint16_t* row   = rows + a * layout.RowStride();
-        int       begin = 0;
-        for (uint16_t size : groups) {
-            const int end = std::min(begin + int(size), layout.combos);
-            if (end <= begin)
-                break;
-            uint32_t sum = 0;
-            for (int i = begin; i < end; ++i)
-                sum += row[i];
-            std::fill(row + begin, row + end, static_cast<uint16_t>(sum / uint32_t(end - begin)));
-            begin = end;
-        }
-    }
-}
-
 }  // namespace
 
 CompressedRegretStorage::CompressedRegretStorage(const RunoutLayout& layout, int mode)
@@ -89,7 +71,8 @@ void CompressedRegretStorage::CurrentStrategy(int slot, const SolverKernels& ker
 
 void CompressedRegretStorage::AfterUpdate(uint16_t* rows, int slot, const RegretUpdate& update) {
     if (!update.early_groups.empty())
-        AverageGroups(rows, layout_, update.early_groups);
+        AverageEarlyGroups(rows, layout_.RowStride(), layout_.actions, layout_.combos,
+                           update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
         ReadjustPrecision(rows, layout_.actions, layout_.RowStride(), layout_.combos,
                           factors_[slot], update.precision);

@@ -54,7 +54,7 @@ size_t PackBytes(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
                 const uint32_t v = row[i];
                 if (v == 0)
                     continue;
-                if (v < kOneByteLimit) {
+                if (shape.narrow || v < kOneByteLimit) {
                     *p++ = static_cast<uint8_t>(v);
                 } else if (v < kTwoByteLimit) {
                     *p++ = static_cast<uint8_t>(kTwoByteTag | v >> 8);
@@ -88,7 +88,7 @@ bool UnpackBytes(const SlotShape& shape, const uint8_t* p, const uint8_t* end, u
                 if (p == end)
                     return false;
                 const uint8_t lead = *p++;
-                if (lead < kOneByteLimit) {
+                if (shape.narrow || lead < kOneByteLimit) {
                     row[i] = lead;
                 } else if ((lead & 0xC0) == kTwoByteTag) {
                     if (p == end)
@@ -188,7 +188,8 @@ size_t PackEntropy(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
             for (int i = g; i < end; ++i)
                 if (row[i] != 0) {
                     s.low.push_back(static_cast<uint8_t>(row[i]));
-                    s.high.push_back(static_cast<uint8_t>(row[i] >> 8));
+                    if (!shape.narrow)
+                        s.high.push_back(static_cast<uint8_t>(row[i] >> 8));
                 }
         }
     }
@@ -197,7 +198,8 @@ size_t PackEntropy(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
     uint8_t* p = out;
     PutStream(s.masks, p);
     PutStream(s.low, p);
-    PutStream(s.high, p);
+    if (!shape.narrow)
+        PutStream(s.high, p);
     return static_cast<size_t>(p - out);
 }
 
@@ -211,7 +213,13 @@ bool UnpackEntropy(const SlotShape& shape, const uint8_t* p, const uint8_t* end,
             return false;
         values += std::popcount(s.masks[m]);
     }
-    if (!GetStream(p, end, values, s.low) || !GetStream(p, end, values, s.high) || p != end)
+    if (!GetStream(p, end, values, s.low))
+        return false;
+    if (shape.narrow)
+        s.high.assign(values, 0);
+    else if (!GetStream(p, end, values, s.high))
+        return false;
+    if (p != end)
         return false;
     size_t next = 0, mask_index = 0;
     for (int a = 0; a < shape.actions; ++a) {
@@ -235,9 +243,10 @@ bool UnpackEntropy(const SlotShape& shape, const uint8_t* p, const uint8_t* end,
 }  // namespace
 
 size_t PackedSlotBound(SlotCodec codec, const SlotShape& shape) {
+    const size_t value_bytes = shape.narrow ? 1 : codec == SlotCodec::kBytes ? 3 : 2;
     if (codec == SlotCodec::kBytes)
-        return MaskCount(shape) + 3 * ValueCount(shape);
-    return StreamBound(MaskCount(shape)) + 2 * StreamBound(ValueCount(shape));
+        return MaskCount(shape) + value_bytes * ValueCount(shape);
+    return StreamBound(MaskCount(shape)) + value_bytes * StreamBound(ValueCount(shape));
 }
 
 size_t PackSlot(SlotCodec codec, const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
