@@ -228,6 +228,7 @@ private:
     double AveragingWeight() const;
 
     void PrepareRootVectors();
+    void TidyStores();
 
     BuiltTree&   tree_;
     RunoutLists  runouts_;

@@ -10,8 +10,10 @@
 CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, int mode)
     : layout_(layout),
       mode_(mode),
-      sums_(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
-            {layout.actions, layout.combos, layout.RowStride(), true}, layout.slots) {
+      sums_(std::make_unique<PackedSlots>(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
+                                          SlotShape{layout.actions, layout.combos,
+                                                    layout.RowStride(), true},
+                                          layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     locks_.Reset(layout.slots, layout.combos);
     Allocate();
@@ -22,20 +24,20 @@ StoreKind CompressedAverageStorage::Kind() const {
 }
 
 void CompressedAverageStorage::Release() {
-    sums_.Clear();
+    sums_->Clear();
     exponents_.Reset(0);
     allocated_ = false;
 }
 
 void CompressedAverageStorage::Allocate() {
-    sums_.Clear();
+    sums_->Clear();
     exponents_.Reset(size_t(layout_.slots) * layout_.actions);
     allocated_ = true;
 }
 
 uint16_t* CompressedAverageStorage::LoadSlot(int slot) const {
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
-    sums_.Load(slot, rows);
+    sums_->Load(slot, rows);
     return rows;
 }
 
@@ -64,11 +66,11 @@ void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                          weight, layout_.combos, slot, a);
     }
     if (changed)
-        sums_.Store(slot, rows);
+        sums_->Store(slot, rows);
 }
 
 uint64_t CompressedAverageStorage::ByteSize() const {
-    return sums_.ByteSize() + exponents_.size() + locks_.ByteSize();
+    return sums_->ByteSize() + exponents_.size() + locks_.ByteSize();
 }
 
 // The plain average form (average_storage.h).
@@ -108,7 +110,7 @@ StorageStatus CompressedAverageStorage::Read(StorageReader& in) {
             const int shift    = NarrowBlock(wide.data(), layout_.combos, rows + a * layout_.RowStride());
             exponent = static_cast<uint8_t>(std::min(int(exponent) + shift, kMaxAverageExponent));
         }
-        loaded.sums_.Store(s, rows);
+        loaded.sums_->Store(s, rows);
     }
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

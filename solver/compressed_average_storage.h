@@ -13,6 +13,8 @@
 // a plain form narrows each block by raising its exponent, as the fast store does.
 #pragma once
 
+#include <memory>
+
 #include "solver/aligned_buffer.h"
 #include "solver/packed_slots.h"
 #include "solver/strategy_store.h"
@@ -34,6 +36,8 @@ public:
     void AccumulateAverage(int slot, const SolverKernels& kernels, const float* const* child_reach,
                            double weight) override;
 
+    void Tidy() override { sums_->Tidy(); }
+
     LockTable&       Locks() override { return locks_; }
     const LockTable& Locks() const override { return locks_; }
     uint64_t         ByteSize() const override;
@@ -48,7 +52,7 @@ private:
 
     RunoutLayout          layout_;
     int                   mode_;
-    PackedSlots           sums_;
+    std::unique_ptr<PackedSlots> sums_;
     AlignedArray<uint8_t> exponents_;
     LockTable             locks_;
     bool                  allocated_ = false;

@@ -19,7 +19,8 @@ SlotShape ShapeOf(const RunoutLayout& layout) {
 }  // namespace
 
 CompressedRegretStorage::CompressedRegretStorage(const RunoutLayout& layout, int mode)
-    : layout_(layout), mode_(mode), slots_(CodecOfMode(mode), ShapeOf(layout), layout.slots) {
+    : layout_(layout), mode_(mode), 
+      slots_(std::make_unique<PackedSlots>(CodecOfMode(mode), ShapeOf(layout), layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     factors_.Reset(layout.slots);
     locks_.Reset(layout.slots, layout.combos);
@@ -31,19 +32,19 @@ StoreKind CompressedRegretStorage::Kind() const {
 }
 
 void CompressedRegretStorage::Release() {
-    slots_.Clear();
+    slots_->Clear();
     allocated_ = false;
 }
 
 void CompressedRegretStorage::Allocate() {
-    slots_.Clear();
+    slots_->Clear();
     std::fill_n(factors_.data(), layout_.slots, kInitialPrecisionFactor);
     allocated_ = true;
 }
 
 uint16_t* CompressedRegretStorage::LoadSlot(int slot) const {
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
-    slots_.Load(slot, rows);
+    slots_->Load(slot, rows);
     return rows;
 }
 
@@ -76,7 +77,7 @@ void CompressedRegretStorage::AfterUpdate(uint16_t* rows, int slot, const Regret
     if (update.adaptive && update.iteration % 10 == 0)
         ReadjustPrecision(rows, layout_.actions, layout_.RowStride(), layout_.combos,
                           factors_[slot], update.precision);
-    slots_.Store(slot, rows);
+    slots_->Store(slot, rows);
 }
 
 void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
@@ -141,11 +142,11 @@ void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t s
             regrets[a * rs + i] = static_cast<uint16_t>(std::min(regret, 65535.0));
         }
     }
-    slots_.Store(slot, regrets);
+    slots_->Store(slot, regrets);
 }
 
 uint64_t CompressedRegretStorage::ByteSize() const {
-    return slots_.ByteSize() + factors_.size() * sizeof(float) + locks_.ByteSize();
+    return slots_->ByteSize() + factors_.size() * sizeof(float) + locks_.ByteSize();
 }
 
 // The plain regret form (regret_storage.h).
@@ -180,7 +181,7 @@ StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
         for (int a = 0; a < layout_.actions; ++a)
             if (!in.GetBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t)))
                 return StorageStatus::kTruncated;
-        loaded.slots_.Store(s, rows);
+        loaded.slots_->Store(s, rows);
     }
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

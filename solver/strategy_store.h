@@ -122,6 +122,10 @@ public:
     // the first cache lines of every action row, mode 2 the whole slot. Only a hint.
     virtual void Prefetch(int slot, int mode) const;
 
+    // Housekeeping between passes, with no other thread using the store: packed stores
+    // compact their memory. The default does nothing.
+    virtual void Tidy() {}
+
     virtual LockTable&       Locks()       = 0;
     virtual const LockTable& Locks() const = 0;
 

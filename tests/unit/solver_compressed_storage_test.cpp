@@ -5,6 +5,7 @@
 // moving contents between layouts.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "solver/compressed_regret_storage.h"
 #include "solver/fast_average_storage.h"
 #include "solver/regret_storage.h"
+#include "solver/slot_arena.h"
 #include "solver/slot_codec.h"
 #include "solver/solver_kernels.h"
 #include "solver/store_selection.h"
@@ -242,14 +244,14 @@ TEST(CompressedAverageStorage, HoldsExactlyTheFastStoresNumbersPacked) {
             EXPECT_EQ(Strategy(packed, slot), Strategy(fast, slot));
         // Solved river averages are mostly zeros: a slot reached by a tenth of the combos
         // packs to a fraction of the fast store's byte a number.
-        const RunoutLayout       wide{3, 1000, 2};
+        const RunoutLayout       wide{3, 1000, 40};
         FastAverageStorage       fast_sparse(wide);
         CompressedAverageStorage sparse(wide, mode);
         std::vector<float>       reach(1000, 0.0f);
         for (int i = 0; i < 1000; i += 10)
             reach[i] = 0.5f + 0.001f * i;
         const float* rows[] = {reach.data(), reach.data(), nullptr};
-        for (int slot = 0; slot < 2; ++slot) {
+        for (int slot = 0; slot < 40; ++slot) {
             sparse.AccumulateAverage(slot, Wide(), rows, 1e5);
             fast_sparse.AccumulateAverage(slot, Wide(), rows, 1e5);
         }
@@ -361,4 +363,38 @@ TEST(FastAverageStorage, LateSmallIncrementsStillCount) {
     }
     EXPECT_LT(large_worst, 0.04);
     EXPECT_LT(weighted_error / total, 0.02);
+}
+
+TEST(SlotArena, ReusesFreedBlocksAndCompactsWithoutLosingData) {
+    SlotArena                     arena(1 << 20);
+    std::vector<SlotArena::Block> blocks;
+    for (uint32_t i = 0; i < 64; ++i) {
+        blocks.push_back(arena.Allocate(20 + i * 10));
+        EXPECT_GE(blocks.back().capacity, 20 + i * 10);
+        std::memset(arena.At(blocks.back()), int(i), 20 + i * 10);
+    }
+    const uint64_t committed = arena.CommittedBytes();
+    // A freed block serves the next request of its size class.
+    arena.Free(blocks[5]);
+    const SlotArena::Block again = arena.Allocate(blocks[5].capacity - 3);
+    EXPECT_EQ(again.unit, blocks[5].unit);
+    EXPECT_FALSE(arena.Fragmented());
+    // Half the blocks freed: fragmented; compaction keeps every live block's bytes.
+    std::vector<SlotArena::Block*> live;
+    for (uint32_t i = 0; i < 64; ++i) {
+        if (i % 2 == 0)
+            arena.Free(blocks[i]);
+        else
+            live.push_back(&blocks[i]);
+    }
+    EXPECT_TRUE(arena.Fragmented());
+    arena.Compact(live);
+    EXPECT_FALSE(arena.Fragmented());
+    EXPECT_LT(arena.CommittedBytes(), committed);
+    for (uint32_t i = 1; i < 64; i += 2) {
+        const uint8_t* data = arena.At(blocks[i]);
+        for (uint32_t b = 0; b < 20 + i * 10; ++b)
+            ASSERT_EQ(data[b], i) << "block " << i << " byte " << b;
+    }
+    EXPECT_EQ(blocks[1].unit, 0u);
 }
