@@ -70,14 +70,27 @@ void CompressedRegretStorage::CurrentStrategy(int slot, const SolverKernels& ker
     }
 }
 
-void CompressedRegretStorage::AfterUpdate(uint16_t* rows, int slot, const RegretUpdate& update) {
+// The slot's regrets as loaded, kept to tell whether an update changed them.
+uint16_t* CompressedRegretStorage::KeepLoaded(const uint16_t* rows) const {
+    thread_local AlignedArray<uint16_t> before;
+    if (before.size() < layout_.SlotElements())
+        before.Reset(layout_.SlotElements());
+    std::copy_n(rows, layout_.SlotElements(), before.data());
+    return before.data();
+}
+
+// Packs the slot back unless nothing changed (no reach from the opponent leaves every
+// regret as it was, and packing is the expensive part).
+void CompressedRegretStorage::AfterUpdate(uint16_t* rows, const uint16_t* before, int slot,
+                                          const RegretUpdate& update) {
     if (!update.early_groups.empty())
         AverageEarlyGroups(rows, layout_.RowStride(), layout_.actions, layout_.combos,
                            update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
         ReadjustPrecision(rows, layout_.actions, layout_.RowStride(), layout_.combos,
                           factors_[slot], update.precision);
-    slots_->Store(slot, rows);
+    if (!std::equal(rows, rows + layout_.SlotElements(), before))
+        slots_->Store(slot, rows);
 }
 
 void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
@@ -86,11 +99,12 @@ void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kerne
     if (locks_.Locked(slot))
         return;
     locks_.ForgetWritten(slot);
-    uint16_t*        rows = LoadSlot(slot);
-    const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+    uint16_t*        rows   = LoadSlot(slot);
+    const uint16_t*  before = KeepLoaded(rows);
+    const RegretStep step   = MakeRegretStep(update.scale * factors_[slot]);
     kernels.UpdateRegrets(rows, layout_.RowStride(), layout_.actions, layout_.combos,
                           action_values, node_values, step, locks_.SkipBits(slot));
-    AfterUpdate(rows, slot, update);
+    AfterUpdate(rows, before, slot, update);
 }
 
 void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
@@ -99,12 +113,13 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
     const int actions = layout_.actions;
     if ((actions == 2 || actions == 3) && !locks_.Locked(slot) &&
         !locks_.HasWrittenStrategy(slot)) {
-        uint16_t*        rows = LoadSlot(slot);
-        const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+        uint16_t*        rows   = LoadSlot(slot);
+        const uint16_t*  before = KeepLoaded(rows);
+        const RegretStep step   = MakeRegretStep(update.scale * factors_[slot]);
         (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
             rows, layout_.RowStride(), layout_.combos, action_values, node_values, step,
             locks_.SkipBits(slot));
-        AfterUpdate(rows, slot, update);
+        AfterUpdate(rows, before, slot, update);
         return;
     }
     const size_t stride   = layout_.RowStride();

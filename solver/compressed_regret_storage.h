@@ -57,7 +57,9 @@ public:
 
 private:
     uint16_t* LoadSlot(int slot) const;
-    void      AfterUpdate(uint16_t* rows, int slot, const RegretUpdate& update);
+    uint16_t* KeepLoaded(const uint16_t* rows) const;
+    void      AfterUpdate(uint16_t* rows, const uint16_t* before, int slot,
+                          const RegretUpdate& update);
 
     RunoutLayout        layout_;
     int                 mode_;

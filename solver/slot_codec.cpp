@@ -122,15 +122,17 @@ uint32_t GetU32(const uint8_t*& p) {
     return value;
 }
 
-// Codes 'bytes' as blocks of at most 64 KiB, each in its smallest form.
-void PutStream(const std::vector<uint8_t>& bytes, uint8_t*& p) {
+// Codes 'count' bytes as blocks of at most 64 KiB, each in its smallest form; with
+// 'raw', every block is stored as it is (for near-uniform bytes, which entropy coding
+// would not shrink: it spares their histogram).
+void PutStream(const uint8_t* bytes, size_t count, bool raw, uint8_t*& p) {
     thread_local std::vector<uint8_t> coded(FseCompressBound(kFseMaxBlock));
-    for (size_t start = 0; start < bytes.size(); start += kFseMaxBlock) {
-        const size_t   n    = std::min(kFseMaxBlock, bytes.size() - start);
-        const uint8_t* data = bytes.data() + start;
+    for (size_t start = 0; start < count; start += kFseMaxBlock) {
+        const size_t   n    = std::min(kFseMaxBlock, count - start);
+        const uint8_t* data = bytes + start;
         size_t         c    = 0;
         PutU32(p, static_cast<uint32_t>(n));
-        if (FseCompress({data, n}, coded, c) == FseStatus::kOk) {
+        if (!raw && FseCompress({data, n}, coded, c) == FseStatus::kOk) {
             PutU32(p, static_cast<uint32_t>(c));
             std::memcpy(p, coded.data(), c);
             p += c;
@@ -177,29 +179,41 @@ SplitStreams& ThreadStreams() {
     return streams;
 }
 
+// The low bytes of wide values (regrets of 9 to 12 bits) are near uniform: stored raw.
+// Narrow values (8-bit averages, small numbers frequent) and the masks and high bytes
+// are entropy-coded.
 size_t PackEntropy(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
     SplitStreams& s = ThreadStreams();
-    s.masks.clear(), s.low.clear(), s.high.clear();
+    s.masks.resize(MaskCount(shape));
+    s.low.resize(ValueCount(shape));
+    s.high.resize(shape.narrow ? 0 : ValueCount(shape));
+    uint8_t* mask = s.masks.data();
+    uint8_t* low  = s.low.data();
+    uint8_t* high = s.high.data();
     for (int a = 0; a < shape.actions; ++a) {
         const uint16_t* row = rows + a * shape.stride;
         for (int g = 0; g < shape.combos; g += kGroup) {
             const int end = std::min(g + kGroup, shape.combos);
-            s.masks.push_back(GroupMask(row, g, end));
-            for (int i = g; i < end; ++i)
-                if (row[i] != 0) {
-                    s.low.push_back(static_cast<uint8_t>(row[i]));
-                    if (!shape.narrow)
-                        s.high.push_back(static_cast<uint8_t>(row[i] >> 8));
+            *mask++       = GroupMask(row, g, end);
+            for (int i = g; i < end; ++i) {
+                const uint16_t v = row[i];
+                *low             = static_cast<uint8_t>(v);
+                low += v != 0;
+                if (!shape.narrow) {
+                    *high = static_cast<uint8_t>(v >> 8);
+                    high += v != 0;
                 }
+            }
         }
     }
-    if (s.low.empty())
+    const size_t values = static_cast<size_t>(low - s.low.data());
+    if (values == 0)
         return 0;
     uint8_t* p = out;
-    PutStream(s.masks, p);
-    PutStream(s.low, p);
+    PutStream(s.masks.data(), s.masks.size(), false, p);
+    PutStream(s.low.data(), values, !shape.narrow, p);
     if (!shape.narrow)
-        PutStream(s.high, p);
+        PutStream(s.high.data(), values, false, p);
     return static_cast<size_t>(p - out);
 }
 
