@@ -122,17 +122,15 @@ uint32_t GetU32(const uint8_t*& p) {
     return value;
 }
 
-// Codes 'count' bytes as blocks of at most 64 KiB, each in its smallest form; with
-// 'raw', every block is stored as it is (for near-uniform bytes, which entropy coding
-// would not shrink: it spares their histogram).
-void PutStream(const uint8_t* bytes, size_t count, bool raw, uint8_t*& p) {
+// Codes 'count' bytes as blocks of at most 64 KiB, each in its smallest form.
+void PutStream(const uint8_t* bytes, size_t count, uint8_t*& p) {
     thread_local std::vector<uint8_t> coded(FseCompressBound(kFseMaxBlock));
     for (size_t start = 0; start < count; start += kFseMaxBlock) {
         const size_t   n    = std::min(kFseMaxBlock, count - start);
         const uint8_t* data = bytes + start;
         size_t         c    = 0;
         PutU32(p, static_cast<uint32_t>(n));
-        if (!raw && FseCompress({data, n}, coded, c) == FseStatus::kOk) {
+        if (FseCompress({data, n}, coded, c) == FseStatus::kOk) {
             PutU32(p, static_cast<uint32_t>(c));
             std::memcpy(p, coded.data(), c);
             p += c;
@@ -179,9 +177,6 @@ SplitStreams& ThreadStreams() {
     return streams;
 }
 
-// The low bytes of wide values (regrets of 9 to 12 bits) are near uniform: stored raw.
-// Narrow values (8-bit averages, small numbers frequent) and the masks and high bytes
-// are entropy-coded.
 size_t PackEntropy(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
     SplitStreams& s = ThreadStreams();
     s.masks.resize(MaskCount(shape));
@@ -210,10 +205,10 @@ size_t PackEntropy(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
     if (values == 0)
         return 0;
     uint8_t* p = out;
-    PutStream(s.masks.data(), s.masks.size(), false, p);
-    PutStream(s.low.data(), values, !shape.narrow, p);
+    PutStream(s.masks.data(), s.masks.size(), p);
+    PutStream(s.low.data(), values, p);
     if (!shape.narrow)
-        PutStream(s.high.data(), values, false, p);
+        PutStream(s.high.data(), values, p);
     return static_cast<size_t>(p - out);
 }
 
