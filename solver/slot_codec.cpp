@@ -50,10 +50,9 @@ size_t PackBytes(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
             const uint8_t mask = GroupMask(row, g, end);
             *p++               = mask;
             any |= mask != 0;
-            for (int i = g; i < end; ++i) {
-                const uint32_t v = row[i];
-                if (v == 0)
-                    continue;
+            // Only the set bits: zeros cost no branch of their own.
+            for (unsigned m = mask; m != 0; m &= m - 1) {
+                const uint32_t v = row[g + std::countr_zero(m)];
                 if (shape.narrow || v < kOneByteLimit) {
                     *p++ = static_cast<uint8_t>(v);
                 } else if (v < kTwoByteLimit) {
@@ -73,18 +72,15 @@ size_t PackBytes(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
 bool UnpackBytes(const SlotShape& shape, const uint8_t* p, const uint8_t* end, uint16_t* rows) {
     for (int a = 0; a < shape.actions; ++a) {
         uint16_t* row = rows + a * shape.stride;
+        std::fill_n(row, shape.combos, uint16_t{0});
         for (int g = 0; g < shape.combos; g += kGroup) {
             if (p == end)
                 return false;
             const uint8_t mask = *p++;
             if (mask & PastEndBits(shape.combos, g))
                 return false;
-            const int stop = std::min(g + kGroup, shape.combos);
-            for (int i = g; i < stop; ++i) {
-                if (!(mask >> (i - g) & 1)) {
-                    row[i] = 0;
-                    continue;
-                }
+            for (unsigned m = mask; m != 0; m &= m - 1) {
+                const int i = g + std::countr_zero(m);
                 if (p == end)
                     return false;
                 const uint8_t lead = *p++;
@@ -233,17 +229,10 @@ bool UnpackEntropy(const SlotShape& shape, const uint8_t* p, const uint8_t* end,
     size_t next = 0, mask_index = 0;
     for (int a = 0; a < shape.actions; ++a) {
         uint16_t* row = rows + a * shape.stride;
+        std::fill_n(row, shape.combos, uint16_t{0});
         for (int g = 0; g < shape.combos; g += kGroup) {
-            const uint8_t mask = s.masks[mask_index++];
-            const int     stop = std::min(g + kGroup, shape.combos);
-            for (int i = g; i < stop; ++i) {
-                if (mask >> (i - g) & 1) {
-                    row[i] = static_cast<uint16_t>(s.low[next] | s.high[next] << 8);
-                    ++next;
-                } else {
-                    row[i] = 0;
-                }
-            }
+            for (unsigned m = s.masks[mask_index++]; m != 0; m &= m - 1, ++next)
+                row[g + std::countr_zero(m)] = static_cast<uint16_t>(s.low[next] | s.high[next] << 8);
         }
     }
     return true;
