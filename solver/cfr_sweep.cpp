@@ -334,7 +334,7 @@ CfrEngine::DecisionFrame CfrEngine::BeginDecision(PassState& pass, uint32_t inde
     // A node whose street's storage was forgotten plays uniformly and learns nothing.
     frame.stride = frame.regrets ? frame.regrets->Layout().RowStride() : static_cast<size_t>(pass.width);
     frame.source = UsesAverage(pass, node) && frame.averages ? frame.averages : frame.regrets;
-    if (frame.fused && node.street == 3 && iteration_ <= early_grouping_)
+    if (frame.fused && node.street == 3 && early_grouping_ > 0 && iteration_ <= early_grouping_)
         frame.early_groups = &StrengthOf(runout);
     // Fused updates compute their strategy themselves; at the opponent's nodes the store
     // turns its numbers into the children's reach directly (ChildReaches).

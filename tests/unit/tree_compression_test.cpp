@@ -40,6 +40,15 @@ void BuildSmallFlop(const std::string& level) {
 
 CfrEngine& Engine() { return *State().solver.engine; }
 
+// The configured level is process-wide: every test here gives it back, so that tests of
+// other files running later in the same process build at the default level.
+struct RestoreAutoLevel {
+    ~RestoreAutoLevel() {
+        RunCommand("free_tree");
+        RunCommand("set_compression auto");
+    }
+};
+
 uint64_t StorageBytes(int street) {
     uint64_t         bytes = 0;
     const BuiltTree& tree  = *State().tree.Tree();
@@ -66,6 +75,7 @@ Solved SolveAt(const std::string& level) {
 }  // namespace
 
 TEST(StorageLevels, LevelsSolveAlikeInLessMemory) {
+    RestoreAutoLevel restore;
     const Solved none = SolveAt("none");
     EXPECT_EQ(RunCommand("get_actual_compression"), "compression 0\n");
     const Solved low = SolveAt("low");
@@ -115,6 +125,7 @@ std::vector<std::vector<uint8_t>> SavedStores(int street, bool averages) {
 }  // namespace
 
 TEST(StorageLevels, RiverAveragesFollowTheSevenIterationRhythm) {
+    RestoreAutoLevel restore;
     for (const char* level : {"none", "low", "fast"}) {
         SCOPED_TRACE(level);
         BuildSmallFlop(level);
@@ -136,6 +147,7 @@ TEST(StorageLevels, RiverAveragesFollowTheSevenIterationRhythm) {
 }
 
 TEST(StorageLevels, EarlyGroupingSharesRegretsAmongEqualStrengthCombos) {
+    RestoreAutoLevel restore;
     for (const char* level : {"max", "high"}) {
         SCOPED_TRACE(level);
         BuildSmallFlop(level);
@@ -180,6 +192,7 @@ TEST(StorageLevels, EarlyGroupingSharesRegretsAmongEqualStrengthCombos) {
 }
 
 TEST(StorageLevels, ChangingTheLevelOfASolvedTreeKeepsTheSolution) {
+    RestoreAutoLevel restore;
     const Solved none = SolveAt("none");
     const int    at   = Engine().IterationCount();
     // Into max the river averages narrow to 8 bits: close. Between the packed levels and
@@ -204,6 +217,7 @@ TEST(StorageLevels, ChangingTheLevelOfASolvedTreeKeepsTheSolution) {
 }
 
 TEST(StorageLevels, LevelsOnlyApplyToFlopTreesAndAutoNeverPicksNone) {
+    RestoreAutoLevel restore;
     BuildSmallFlop("auto");
     EXPECT_NE(State().tree.actual_level, 0);
     RunCommand("set_compression max");
