@@ -145,6 +145,19 @@ void CfrEngine::Iterate(int threads) {
     DrawProgressBar(iteration_ % freq + 1, 1, freq);
     ++iteration_;
     tree_.flags &= ~kNewTree;
+    TidyStores();
+}
+
+// Between iterations no task holds a store: packed stores compact their memory, one
+// node per thread.
+void CfrEngine::TidyStores() {
+    std::lock_guard lock(tree_mutex_);
+    const int nodes = static_cast<int>(tree_.Size());
+#pragma omp parallel for schedule(dynamic, 16)
+    for (int i = 0; i < nodes; ++i)
+        for (StrategyStore* store : {RegretStore(i), AverageStore(i)})
+            if (store)
+                store->Tidy();
 }
 
 void CfrEngine::InvalidateResults() {

@@ -305,6 +305,7 @@ private:
     double AveragingWeight() const;
 
     void PrepareRootVectors();
+    void TidyStores();
 
     // Result passes keep the values of the decisions before the river (engine_locks.cpp):
     // at the start of every pass (an update pass forgets them), and at each decision.

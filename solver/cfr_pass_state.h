@@ -87,5 +87,7 @@ struct CfrEngine::DecisionFrame {
     // node's storage was forgotten and it plays uniformly.
     const StrategyStore* source   = nullptr;
     float*               strategy = nullptr;  // null when fused or at the opponent's nodes
+    // River regrets while the early grouping lasts: the runout's combos of equal strength.
+    const StrengthGroups* early_groups = nullptr;
     size_t               stride   = 0;
 };

@@ -10,6 +10,7 @@
 #include "cli/solver_state.h"
 #include "platform/numa_nodes.h"
 #include "solver/cfr_engine.h"
+#include "solver/averaging_schedule.h"
 #include "solver/cfr_pass_state.h"
 #include "solver/ev_boost.h"
 #include "solver/fold_values.h"
@@ -52,7 +53,6 @@ CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     pass.regret_update.adaptive   = settings.adaptive_precision;
     pass.regret_update.precision  = settings.precision;
     pass.average_weight           = AveragingWeight() * average_scale_[1 - traverser];
-    pass.river_averages           = settings.river_strategy;
     pass.river_strategy           = settings.river_strategy;
     pass.width                    = runouts_.Root().Size();
     pass.rake                     = {State().tree.params.rake_fraction, State().tree.params.rake_cap};
@@ -67,6 +67,8 @@ CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     const StorageParameters storage =
         tree_.BaseStreet() == 1 ? StorageLevelParameters(State().tree.actual_level) : StorageParameters{};
     pass.storage_allows = storage.first == 0 && (storage.second == 0 || storage.second == 3);
+    pass.river_averages =
+        settings.river_strategy && RiverAveragesThisIteration(iteration_, averaging_delay_, storage.second);
 
     return pass;
 }
@@ -396,6 +398,8 @@ CfrEngine::DecisionFrame CfrEngine::BeginDecision(PassState& pass, uint32_t inde
     // A node whose street's storage was forgotten plays uniformly and learns nothing.
     frame.stride = frame.regrets ? frame.regrets->Layout().RowStride() : static_cast<size_t>(pass.width);
     frame.source = UsesAverage(pass, node) && frame.averages ? frame.averages : frame.regrets;
+    if (frame.fused && node.street == 3 && early_grouping_ > 0 && iteration_ <= early_grouping_)
+        frame.early_groups = &StrengthOf(runout);
     // Fused updates compute their strategy themselves; at the opponent's nodes the store
     // turns its numbers into the children's reach directly (ChildReaches).
     if (frame.fused || (!frame.traverser && frame.source))
@@ -441,6 +445,8 @@ void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
         if (frame.fused) {
             RegretUpdate update = pass.regret_update;
             update.scale        = pass.regret_scale;
+            if (frame.early_groups)
+                update.early_groups = {frame.early_groups->group_sizes, frame.early_groups->order};
             frame.regrets->FusedUpdate(slot, k, child_values, values, update);
             return;
         }

@@ -1,6 +1,8 @@
 #include "solver/compressed_average_storage.h"
 
+#include <algorithm>
 #include <cassert>
+#include <vector>
 
 #include "solver/average_blocks.h"
 #include "solver/average_storage.h"
@@ -8,8 +10,10 @@
 CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, int mode)
     : layout_(layout),
       mode_(mode),
-      sums_(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
-            {layout.actions, layout.combos, layout.RowStride()}, layout.slots) {
+      sums_(std::make_unique<PackedSlots>(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
+                                          SlotShape{layout.actions, layout.combos,
+                                                    layout.RowStride(), true},
+                                          layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     locks_.Reset(layout.slots, layout.combos);
     Allocate();
@@ -20,20 +24,20 @@ StoreKind CompressedAverageStorage::Kind() const {
 }
 
 void CompressedAverageStorage::Release() {
-    sums_.Clear();
+    sums_->Clear();
     exponents_.Reset(0);
     allocated_ = false;
 }
 
 void CompressedAverageStorage::Allocate() {
-    sums_.Clear();
+    sums_->Clear();
     exponents_.Reset(size_t(layout_.slots) * layout_.actions);
     allocated_ = true;
 }
 
 uint16_t* CompressedAverageStorage::LoadSlot(int slot) const {
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
-    sums_.Load(slot, rows);
+    sums_->Load(slot, rows);
     return rows;
 }
 
@@ -45,7 +49,7 @@ void CompressedAverageStorage::CurrentStrategy(int slot, const SolverKernels& ke
                               layout_.combos, strategy, stride);
 }
 
-void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels& kernels,
+void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                                  const float* const* child_reach, double weight) {
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
@@ -57,16 +61,16 @@ void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels& 
             continue;
         if (!rows)
             rows = LoadSlot(slot);
-        changed |= AccumulateBlock(kernels, rows + a * layout_.RowStride(),
-                                   exponents_[slot * layout_.actions + a], child_reach[a], weight,
-                                   layout_.combos, kAverageMax, kMaxAverageExponent);
+        changed |= AccumulateNarrowBlock(rows + a * layout_.RowStride(),
+                                         exponents_[slot * layout_.actions + a], child_reach[a],
+                                         weight, layout_.combos, slot, a);
     }
     if (changed)
-        sums_.Store(slot, rows);
+        sums_->Store(slot, rows);
 }
 
 uint64_t CompressedAverageStorage::ByteSize() const {
-    return sums_.ByteSize() + exponents_.size() + locks_.ByteSize();
+    return sums_->ByteSize() + exponents_.size() + locks_.ByteSize();
 }
 
 // The plain average form (average_storage.h).
@@ -97,11 +101,16 @@ StorageStatus CompressedAverageStorage::Read(StorageReader& in) {
             return StorageStatus::kBadValue;
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
     std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
+    std::vector<uint16_t> wide(layout_.combos);
     for (int s = 0; s < layout_.slots; ++s) {
-        for (int a = 0; a < layout_.actions; ++a)
-            if (!in.GetBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t)))
+        for (int a = 0; a < layout_.actions; ++a) {
+            if (!in.GetBytes(wide.data(), wide.size() * sizeof(uint16_t)))
                 return StorageStatus::kTruncated;
-        loaded.sums_.Store(s, rows);
+            uint8_t&  exponent = loaded.exponents_[s * layout_.actions + a];
+            const int shift    = NarrowBlock(wide.data(), layout_.combos, rows + a * layout_.RowStride());
+            exponent = static_cast<uint8_t>(std::min(int(exponent) + shift, kMaxAverageExponent));
+        }
+        loaded.sums_->Store(s, rows);
     }
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

@@ -1,15 +1,19 @@
-// Compressed runout average storage for river nodes (storage levels low, medium, high and
-// max): the plain average store's numbers (average_storage.h: u16 per combo and action,
-// a shift exponent per action block) with each runout slot's numbers packed losslessly
-// (slot_codec.h), in mode 1 (byte packing) or mode 2 (entropy packing).
+// Packed runout average storage for river nodes (storage levels low, medium, high and
+// max): the fast store's narrow numbers (average_blocks.h: 8 bits per combo and action
+// with a shift exponent per action block, stochastic rounding), each runout slot's
+// numbers packed (slot_codec.h) in mode 1 (byte packing) or mode 2 (entropy packing).
 //
-// Accumulation unpacks the slot into the thread's scratch rows, runs the plain store's
-// two-step kernel rule and packs the slot back, so the averages are exactly the plain
-// store's. On solved river data (about three quarters zeros) mode 1 takes about a third
-// of the plain 2 bytes per combo and action, mode 2 less.
+// The numbers, and hence the averages, are exactly the fast store's; only memory and
+// time differ. Accumulation unpacks the slot into the thread's scratch rows, adds, and
+// packs the slot back. Solved river averages are about three quarters zeros, and the
+// narrow numbers of the rest fit a byte: mode 1 takes about a sixth of the plain store's
+// 2 bytes per combo and action, mode 2 less.
 //
-// Saved form: the plain average form (kind "QAVS").
+// Saved form: the plain average form (kind "QAVS"), numbers widened to 16 bits; reading
+// a plain form narrows each block by raising its exponent, as the fast store does.
 #pragma once
+
+#include <memory>
 
 #include "solver/aligned_buffer.h"
 #include "solver/packed_slots.h"
@@ -32,6 +36,8 @@ public:
     void AccumulateAverage(int slot, const SolverKernels& kernels, const float* const* child_reach,
                            double weight) override;
 
+    void Tidy() override { sums_->Tidy(); }
+
     LockTable&       Locks() override { return locks_; }
     const LockTable& Locks() const override { return locks_; }
     uint64_t         ByteSize() const override;
@@ -46,7 +52,7 @@ private:
 
     RunoutLayout          layout_;
     int                   mode_;
-    PackedSlots           sums_;
+    std::unique_ptr<PackedSlots> sums_;
     AlignedArray<uint8_t> exponents_;
     LockTable             locks_;
     bool                  allocated_ = false;

@@ -16,28 +16,11 @@ SlotShape ShapeOf(const RunoutLayout& layout) {
     return {layout.actions, layout.combos, layout.RowStride()};
 }
 
-// Early grouping: each group's regrets become the integer mean of its members', per row.
-void AverageGroups(uint16_t* rows, const RunoutLayout& layout, std::span<const uint16_t> groups) {
-    for (int a = 0; a < layout.actions; ++a) {
-        uint16_t* row   = rows + a * layout.RowStride();
-        int       begin = 0;
-        for (uint16_t size : groups) {
-            const int end = std::min(begin + int(size), layout.combos);
-            if (end <= begin)
-                break;
-            uint32_t sum = 0;
-            for (int i = begin; i < end; ++i)
-                sum += row[i];
-            std::fill(row + begin, row + end, static_cast<uint16_t>(sum / uint32_t(end - begin)));
-            begin = end;
-        }
-    }
-}
-
 }  // namespace
 
 CompressedRegretStorage::CompressedRegretStorage(const RunoutLayout& layout, int mode)
-    : layout_(layout), mode_(mode), slots_(CodecOfMode(mode), ShapeOf(layout), layout.slots) {
+    : layout_(layout), mode_(mode), 
+      slots_(std::make_unique<PackedSlots>(CodecOfMode(mode), ShapeOf(layout), layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     factors_.Reset(layout.slots);
     locks_.Reset(layout.slots, layout.combos);
@@ -49,19 +32,19 @@ StoreKind CompressedRegretStorage::Kind() const {
 }
 
 void CompressedRegretStorage::Release() {
-    slots_.Clear();
+    slots_->Clear();
     allocated_ = false;
 }
 
 void CompressedRegretStorage::Allocate() {
-    slots_.Clear();
+    slots_->Clear();
     std::fill_n(factors_.data(), layout_.slots, kInitialPrecisionFactor);
     allocated_ = true;
 }
 
 uint16_t* CompressedRegretStorage::LoadSlot(int slot) const {
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
-    slots_.Load(slot, rows);
+    slots_->Load(slot, rows);
     return rows;
 }
 
@@ -87,13 +70,27 @@ void CompressedRegretStorage::CurrentStrategy(int slot, const SolverKernels& ker
     }
 }
 
-void CompressedRegretStorage::AfterUpdate(uint16_t* rows, int slot, const RegretUpdate& update) {
+// The slot's regrets as loaded, kept to tell whether an update changed them.
+uint16_t* CompressedRegretStorage::KeepLoaded(const uint16_t* rows) const {
+    thread_local AlignedArray<uint16_t> before;
+    if (before.size() < layout_.SlotElements())
+        before.Reset(layout_.SlotElements());
+    std::copy_n(rows, layout_.SlotElements(), before.data());
+    return before.data();
+}
+
+// Packs the slot back unless nothing changed (no reach from the opponent leaves every
+// regret as it was, and packing is the expensive part).
+void CompressedRegretStorage::AfterUpdate(uint16_t* rows, const uint16_t* before, int slot,
+                                          const RegretUpdate& update) {
     if (!update.early_groups.empty())
-        AverageGroups(rows, layout_, update.early_groups);
+        AverageEarlyGroups(rows, layout_.RowStride(), layout_.actions, layout_.combos,
+                           update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
         ReadjustPrecision(rows, layout_.actions, layout_.RowStride(), layout_.combos,
                           factors_[slot], update.precision);
-    slots_.Store(slot, rows);
+    if (!std::equal(rows, rows + layout_.SlotElements(), before))
+        slots_->Store(slot, rows);
 }
 
 void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
@@ -102,11 +99,12 @@ void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kerne
     if (locks_.Locked(slot))
         return;
     locks_.ForgetWritten(slot);
-    uint16_t*        rows = LoadSlot(slot);
-    const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+    uint16_t*        rows   = LoadSlot(slot);
+    const uint16_t*  before = KeepLoaded(rows);
+    const RegretStep step   = MakeRegretStep(update.scale * factors_[slot]);
     kernels.UpdateRegrets(rows, layout_.RowStride(), layout_.actions, layout_.combos,
                           action_values, node_values, step, locks_.SkipBits(slot));
-    AfterUpdate(rows, slot, update);
+    AfterUpdate(rows, before, slot, update);
 }
 
 void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
@@ -115,12 +113,13 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
     const int actions = layout_.actions;
     if ((actions == 2 || actions == 3) && !locks_.Locked(slot) &&
         !locks_.HasWrittenStrategy(slot)) {
-        uint16_t*        rows = LoadSlot(slot);
-        const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
+        uint16_t*        rows   = LoadSlot(slot);
+        const uint16_t*  before = KeepLoaded(rows);
+        const RegretStep step   = MakeRegretStep(update.scale * factors_[slot]);
         (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
             rows, layout_.RowStride(), layout_.combos, action_values, node_values, step,
             locks_.SkipBits(slot));
-        AfterUpdate(rows, slot, update);
+        AfterUpdate(rows, before, slot, update);
         return;
     }
     const size_t stride   = layout_.RowStride();
@@ -158,11 +157,11 @@ void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t s
             regrets[a * rs + i] = static_cast<uint16_t>(std::min(regret, 65535.0));
         }
     }
-    slots_.Store(slot, regrets);
+    slots_->Store(slot, regrets);
 }
 
 uint64_t CompressedRegretStorage::ByteSize() const {
-    return slots_.ByteSize() + factors_.size() * sizeof(float) + locks_.ByteSize();
+    return slots_->ByteSize() + factors_.size() * sizeof(float) + locks_.ByteSize();
 }
 
 // The plain regret form (regret_storage.h).
@@ -197,7 +196,7 @@ StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
         for (int a = 0; a < layout_.actions; ++a)
             if (!in.GetBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t)))
                 return StorageStatus::kTruncated;
-        loaded.slots_.Store(s, rows);
+        loaded.slots_->Store(s, rows);
     }
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

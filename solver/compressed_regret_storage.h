@@ -13,6 +13,8 @@
 // do not depend on the storage level and a level change carries the regrets over.
 #pragma once
 
+#include <memory>
+
 #include "solver/aligned_buffer.h"
 #include "solver/packed_slots.h"
 #include "solver/strategy_store.h"
@@ -40,6 +42,8 @@ public:
     void FusedUpdate(int slot, const SolverKernels& kernels, const float* const* action_values,
                      float* node_values, const RegretUpdate& update) override;
 
+    void Tidy() override { slots_->Tidy(); }
+
     LockTable&       Locks() override { return locks_; }
     const LockTable& Locks() const override { return locks_; }
     uint64_t         ByteSize() const override;
@@ -53,11 +57,13 @@ public:
 
 private:
     uint16_t* LoadSlot(int slot) const;
-    void      AfterUpdate(uint16_t* rows, int slot, const RegretUpdate& update);
+    uint16_t* KeepLoaded(const uint16_t* rows) const;
+    void      AfterUpdate(uint16_t* rows, const uint16_t* before, int slot,
+                          const RegretUpdate& update);
 
     RunoutLayout        layout_;
     int                 mode_;
-    PackedSlots         slots_;
+    std::unique_ptr<PackedSlots> slots_;
     AlignedArray<float> factors_;
     LockTable           locks_;
     bool                allocated_ = false;

@@ -1,7 +1,6 @@
 #include "solver/fast_average_storage.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cassert>
 
@@ -42,50 +41,16 @@ void FastAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
                               layout_.combos, strategy, stride);
 }
 
-namespace {
-
-// A number in [0, 1) from a hash of the block's seed and the combo: the same inputs give
-// the same dither, so solves stay reproducible.
-float Dither(uint64_t seed, int combo) {
-    uint64_t h = (seed ^ (uint64_t(combo) + 1) * 0x9E3779B97F4A7C15ull) * 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 31;
-    return float(h >> 40) * 0x1p-24f;
-}
-
-}  // namespace
-
-// One block: sums and reach x multiplier, halved as often as needed to fit 8 bits, then
-// rounded stochastically (floor of value + dither), so that increments far below one unit
-// still add their share on average instead of always rounding away.
 void FastAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                            const float* const* child_reach, double weight) {
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
     locks_.ForgetWritten(slot);
-    const uint64_t weight_bits = std::bit_cast<uint64_t>(weight);
-    for (int a = 0; a < layout_.actions; ++a) {
-        const float* reach = child_reach[a];
-        if (reach == nullptr)
-            continue;
-        uint8_t&    exponent   = exponents_[slot * layout_.actions + a];
-        uint8_t*    row        = sums_.data() + layout_.RowOffset(slot, a);
-        const float multiplier = static_cast<float>(std::ldexp(weight, -int(exponent)));
-        float       peak       = 0;
-        for (int i = 0; i < layout_.combos; ++i)
-            peak = std::max(peak, row[i] + reach[i] * multiplier);
-        if (!std::isfinite(peak))
-            continue;
-        int halvings = 0;
-        while (std::ldexp(peak, -halvings) > float(kFastAverageMax))
-            ++halvings;
-        const float    shrink = std::ldexp(1.0f, -halvings);
-        const uint64_t seed   = weight_bits ^ (uint64_t(slot) << 8 | uint64_t(a)) << 20;
-        for (int i = 0; i < layout_.combos; ++i) {
-            const float value = (row[i] + reach[i] * multiplier) * shrink + Dither(seed, i);
-            row[i]            = static_cast<uint8_t>(std::min(value, float(kFastAverageMax)));
-        }
-        exponent = static_cast<uint8_t>(std::min(int(exponent) + halvings, kMaxAverageExponent));
-    }
+    for (int a = 0; a < layout_.actions; ++a)
+        if (child_reach[a] != nullptr)
+            AccumulateNarrowBlock(sums_.data() + layout_.RowOffset(slot, a),
+                                  exponents_[slot * layout_.actions + a], child_reach[a], weight,
+                                  layout_.combos, slot, a);
 }
 
 uint64_t FastAverageStorage::ByteSize() const {
@@ -123,13 +88,8 @@ StorageStatus FastAverageStorage::Read(StorageReader& in) {
                 return StorageStatus::kBadValue;
             if (!in.GetBytes(wide.data(), wide.size() * sizeof(uint16_t)))
                 return StorageStatus::kTruncated;
-            const uint32_t top   = wide.empty() ? 0 : *std::max_element(wide.begin(), wide.end());
-            int            shift = 0;
-            while ((top >> shift) > kFastAverageMax)
-                ++shift;
-            uint8_t* row = loaded.sums_.data() + layout_.RowOffset(s, a);
-            for (int i = 0; i < layout_.combos; ++i)
-                row[i] = static_cast<uint8_t>(wide[i] >> shift);
+            const int shift = NarrowBlock(wide.data(), layout_.combos,
+                                          loaded.sums_.data() + layout_.RowOffset(s, a));
             exponent = static_cast<uint8_t>(std::min(int(exponent) + shift, kMaxAverageExponent));
         }
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)

@@ -2,22 +2,21 @@
 // rule (average_storage.h) with 8-bit numbers, one byte per combo and action and a shift
 // exponent per action block, at half the plain store's memory and without packing.
 //
-// The block maximum is 255: a block halves and raises its exponent as soon as a sum
-// passes it, so a combo keeps about 8 significant bits relative to the block's largest.
-// Late in a solve one iteration's share of a block is far below one unit; rounding to
-// nearest would drop it (and freeze the averages at their early values), so additions
-// round stochastically, with a dither hashed from the weight, slot, action and combo
-// (reproducible). The averages are therefore unbiased but coarser and noisier than the
-// plain store's; the level pairs this store with an iteration cap of 2200.
+// The blocks are the narrow blocks of average_blocks.h (maximum 255, stochastic rounding):
+// a combo keeps about 8 significant bits relative to its block's largest number, so the
+// averages are unbiased but coarser and noisier than the plain store's; the level pairs
+// this store with an iteration cap of 2200. The packed average stores hold the same
+// numbers, so they give the same averages.
 //
 // Saved form: the plain average form (kind "QAVS"), numbers widened to 16 bits; reading
 // a plain form narrows each block to 8 bits by raising its exponent.
 #pragma once
 
 #include "solver/aligned_buffer.h"
+#include "solver/average_blocks.h"
 #include "solver/strategy_store.h"
 
-inline constexpr uint32_t kFastAverageMax = 255;
+inline constexpr uint32_t kFastAverageMax = kNarrowAverageMax;
 
 class FastAverageStorage final : public StrategyStore {
 public:

@@ -1,24 +1,13 @@
 #include "solver/packed_slots.h"
 
-#include <tbb/scalable_allocator.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
+#include <algorithm>
 
 #include "solver/aligned_buffer.h"
 
 namespace {
-
-uint8_t* AllocateBuffer(size_t bytes) {
-    auto* data = static_cast<uint8_t*>(scalable_malloc(bytes));
-    if (!data) {
-        std::printf("out of memory (compressed storage)\n");
-        std::exit(1);
-    }
-    return data;
-}
 
 uint8_t* ThreadPackBuffer(size_t bytes) {
     thread_local AlignedArray<uint8_t> buffer;
@@ -26,6 +15,16 @@ uint8_t* ThreadPackBuffer(size_t bytes) {
         buffer.Reset(bytes);
     return buffer.data();
 }
+
+// Room for every slot at its largest packed size, four times over: blocks freed by slots
+// that moved to another size wait in the free lists until a slot of their size comes.
+// Address space only; memory is committed as it is used.
+uint64_t ReservedBytes(SlotCodec codec, const SlotShape& shape, int slots) {
+    const uint64_t bound = PackedSlotBound(codec, shape) + kSlotArenaUnit;
+    return 4 * bound * uint64_t(std::max(slots, 1));
+}
+
+constexpr uint32_t kShrinkUnits = 2;
 
 }  // namespace
 
@@ -37,29 +36,12 @@ uint16_t* ThreadSlotRows(size_t elements) {
 }
 
 PackedSlots::PackedSlots(SlotCodec codec, const SlotShape& shape, int slots)
-    : codec_(codec), shape_(shape), slots_(slots) {}
-
-PackedSlots::~PackedSlots() { Clear(); }
-
-PackedSlots::PackedSlots(PackedSlots&& other) noexcept
-    : codec_(other.codec_), shape_(other.shape_), slots_(std::move(other.slots_)) {
-    other.slots_.clear();
-}
-
-PackedSlots& PackedSlots::operator=(PackedSlots&& other) noexcept {
-    if (this != &other) {
-        Clear();
-        codec_ = other.codec_;
-        shape_ = other.shape_;
-        slots_ = std::move(other.slots_);
-        other.slots_.clear();
-    }
-    return *this;
-}
+    : codec_(codec), shape_(shape), slots_(slots), arena_(ReservedBytes(codec, shape, slots)) {}
 
 void PackedSlots::Load(int slot, uint16_t* rows) const {
-    const Slot& s = slots_[slot];
-    if (!UnpackSlot(codec_, shape_, s.data, s.size, rows)) {
+    const Slot&    s    = slots_[slot];
+    const uint8_t* data = s.size ? arena_.At(s.block) : nullptr;
+    if (!UnpackSlot(codec_, shape_, data, s.size, rows)) {
         std::printf("compressed storage damaged (slot %d)\n", slot);
         std::exit(1);
     }
@@ -69,30 +51,30 @@ void PackedSlots::Store(int slot, const uint16_t* rows) {
     uint8_t*     packed = ThreadPackBuffer(PackedSlotBound(codec_, shape_));
     const size_t size   = PackSlot(codec_, shape_, rows, packed);
     Slot&        s      = slots_[slot];
-    if (size > s.capacity || size < s.capacity / 2) {
-        scalable_free(s.data);
-        s.data     = nullptr;
-        s.capacity = 0;
-        if (size > 0) {
-            s.capacity = static_cast<uint32_t>(size + size / 8);
-            s.data     = AllocateBuffer(s.capacity);
-        }
+    if (size > s.block.capacity || size + kShrinkUnits * kSlotArenaUnit <= s.block.capacity) {
+        arena_.Free(s.block);
+        s.block = size > 0 ? arena_.Allocate(static_cast<uint32_t>(size)) : SlotArena::Block{};
     }
     if (size > 0)
-        std::memcpy(s.data, packed, size);
+        std::memcpy(arena_.At(s.block), packed, size);
     s.size = static_cast<uint32_t>(size);
 }
 
 void PackedSlots::Clear() {
-    for (Slot& s : slots_) {
-        scalable_free(s.data);
-        s = Slot();
-    }
+    std::fill(slots_.begin(), slots_.end(), Slot());
+    arena_.Clear();
+}
+
+void PackedSlots::Tidy() {
+    if (!arena_.Fragmented())
+        return;
+    std::vector<SlotArena::Block*> blocks;
+    for (Slot& s : slots_)
+        if (s.block.capacity > 0)
+            blocks.push_back(&s.block);
+    arena_.Compact(blocks);
 }
 
 uint64_t PackedSlots::ByteSize() const {
-    uint64_t bytes = slots_.size() * sizeof(Slot);
-    for (const Slot& s : slots_)
-        bytes += s.capacity;
-    return bytes;
+    return slots_.size() * sizeof(Slot) + arena_.CommittedBytes();
 }

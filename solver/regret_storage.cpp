@@ -7,6 +7,29 @@
 #include "solver/adaptive_precision.h"
 #include "solver/terminal_scratch.h"
 
+void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, int combos,
+                        const EarlyGroups& groups) {
+    const auto member = [&](int position) {
+        return groups.order.empty() ? position : int(groups.order[position]);
+    };
+    for (int a = 0; a < actions; ++a) {
+        uint16_t* row   = rows + a * stride;
+        int       begin = 0;
+        for (uint16_t size : groups.sizes) {
+            const int end = std::min(begin + int(size), combos);
+            if (end <= begin)
+                break;
+            uint32_t sum = 0;
+            for (int i = begin; i < end; ++i)
+                sum += row[member(i)];
+            const auto mean = static_cast<uint16_t>(sum / uint32_t(end - begin));
+            for (int i = begin; i < end; ++i)
+                row[member(i)] = mean;
+            begin = end;
+        }
+    }
+}
+
 RunoutRegretStorage::RunoutRegretStorage(const RunoutLayout& layout) : layout_(layout) {
     assert(layout.Valid());
     factors_.Reset(layout.slots);
@@ -100,27 +123,11 @@ void RunoutRegretStorage::SeedStrategy(int slot, const float* rows, size_t strid
 
 void RunoutRegretStorage::AfterUpdate(int slot, const RegretUpdate& update) {
     if (!update.early_groups.empty())
-        AverageGroups(slot, update.early_groups);
+        AverageEarlyGroups(Row(slot, 0), layout_.RowStride(), layout_.actions, layout_.combos,
+                           update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
         ReadjustPrecision(Row(slot, 0), layout_.actions, layout_.RowStride(), layout_.combos,
                           factors_[slot], update.precision);
-}
-
-void RunoutRegretStorage::AverageGroups(int slot, std::span<const uint16_t> groups) {
-    for (int a = 0; a < layout_.actions; ++a) {
-        uint16_t* row   = Row(slot, a);
-        int       begin = 0;
-        for (uint16_t size : groups) {
-            const int end = std::min(begin + int(size), layout_.combos);
-            if (end <= begin)
-                break;
-            uint32_t sum = 0;
-            for (int i = begin; i < end; ++i)
-                sum += row[i];
-            std::fill(row + begin, row + end, static_cast<uint16_t>(sum / uint32_t(end - begin)));
-            begin = end;
-        }
-    }
 }
 
 uint64_t RunoutRegretStorage::ByteSize() const {

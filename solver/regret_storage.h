@@ -11,8 +11,9 @@
 // 2. d = v(a) - v per action and combo; |d| >= 1 / (s f) moves the regret by
 //    trunc((s f |d|)^(3/4)), up (saturating at 65535) or down (floored at 0); combos of a
 //    combo lock are skipped (kernel table: UpdateRegrets, or FusedUpdate2/3/4);
-// 3. early grouping, when RegretUpdate::early_groups is not empty: each group's regrets
-//    become the integer mean of its members', per action;
+// 3. early grouping, when RegretUpdate::early_groups is not empty (river slots in the
+//    first iterations of the storage level max, grouping combos of equal strength): each
+//    group's regrets become the integer mean of its members', per action;
 // 4. at iteration counts divisible by 10 with adaptive precision on: re-adjust the slot.
 //
 // Saved form (Write/Read), little-endian: u32 kind "QRGS", u16 version 1, u16 actions,
@@ -29,6 +30,11 @@
 // seeded regrets stays below 1/1000 of a frequency, small enough that the next updates
 // can still move the strategy.
 inline constexpr double kSeedRegretMass = 1024.0;
+
+// Early grouping of one slot's rows (actions rows at 'stride'): each group's regrets
+// become the integer mean of its members', per action. Groups past 'combos' are ignored.
+void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, int combos,
+                        const EarlyGroups& groups);
 
 class RunoutRegretStorage final : public StrategyStore {
 public:
@@ -79,7 +85,6 @@ public:
 
 private:
     void AfterUpdate(int slot, const RegretUpdate& update);
-    void AverageGroups(int slot, std::span<const uint16_t> groups);
 
     RunoutLayout           layout_;
     AlignedArray<uint16_t> regrets_;

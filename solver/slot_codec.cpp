@@ -50,11 +50,10 @@ size_t PackBytes(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
             const uint8_t mask = GroupMask(row, g, end);
             *p++               = mask;
             any |= mask != 0;
-            for (int i = g; i < end; ++i) {
-                const uint32_t v = row[i];
-                if (v == 0)
-                    continue;
-                if (v < kOneByteLimit) {
+            // Only the set bits: zeros cost no branch of their own.
+            for (unsigned m = mask; m != 0; m &= m - 1) {
+                const uint32_t v = row[g + std::countr_zero(m)];
+                if (shape.narrow || v < kOneByteLimit) {
                     *p++ = static_cast<uint8_t>(v);
                 } else if (v < kTwoByteLimit) {
                     *p++ = static_cast<uint8_t>(kTwoByteTag | v >> 8);
@@ -73,22 +72,19 @@ size_t PackBytes(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
 bool UnpackBytes(const SlotShape& shape, const uint8_t* p, const uint8_t* end, uint16_t* rows) {
     for (int a = 0; a < shape.actions; ++a) {
         uint16_t* row = rows + a * shape.stride;
+        std::fill_n(row, shape.combos, uint16_t{0});
         for (int g = 0; g < shape.combos; g += kGroup) {
             if (p == end)
                 return false;
             const uint8_t mask = *p++;
             if (mask & PastEndBits(shape.combos, g))
                 return false;
-            const int stop = std::min(g + kGroup, shape.combos);
-            for (int i = g; i < stop; ++i) {
-                if (!(mask >> (i - g) & 1)) {
-                    row[i] = 0;
-                    continue;
-                }
+            for (unsigned m = mask; m != 0; m &= m - 1) {
+                const int i = g + std::countr_zero(m);
                 if (p == end)
                     return false;
                 const uint8_t lead = *p++;
-                if (lead < kOneByteLimit) {
+                if (shape.narrow || lead < kOneByteLimit) {
                     row[i] = lead;
                 } else if ((lead & 0xC0) == kTwoByteTag) {
                     if (p == end)
@@ -122,12 +118,12 @@ uint32_t GetU32(const uint8_t*& p) {
     return value;
 }
 
-// Codes 'bytes' as blocks of at most 64 KiB, each in its smallest form.
-void PutStream(const std::vector<uint8_t>& bytes, uint8_t*& p) {
+// Codes 'count' bytes as blocks of at most 64 KiB, each in its smallest form.
+void PutStream(const uint8_t* bytes, size_t count, uint8_t*& p) {
     thread_local std::vector<uint8_t> coded(FseCompressBound(kFseMaxBlock));
-    for (size_t start = 0; start < bytes.size(); start += kFseMaxBlock) {
-        const size_t   n    = std::min(kFseMaxBlock, bytes.size() - start);
-        const uint8_t* data = bytes.data() + start;
+    for (size_t start = 0; start < count; start += kFseMaxBlock) {
+        const size_t   n    = std::min(kFseMaxBlock, count - start);
+        const uint8_t* data = bytes + start;
         size_t         c    = 0;
         PutU32(p, static_cast<uint32_t>(n));
         if (FseCompress({data, n}, coded, c) == FseStatus::kOk) {
@@ -179,25 +175,36 @@ SplitStreams& ThreadStreams() {
 
 size_t PackEntropy(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
     SplitStreams& s = ThreadStreams();
-    s.masks.clear(), s.low.clear(), s.high.clear();
+    s.masks.resize(MaskCount(shape));
+    s.low.resize(ValueCount(shape));
+    s.high.resize(shape.narrow ? 0 : ValueCount(shape));
+    uint8_t* mask = s.masks.data();
+    uint8_t* low  = s.low.data();
+    uint8_t* high = s.high.data();
     for (int a = 0; a < shape.actions; ++a) {
         const uint16_t* row = rows + a * shape.stride;
         for (int g = 0; g < shape.combos; g += kGroup) {
             const int end = std::min(g + kGroup, shape.combos);
-            s.masks.push_back(GroupMask(row, g, end));
-            for (int i = g; i < end; ++i)
-                if (row[i] != 0) {
-                    s.low.push_back(static_cast<uint8_t>(row[i]));
-                    s.high.push_back(static_cast<uint8_t>(row[i] >> 8));
+            *mask++       = GroupMask(row, g, end);
+            for (int i = g; i < end; ++i) {
+                const uint16_t v = row[i];
+                *low             = static_cast<uint8_t>(v);
+                low += v != 0;
+                if (!shape.narrow) {
+                    *high = static_cast<uint8_t>(v >> 8);
+                    high += v != 0;
                 }
+            }
         }
     }
-    if (s.low.empty())
+    const size_t values = static_cast<size_t>(low - s.low.data());
+    if (values == 0)
         return 0;
     uint8_t* p = out;
-    PutStream(s.masks, p);
-    PutStream(s.low, p);
-    PutStream(s.high, p);
+    PutStream(s.masks.data(), s.masks.size(), p);
+    PutStream(s.low.data(), values, p);
+    if (!shape.narrow)
+        PutStream(s.high.data(), values, p);
     return static_cast<size_t>(p - out);
 }
 
@@ -211,22 +218,21 @@ bool UnpackEntropy(const SlotShape& shape, const uint8_t* p, const uint8_t* end,
             return false;
         values += std::popcount(s.masks[m]);
     }
-    if (!GetStream(p, end, values, s.low) || !GetStream(p, end, values, s.high) || p != end)
+    if (!GetStream(p, end, values, s.low))
+        return false;
+    if (shape.narrow)
+        s.high.assign(values, 0);
+    else if (!GetStream(p, end, values, s.high))
+        return false;
+    if (p != end)
         return false;
     size_t next = 0, mask_index = 0;
     for (int a = 0; a < shape.actions; ++a) {
         uint16_t* row = rows + a * shape.stride;
+        std::fill_n(row, shape.combos, uint16_t{0});
         for (int g = 0; g < shape.combos; g += kGroup) {
-            const uint8_t mask = s.masks[mask_index++];
-            const int     stop = std::min(g + kGroup, shape.combos);
-            for (int i = g; i < stop; ++i) {
-                if (mask >> (i - g) & 1) {
-                    row[i] = static_cast<uint16_t>(s.low[next] | s.high[next] << 8);
-                    ++next;
-                } else {
-                    row[i] = 0;
-                }
-            }
+            for (unsigned m = s.masks[mask_index++]; m != 0; m &= m - 1, ++next)
+                row[g + std::countr_zero(m)] = static_cast<uint16_t>(s.low[next] | s.high[next] << 8);
         }
     }
     return true;
@@ -235,9 +241,10 @@ bool UnpackEntropy(const SlotShape& shape, const uint8_t* p, const uint8_t* end,
 }  // namespace
 
 size_t PackedSlotBound(SlotCodec codec, const SlotShape& shape) {
+    const size_t value_bytes = shape.narrow ? 1 : codec == SlotCodec::kBytes ? 3 : 2;
     if (codec == SlotCodec::kBytes)
-        return MaskCount(shape) + 3 * ValueCount(shape);
-    return StreamBound(MaskCount(shape)) + 2 * StreamBound(ValueCount(shape));
+        return MaskCount(shape) + value_bytes * ValueCount(shape);
+    return StreamBound(MaskCount(shape)) + value_bytes * StreamBound(ValueCount(shape));
 }
 
 size_t PackSlot(SlotCodec codec, const SlotShape& shape, const uint16_t* rows, uint8_t* out) {

@@ -31,15 +31,24 @@ enum class StoreKind : uint32_t {
     kFastAverages        = 0x38464151,  // "QAF8"
 };
 
+// Early grouping of a river slot's regrets: consecutive groups of 'sizes' over the combos
+// taken in 'order' (position -> combo index; empty = the combo order itself).
+struct EarlyGroups {
+    std::span<const uint16_t> sizes;
+    std::span<const uint16_t> order;
+
+    bool empty() const { return sizes.empty(); }
+};
+
 // What one regret update of a slot needs besides the values.
 struct RegretUpdate {
     double scale     = 1.0;    // s on flop and turn nodes, s / N on river nodes
     int    iteration = 0;      // completed iterations t (before this iteration's increment)
     bool   adaptive  = true;   // adaptive precision (`enable_adaptive_precision`)
     double precision = 0.0;    // p (`set_precision`, -2 .. 2)
-    // Early grouping: sizes of consecutive combo groups whose regrets are replaced by
-    // their integer mean after the update; empty when grouping is off.
-    std::span<const uint16_t> early_groups;
+    // Early grouping: groups of combos whose regrets are replaced by their integer mean,
+    // per action, after the update; empty when grouping is off.
+    EarlyGroups early_groups;
 };
 
 // The header every store's saved form starts with: u32 kind, u16 version, u16 actions,
@@ -112,6 +121,10 @@ public:
     // Software prefetch of a slot's numbers ahead of their use (set_prefetch_mode): mode 1
     // the first cache lines of every action row, mode 2 the whole slot. Only a hint.
     virtual void Prefetch(int slot, int mode) const;
+
+    // Housekeeping between passes, with no other thread using the store: packed stores
+    // compact their memory. The default does nothing.
+    virtual void Tidy() {}
 
     virtual LockTable&       Locks()       = 0;
     virtual const LockTable& Locks() const = 0;

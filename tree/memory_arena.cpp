@@ -49,6 +49,16 @@ uint8_t* MemoryArena::Ensure(uint64_t size) {
     return base_;
 }
 
+void MemoryArena::Shrink(uint64_t size) {
+    size = (size + granularity_mask_) & ~granularity_mask_;
+    if (!base_ || size >= committed_)
+        return;
+    madvise(base_ + size, committed_ - size, MADV_DONTNEED);
+    if (mprotect(base_ + size, committed_ - size, PROT_NONE) != 0)
+        FatalWithErrno("Commit", size, errno);
+    committed_ = size;
+}
+
 void MemoryArena::Reserve() {
     void* range = mmap(nullptr, reserved_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
                        -1, 0);

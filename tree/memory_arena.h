@@ -34,6 +34,11 @@ public:
     // returns the base. Costs one system call when it grows, nothing otherwise.
     uint8_t* Ensure(uint64_t size);
 
+    // Gives the pages from 'size' (rounded up to the granularity) to the end of the
+    // committed range back to the system; the range stays reserved and the data below
+    // 'size' stays where it is. Nothing happens when less is committed.
+    void Shrink(uint64_t size);
+
     uint8_t* Base() const { return base_; }  // null until the first growth
     uint64_t CommittedSize() const { return committed_; }
     uint64_t ReservedSize() const { return reserved_; }

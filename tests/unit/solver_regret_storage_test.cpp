@@ -119,8 +119,18 @@ TEST(RegretStorage, EarlyGroupingReplacesGroupsByTheirIntegerMean) {
     std::vector<float>    zero(6, 0.0f);
     const float*          values[] = {zero.data()};
     const uint16_t        groups[] = {2, 3, 1};
-    store.UpdateRegrets(0, Wide(), values, zero.data(), {.scale = 1.0, .iteration = 1, .early_groups = groups});
+    store.UpdateRegrets(0, Wide(), values, zero.data(),
+                        {.scale = 1.0, .iteration = 1, .early_groups = {groups, {}}});
     EXPECT_EQ(SlotRegrets(store, 0), (std::vector<uint16_t>{1, 1, 11, 11, 11, 7}));
+
+    // Groups over a reordering of the combos (strength order): members need not be
+    // neighbours.
+    std::copy_n(start, 6, store.Row(0, 0));
+    const uint16_t order[] = {5, 0, 3, 1, 2, 4};
+    store.UpdateRegrets(0, Wide(), values, zero.data(),
+                        {.scale = 1.0, .iteration = 1, .early_groups = {groups, order}});
+    // groups {7, 1} -> 4, {11, 2, 10} -> 7, {13} stays
+    EXPECT_EQ(SlotRegrets(store, 0), (std::vector<uint16_t>{4, 7, 7, 7, 13, 4}));
 }
 
 TEST(AdaptivePrecision, ScaleUpStepFollowsTheTarget) {
