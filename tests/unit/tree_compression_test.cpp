@@ -94,9 +94,12 @@ TEST(StorageLevels, LevelsSolveAlikeInLessMemory) {
     bytes["max"]     = max.river_bytes;
     EXPECT_EQ(Engine().EarlyGrouping(), 30);
     EXPECT_NE(max.figures.mes_oop, low.figures.mes_oop);
+    // The packed levels keep 8-bit averages: after a few iterations they land near the
+    // plain level's exploitability, not on it.
     for (const Solved* other : {&low, &max})
         EXPECT_NEAR(other->figures.Exploitability(), none.figures.Exploitability(),
-                    0.1 * none.figures.Exploitability());
+                    0.15 * none.figures.Exploitability())
+            << (other == &low ? "low" : "max");
     // Each level below the one before it. (This spot's slots hold few combos, so per-slot
     // records weigh more than on real spots.)
     EXPECT_LT(bytes["fast"], bytes["none"] * 0.8);
