@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "uniform_deck_afterwards.h"
 #include "cards/card_parser.h"
 #include "cards/combo_tables.h"
 #include "cards/range_consistency.h"
@@ -155,6 +156,7 @@ TEST(CheckRangeConsistency, SkipsFlopBlockedCombosAndLeadingNegativeWeights) {
 }
 
 TEST(SetDeckDistributionCommand, StoresWeightsAndTurnsIsomorphismOff) {
+    UniformDeckAfterwards uniform_deck;
     State().cards = CardState{};
     std::string line = "set_deck_distribution";
     for (int card = 0; card < kCardCount; ++card)

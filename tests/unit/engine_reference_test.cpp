@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "uniform_deck_afterwards.h"
 #include "cli/solver_state.h"
 #include "solver/solver_run_state.h"
 #include "cards/combo_tables.h"
@@ -211,6 +212,7 @@ TEST(EngineReference, ShortDeckTurnFiguresMatchNaiveEvaluation) {
 }
 
 TEST(EngineReference, UniformDeckWeightsChangeNothing) {
+    UniformDeckAfterwards uniform_deck;
     std::mt19937            rng(4);
     std::vector<std::string> spot = {"set_board Qs Jh 2h 8d", RandomRangeCommand("OOP", 0.1, rng),
                                      RandomRangeCommand("IP", 0.1, rng), "set_pot 0 0 50",

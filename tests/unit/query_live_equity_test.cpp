@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "uniform_deck_afterwards.h"
 #include "cards/combo_tables.h"
 #include "cli/solver_state.h"
 #include "query_test_support.h"
@@ -30,6 +31,7 @@ void ExpectFreshAnswer(const std::string& when) {
 }  // namespace
 
 TEST(QueryLiveEquity, AnswersFollowTheBoardRangesAndDeckWeights) {
+    UniformDeckAfterwards uniform_deck;
     std::mt19937 rng(5);
     RunCommand("set_board Qs Jh 2h");
     RunCommand(RangeCommand("OOP", RandomCombos(rng, 40, {"Qs", "Jh", "2h"})));
