@@ -32,6 +32,7 @@
 #include "tree/codec_streams.h"
 #include "tree/fse.h"
 #include "tree/tree_file_storage.h"
+#include "bench/run_script.h"
 
 namespace {
 
@@ -45,18 +46,6 @@ double BestSeconds(const std::function<void()>& work) {
         best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
     }
     return best;
-}
-
-void RunScript(const std::string& script) {
-    size_t start = 0;
-    while (start < script.size()) {
-        size_t end = script.find('\n', start);
-        if (end == std::string::npos)
-            end = script.size();
-        ExecuteCommand(SplitCommandLine(script.substr(start, end - start)));
-        start = end + 1;
-    }
-    State().output.Take();
 }
 
 void Report(const char* what, double bytes, double seconds, double ratio = 0) {

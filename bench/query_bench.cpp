@@ -25,20 +25,9 @@
 #include "tree/built_tree.h"
 #include "tools/spot/spot_file.h"
 #include "tools/spot/spot_script.h"
+#include "bench/run_script.h"
 
 namespace {
-
-void RunScript(const std::string& script) {
-    size_t start = 0;
-    while (start < script.size()) {
-        size_t end = script.find('\n', start);
-        if (end == std::string::npos)
-            end = script.size();
-        ExecuteCommand(SplitCommandLine(script.substr(start, end - start)));
-        start = end + 1;
-    }
-    State().output.Take();
-}
 
 struct Timing {
     double      first = 0, slowest = 0, last = 0;

@@ -21,22 +21,7 @@
 #include "tools/spot/spot_file.h"
 #include "tools/spot/spot_script.h"
 #include "tree/built_tree.h"
-
-namespace {
-
-void RunScript(const std::string& script) {
-    size_t start = 0;
-    while (start < script.size()) {
-        size_t end = script.find('\n', start);
-        if (end == std::string::npos)
-            end = script.size();
-        ExecuteCommand(SplitCommandLine(script.substr(start, end - start)));
-        start = end + 1;
-    }
-    State().output.Take();
-}
-
-}  // namespace
+#include "bench/run_script.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

@@ -34,23 +34,12 @@
 #include "solver/average_storage.h"
 #include "solver/regret_storage.h"
 #include "solver/node_stores.h"
+#include "bench/run_script.h"
 #include <cmath>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void RunScript(const std::string& script) {
-    size_t start = 0;
-    while (start < script.size()) {
-        size_t end = script.find('\n', start);
-        if (end == std::string::npos)
-            end = script.size();
-        ExecuteCommand(SplitCommandLine(script.substr(start, end - start)));
-        start = end + 1;
-    }
-    State().output.Take();
-}
 
 struct Bytes {
     uint64_t all = 0, river = 0;

@@ -1,0 +1,21 @@
+// Runs a script of command lines through the real dispatcher, as the console would, and
+// drops what the commands printed: the benchmarks set their spots up with it.
+#pragma once
+
+#include <string>
+
+#include "cli/dispatcher.h"
+#include "cli/solver_state.h"
+#include "cli/tokenizer.h"
+
+inline void RunScript(const std::string& script) {
+    size_t start = 0;
+    while (start < script.size()) {
+        size_t end = script.find('\n', start);
+        if (end == std::string::npos)
+            end = script.size();
+        ExecuteCommand(SplitCommandLine(script.substr(start, end - start)));
+        start = end + 1;
+    }
+    State().output.Take();
+}
