@@ -22,6 +22,7 @@
 #include "tools/spot/spot_script.h"
 #include "tree/built_tree.h"
 #include "bench/run_script.h"
+#include "tree/street_storage.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -52,11 +53,18 @@ int main(int argc, char** argv) {
     std::printf("spot %s: %u decision nodes, %u showdowns, %u folds; build %.2f s\n",
                 spot.name.c_str(), tree.DecisionCount(), tree.ShowdownCount(), tree.FoldCount(),
                 build_seconds);
-    uint64_t storage = 0;
-    for (uint32_t i = 0; i < tree.Size(); ++i)
+    // Bytes of every store, and the combo-action entries they cover: regrets and averages
+    // together, so that two 16-bit numbers per entry make 4 bytes.
+    uint64_t storage = 0, entries = 0;
+    for (uint32_t i = 0; i < tree.Size(); ++i) {
         for (const NodeStorage* s : {tree.Node(i).strategy.get(), tree.Node(i).second.get()})
             if (s)
                 storage += s->SizeBytes();
+        if (tree.Node(i).kind == kDecisionNode) {
+            const StorageShape shape = ShapeOf(tree, i);
+            entries += shape.combo_runouts * uint64_t(shape.actions);
+        }
+    }
     std::printf("storage %.1f MB, threads %d\n", storage / 1048576.0, threads);
 
     std::vector<double> targets = spot.targets_pct_pot;
@@ -87,11 +95,12 @@ int main(int argc, char** argv) {
     const double rate    = iterations / solve_seconds;
     const double peak_mb = PeakResidentBytes() / 1048576.0;
     std::printf("%.1f iterations/s, peak resident %.0f MB, storage %.2f bytes per combo and action\n",
-                rate, peak_mb, 0.0);
+                rate, peak_mb, entries ? double(storage) / double(entries) : 0.0);
     std::string result = "RESULT spot=" + spot.name + " threads=" + std::to_string(threads) +
                          " iterations_per_s=" + std::to_string(rate) +
                          " peak_mb=" + std::to_string(peak_mb) +
-                         " final_pct=" + std::to_string(last_pct);
+                         " final_pct=" + std::to_string(last_pct) +
+                         " bytes_per_entry=" + std::to_string(entries ? double(storage) / double(entries) : 0.0);
     for (size_t t = 0; t < targets.size(); ++t) {
         std::printf("target %.3f %% pot: %s\n", targets[t],
                     reached[t] < 0 ? "not reached" : (std::to_string(reached[t]) + " s").c_str());
