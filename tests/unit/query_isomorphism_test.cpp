@@ -12,17 +12,6 @@ namespace {
 
 using namespace query_test;
 
-// Every combo of the given ranks: a range that treats all suits alike.
-Weights AllCombosOf(const std::string& ranks) {
-    Weights combos;
-    for (int c = 0; c < 1326; ++c) {
-        const std::string text = ComboText(c);
-        if (ranks.find(text[0]) != std::string::npos && ranks.find(text[2]) != std::string::npos)
-            combos.emplace_back(text, 1.0);
-    }
-    return combos;
-}
-
 // Clubs and diamonds are alike on this board: the river 5d is solved as the 5c.
 CfrEngine& BuildIsomorphicTurnSpot() {
     RunCommand("set_isomorphism 1 1");

@@ -17,25 +17,6 @@ namespace {
 
 using namespace query_test;
 
-// Every combo of the given ranks.
-Weights AllCombosOf(const std::string& ranks) {
-    Weights combos;
-    for (int c = 0; c < 1326; ++c) {
-        const std::string text = ComboText(c);
-        if (ranks.find(text[0]) != std::string::npos && ranks.find(text[2]) != std::string::npos)
-            combos.emplace_back(text, 1.0);
-    }
-    return combos;
-}
-
-// A small flop tree on a board whose clubs and diamonds are alike.
-CfrEngine& BuildFlopSpot() {
-    return BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
-                      RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
-                      "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30", "add_line 30 30 0 0 0 0",
-                      "add_line 0 0 30 30 0 0"});
-}
-
 const char* const kPaths[] = {"r:0", "r:0:c", "r:0:c:c", "r:0:c:c:5c", "r:0:c:c:c", "r:0:b30"};
 
 // The values line of calc_ev, and the same values walked over the subtree afresh (the
@@ -100,7 +81,7 @@ void ExpectAllChanged(const std::vector<std::vector<double>>& before,
 }  // namespace
 
 TEST(QueryKeptValues, AnswersFollowEveryChangeOfTheStrategiesAndTheRake) {
-    CfrEngine& engine = BuildFlopSpot();
+    CfrEngine& engine = BuildSmallFlopSpot();
     ASSERT_TRUE(engine.Runouts().Isomorphic());
     Iterate(engine, 4);
     EXPECT_FALSE(engine.KeptValuesComplete());
@@ -126,7 +107,7 @@ TEST(QueryKeptValues, AnswersFollowEveryChangeOfTheStrategiesAndTheRake) {
 }
 
 TEST(QueryKeptValues, ResultsKeepTheValuesAndQueriesDoNotChangeTheFigures) {
-    CfrEngine& engine = BuildFlopSpot();
+    CfrEngine& engine = BuildSmallFlopSpot();
     Iterate(engine, 5);
     RunCommand("calc_results");
     const double ev_oop = Variable("solver_ev_oop");
@@ -143,7 +124,7 @@ TEST(QueryKeptValues, ResultsKeepTheValuesAndQueriesDoNotChangeTheFigures) {
 }
 
 TEST(QueryKeptValues, ARunLeavesTheValuesOfItsLastStrategiesKept) {
-    CfrEngine& engine = BuildFlopSpot();
+    CfrEngine& engine = BuildSmallFlopSpot();
     RunCommand("set_info_freq 4");
     RunCommand("go 3 steps block");  // stops between two checks
     EXPECT_EQ(engine.IterationCount(), 3);

@@ -14,16 +14,6 @@ namespace {
 
 using namespace query_test;
 
-Weights AllCombosOf(const std::string& ranks) {
-    Weights combos;
-    for (int c = 0; c < 1326; ++c) {
-        const std::string text = ComboText(c);
-        if (ranks.find(text[0]) != std::string::npos && ranks.find(text[2]) != std::string::npos)
-            combos.emplace_back(text, 1.0);
-    }
-    return combos;
-}
-
 // Clubs and diamonds are alike on Qs Jh 2h (and still on a heart or spade turn).
 CfrEngine& BuildFlopSpot(bool isomorphism) {
     RunCommand(isomorphism ? "set_isomorphism 1 1" : "set_isomorphism 0 0");

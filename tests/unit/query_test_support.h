@@ -124,6 +124,26 @@ inline std::string ComboText(int hand_index) {
 
 using Weights = std::vector<std::pair<std::string, double>>;
 
+// Every combo of the given ranks: a range that treats all suits alike.
+inline Weights AllCombosOf(const std::string& ranks) {
+    Weights combos;
+    for (int c = 0; c < 1326; ++c) {
+        const std::string text = ComboText(c);
+        if (ranks.find(text[0]) != std::string::npos && ranks.find(text[2]) != std::string::npos)
+            combos.emplace_back(text, 1.0);
+    }
+    return combos;
+}
+
+// A small flop tree with bets on every street, on a board whose clubs and diamonds are
+// alike: some strategies turn pure or dominated after a few iterations.
+inline CfrEngine& BuildSmallFlopSpot() {
+    return BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
+                      RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
+                      "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30", "add_line 30 30 0 0 0 0",
+                      "add_line 0 0 30 30 0 0"});
+}
+
 // 'count' different combos that avoid 'board', each with a weight of 0.25 to 1 in steps of
 // 0.01 (printed exactly by RangeCommand).
 inline Weights RandomCombos(std::mt19937& rng, int count, const std::vector<std::string>& board) {

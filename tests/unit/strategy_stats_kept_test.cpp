@@ -17,25 +17,6 @@ namespace {
 
 using namespace query_test;
 
-Weights AllCombosOf(const std::string& ranks) {
-    Weights combos;
-    for (int c = 0; c < 1326; ++c) {
-        const std::string text = ComboText(c);
-        if (ranks.find(text[0]) != std::string::npos && ranks.find(text[2]) != std::string::npos)
-            combos.emplace_back(text, 1.0);
-    }
-    return combos;
-}
-
-// A small flop tree with bets on every street, so that some strategies are pure and some
-// dominated after a few iterations.
-CfrEngine& BuildFlopSpot() {
-    return BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
-                      RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
-                      "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30", "add_line 30 30 0 0 0 0",
-                      "add_line 0 0 30 30 0 0"});
-}
-
 void ExpectSameStats(const StrategyStats& a, const StrategyStats& b, const std::string& what) {
     EXPECT_EQ(a.decision_nodes, b.decision_nodes) << what;
     EXPECT_EQ(a.canonical_decisions, b.canonical_decisions) << what;
@@ -69,7 +50,7 @@ const char* const kPlayers[] = {"OOP", "IP"};
 }  // namespace
 
 TEST(StrategyStatsKept, KeptFiguresAnswerAsAFreshWalkForEachPlayerAndThreshold) {
-    CfrEngine& engine = BuildFlopSpot();
+    CfrEngine& engine = BuildSmallFlopSpot();
     Iterate(engine, 6);
     for (const double epsilon : {0.0, 0.05}) {
         const std::string threshold = epsilon == 0 ? "0" : "0.05";
@@ -107,7 +88,7 @@ TEST(StrategyStatsKept, KeptFiguresAnswerAsAFreshWalkForEachPlayerAndThreshold) 
 }
 
 TEST(StrategyStatsKept, ChangesOfTheStrategiesOrConditionsMakeTheKeptFiguresStale) {
-    CfrEngine& engine = BuildFlopSpot();
+    CfrEngine& engine = BuildSmallFlopSpot();
     RunCommand("set_info_freq 100");
     RunCommand("go 2 steps block");
     const std::string before = RunCommand("show_stats 0.05");
