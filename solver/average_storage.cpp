@@ -82,8 +82,7 @@ void RunoutAverageStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, Kind(), kFormatVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
     for (int s = 0; s < layout_.slots; ++s)
-        for (int a = 0; a < layout_.actions; ++a)
-            out.PutBytes(Row(s, a), layout_.combos * sizeof(uint16_t));
+        WriteSlotRows(out, layout_, Row(s, 0));
     locks_.Write(out);
 }
 
@@ -99,9 +98,8 @@ StorageStatus RunoutAverageStorage::Read(StorageReader& in) {
         if (loaded.exponents_[i] > kMaxAverageExponent)
             return StorageStatus::kBadValue;
     for (int s = 0; s < layout_.slots; ++s)
-        for (int a = 0; a < layout_.actions; ++a)
-            if (!in.GetBytes(loaded.Row(s, a), layout_.combos * sizeof(uint16_t)))
-                return StorageStatus::kTruncated;
+        if (!ReadSlotRows(in, layout_, loaded.Row(s, 0)))
+            return StorageStatus::kTruncated;
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;
     sums_      = std::move(loaded.sums_);

@@ -78,11 +78,8 @@ void CompressedAverageStorage::Write(StorageWriter& out) const {
     constexpr uint16_t kPlainVersion = 1;
     WriteStoreHeader(out, StoreKind::kRunoutAverages, kPlainVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
-    for (int s = 0; s < layout_.slots; ++s) {
-        const uint16_t* rows = LoadSlot(s);
-        for (int a = 0; a < layout_.actions; ++a)
-            out.PutBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t));
-    }
+    for (int s = 0; s < layout_.slots; ++s)
+        WriteSlotRows(out, layout_, LoadSlot(s));
     locks_.Write(out);
 }
 

@@ -169,11 +169,8 @@ void CompressedRegretStorage::Write(StorageWriter& out) const {
     constexpr uint16_t kPlainVersion = 1;
     WriteStoreHeader(out, StoreKind::kRunoutRegrets, kPlainVersion, layout_);
     out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
-    for (int s = 0; s < layout_.slots; ++s) {
-        const uint16_t* rows = LoadSlot(s);
-        for (int a = 0; a < layout_.actions; ++a)
-            out.PutBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t));
-    }
+    for (int s = 0; s < layout_.slots; ++s)
+        WriteSlotRows(out, layout_, LoadSlot(s));
     locks_.Write(out);
 }
 
@@ -193,9 +190,8 @@ StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
     std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
     for (int s = 0; s < layout_.slots; ++s) {
-        for (int a = 0; a < layout_.actions; ++a)
-            if (!in.GetBytes(rows + a * layout_.RowStride(), layout_.combos * sizeof(uint16_t)))
-                return StorageStatus::kTruncated;
+        if (!ReadSlotRows(in, layout_, rows))
+            return StorageStatus::kTruncated;
         loaded.slots_->Store(s, rows);
     }
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)

@@ -138,8 +138,7 @@ void RunoutRegretStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, Kind(), kFormatVersion, layout_);
     out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
     for (int s = 0; s < layout_.slots; ++s)
-        for (int a = 0; a < layout_.actions; ++a)
-            out.PutBytes(Row(s, a), layout_.combos * sizeof(uint16_t));
+        WriteSlotRows(out, layout_, Row(s, 0));
     locks_.Write(out);
 }
 
@@ -155,9 +154,8 @@ StorageStatus RunoutRegretStorage::Read(StorageReader& in) {
         if (!(std::isfinite(loaded.factors_[s]) && loaded.factors_[s] > 0.0f))
             return StorageStatus::kBadValue;
     for (int s = 0; s < layout_.slots; ++s)
-        for (int a = 0; a < layout_.actions; ++a)
-            if (!in.GetBytes(loaded.Row(s, a), layout_.combos * sizeof(uint16_t)))
-                return StorageStatus::kTruncated;
+        if (!ReadSlotRows(in, layout_, loaded.Row(s, 0)))
+            return StorageStatus::kTruncated;
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;
     regrets_ = std::move(loaded.regrets_);

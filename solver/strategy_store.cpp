@@ -68,3 +68,15 @@ StorageStatus ReadStoreHeader(StorageReader& in, StoreKind kind, uint16_t versio
         return StorageStatus::kLayoutMismatch;
     return StorageStatus::kOk;
 }
+
+void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, const uint16_t* rows) {
+    for (int a = 0; a < layout.actions; ++a)
+        out.PutBytes(rows + a * layout.RowStride(), layout.combos * sizeof(uint16_t));
+}
+
+bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, uint16_t* rows) {
+    for (int a = 0; a < layout.actions; ++a)
+        if (!in.GetBytes(rows + a * layout.RowStride(), layout.combos * sizeof(uint16_t)))
+            return false;
+    return true;
+}

@@ -59,6 +59,12 @@ void WriteStoreHeader(StorageWriter& out, StoreKind kind, uint16_t version,
 [[nodiscard]] StorageStatus ReadStoreHeader(StorageReader& in, StoreKind kind, uint16_t version,
                                             const RunoutLayout& layout);
 
+// One slot's u16 rows in action order without their padding: 'rows' points at the slot's
+// first row, the others follow RowStride() apart. ReadSlotRows is false when the input
+// ends early.
+void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, const uint16_t* rows);
+[[nodiscard]] bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, uint16_t* rows);
+
 class StrategyStore {
 public:
     StrategyStore() = default;
