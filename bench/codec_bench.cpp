@@ -236,12 +236,9 @@ int main(int argc, char** argv) {
     InstallSolverHooks();
     State().settings.thread_count = threads;
     RunScript("set_compression none");
-    RunScript(SpotScript(spot));
-    CfrEngine* engine = State().solver.engine.get();
-    if (!engine) {
-        std::fprintf(stderr, "the spot did not build\n");
+    CfrEngine* const engine = BuildSpotEngine(SpotScript(spot));
+    if (!engine)
         return 1;
-    }
     for (int i = 0; i < iterations; ++i)
         engine->Iterate(threads);
     std::printf("spot %s, %d iterations, exploitability %.3f %% of the pot\n", spot.name.c_str(),

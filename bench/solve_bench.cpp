@@ -40,14 +40,11 @@ int main(int argc, char** argv) {
     for (int i = 5; i < argc; ++i)
         RunScript(argv[i]);
     const auto build_start        = std::chrono::steady_clock::now();
-    RunScript(SpotScript(spot));
+    CfrEngine* const engine     = BuildSpotEngine(SpotScript(spot));
     const double build_seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - build_start).count();
-    CfrEngine* engine = State().solver.engine.get();
-    if (!engine) {
-        std::fprintf(stderr, "the spot did not build\n");
+    if (!engine)
         return 1;
-    }
     const BuiltTree& tree = engine->Tree();
     const double     pot  = static_cast<double>(spot.pot);
     std::printf("spot %s: %u decision nodes, %u showdowns, %u folds; build %.2f s\n",
