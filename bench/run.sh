@@ -19,5 +19,8 @@ for spot in river_srp turn_srp flop_srp; do
     done
 done
 echo
+echo "== storage levels, flop_narrow: $build/storage_level_bench $spots/flop_narrow.json 2 $seconds 25"
+"$build/storage_level_bench" "$spots/flop_narrow.json" 2 "$seconds" 25
+echo
 echo "== distributed, flop_srp, 0 to 2 local workers: $build/distributed_bench $spots/flop_srp.json 2 2 1"
 "$build/distributed_bench" "$spots/flop_srp.json" 2 2 1
