@@ -15,7 +15,7 @@ namespace {
 // river card).
 double PartialFigure(const std::string& path) {
     BuiltTree&         tree     = RequireTree();
-    const ResolvedPath resolved = RequirePath(path);
+    const ResolvedPath resolved = RequireBuiltPath(path);
     CfrEngine*         engine   = State().solver.engine.get();
     const int          first    = tree.first_forgotten_street;
     if (!engine || first < 0 || !resolved.node)

@@ -15,7 +15,7 @@ CfrEngine& RequireQueryEngine() {
 
 ResolvedPath RequireQueryPath(const std::string& path, bool root_as_first) {
     RequireQueryEngine();
-    return RequirePath(root_as_first && path == "r" ? "r:0" : path);
+    return RequireBuiltPath(root_as_first && path == "r" ? "r:0" : path);
 }
 
 ResolvedPath RequireDecisionPath(const std::string& path) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "cli/solver_state.h"
+#include "tree/node_block.h"
 
 TreeState& Trees() { return State().tree; }
 
@@ -19,6 +20,15 @@ ResolvedPath RequirePath(const std::string& path) {
     if (!point)
         CommandError("incorrect path");
     return *point;
+}
+
+ResolvedPath RequireBuiltPath(const std::string& path) {
+    const ResolvedPath point = RequirePath(path);
+    const BuiltTree&   tree  = RequireTree();
+    for (const SchematicNode* node = point.node; node; node = node->parent)
+        if (!BuiltNodeOf(*node, tree))
+            CommandError("incorrect path");
+    return point;
 }
 
 std::vector<double> ParseAmounts(const Tokens& t) {

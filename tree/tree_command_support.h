@@ -15,6 +15,10 @@ BuiltTree& RequireTree();
 // The resolved path, or "incorrect path" (after RequireTree).
 ResolvedPath RequirePath(const std::string& path);
 
+// As RequirePath, for commands that read the built node: lines added or cleared since the
+// last build leave schematic nodes that the built tree does not hold ("incorrect path").
+ResolvedPath RequireBuiltPath(const std::string& path);
+
 // Tokens 1.. as amounts (floating-point conversion); a non-finite amount is an argument
 // error.
 std::vector<double> ParseAmounts(const Tokens& t);
