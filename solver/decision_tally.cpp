@@ -6,41 +6,61 @@
 
 namespace {
 
-// Per combo of one visit: the opponent's compatible reach, the largest action frequency,
-// the best action's value, the value of the strategy and the reach weight. Filled action
-// by action over contiguous rows; one set per thread.
+// Per combo of one visit: whether the combo is in the player's range (1 or 0), the
+// opponent's compatible reach, the largest action
+// frequency, what the best action's value exceeds the strategy's value by, and the reach
+// weight (0 outside the range). One set per thread. The loops are vector loops; sums run
+// in vector lanes, the same for every caller, so equal visits add up to equal tallies.
 struct Columns {
-    std::vector<float>  mass, largest;
-    std::vector<double> best, played, weight;
+    std::vector<float>  mass, largest, best, played;
+    std::vector<double> weight, in_range;
 
-    void Fill(const DecisionVisit& v, int n) {
-        mass.resize(n), largest.assign(n, 0.0f), best.resize(n), played.assign(n, 0.0);
-        weight.resize(n);
+    void Fill(const DecisionVisit& v, const std::vector<double>& range, int n) {
+        mass.resize(n), largest.resize(n), best.resize(n), played.resize(n), weight.resize(n);
+        in_range.resize(n);
         CompatibleMass(*v.runout->list, v.opponent_reach, mass.data());
+        const float* __restrict opponent = v.opponent_reach;
+        float* __restrict       m        = mass.data();
         // The compatible sums subtract the combo's card sums from the whole reach: where
         // nothing is left, float cancellation leaves a residue of the whole's rounding.
-        double whole = 0;
+        float whole = 0;
+#pragma omp simd reduction(+ : whole)
         for (int i = 0; i < n; ++i)
-            whole += v.opponent_reach[i];
-        const double floor = kStatsTolerance * whole;
+            whole += opponent[i];
+        const float floor = static_cast<float>(kStatsTolerance) * whole;
+#pragma omp simd
         for (int i = 0; i < n; ++i)
-            mass[i] = mass[i] > floor ? mass[i] : 0.0f;
-        float* __restrict  top  = largest.data();
-        double* __restrict high = best.data();
-        double* __restrict sum  = played.data();
+            m[i] = m[i] > floor ? m[i] : 0.0f;
+
+        float* __restrict top   = largest.data();
+        float* __restrict high  = best.data();
+        float* __restrict sum   = played.data();
+        const float*      first = v.action_values[0];
+#pragma omp simd
         for (int i = 0; i < n; ++i)
-            high[i] = v.action_values[0][i];
+            top[i] = 0.0f, high[i] = first[i], sum[i] = 0.0f;
         for (int a = 0; a < v.actions; ++a) {
             const float* __restrict frequency = v.strategy + a * v.stride;
             const float* __restrict value     = v.action_values[a];
+#pragma omp simd
             for (int i = 0; i < n; ++i) {
                 top[i]  = std::max(top[i], frequency[i]);
-                high[i] = std::max(high[i], double(value[i]));
-                sum[i] += double(frequency[i]) * value[i];
+                high[i] = std::max(high[i], value[i]);
+                sum[i] += frequency[i] * value[i];
             }
         }
-        for (int i = 0; i < n; ++i)
-            weight[i] = double(v.own_reach[i]) * mass[i] * v.chance;
+        const uint16_t* __restrict combo  = v.runout->list->combo.data();
+        const double* __restrict   held   = range.data();
+        const float* __restrict    own    = v.own_reach;
+        double* __restrict         w      = weight.data();
+        double* __restrict         in     = in_range.data();
+        const double               chance = v.chance;
+#pragma omp simd
+        for (int i = 0; i < n; ++i) {
+            const double inside = held[combo[i]] > 0 ? 1.0 : 0.0;
+            in[i]               = inside;
+            w[i]                = inside * (double(own[i]) * m[i] * chance);
+        }
     }
 };
 
@@ -53,38 +73,57 @@ StatsThreshold ThresholdFor(double epsilon, double starting_pot) {
 void CountDecision(const DecisionVisit& v, int street, const std::vector<double>& range,
                    std::span<const StatsThreshold> thresholds, ThresholdTallies& tallies) {
     thread_local Columns c;
-    const int            n     = v.runout->Size();
-    const uint16_t*      combo = v.runout->list->combo.data();
-    c.Fill(v, n);
-    // What every threshold shares, then per threshold the pure and dominated counts.
-    StatsTally common;
-    common.instances = 1;
+    const int            n = v.runout->Size();
+    c.Fill(v, range, n);
+    const double* __restrict in     = c.in_range.data();
+    const float* __restrict  mass   = c.mass.data();
+    const float* __restrict  top    = c.largest.data();
+    const float* __restrict  best   = c.best.data();
+    const float* __restrict  played = c.played.data();
+    const double* __restrict weight = c.weight.data();
+    // What every threshold shares, then per threshold the pure and dominated counts
+    // (counted in doubles, exact far beyond any count here, so that one vector loop
+    // does all the sums).
+    double infosets = 0, reachable = 0, weights = 0;
+#pragma omp simd reduction(+ : infosets, reachable, weights)
     for (int i = 0; i < n; ++i) {
-        if (!(range[combo[i]] > 0))
-            continue;
-        ++common.infosets;
-        common.reachable += c.weight[i] > 0;
-        common.weight += c.weight[i];
+        infosets += in[i];
+        reachable += weight[i] > 0 ? 1.0 : 0.0;
+        weights += weight[i];
     }
+    StatsTally common;
+    common.instances       = 1;
+    common.infosets        = static_cast<int64_t>(infosets);
     common.infoset_actions = common.infosets * v.actions;
+    common.reachable       = static_cast<int64_t>(reachable);
+    common.weight          = weights;
     for (size_t t = 0; t < thresholds.size(); ++t) {
-        const StatsThreshold& threshold = thresholds[t];
-        StatsTally            add       = common;  // kept in registers until added
+        const float pure_floor = static_cast<float>(thresholds[t].pure_floor);
+        const float margin     = static_cast<float>(thresholds[t].value_margin);
+        double      pure = 0, reachable_pure = 0, dominated = 0, reachable_dominated = 0;
+        double      pure_weight = 0, dominated_weight = 0;
+#pragma omp simd reduction(+ : pure, reachable_pure, dominated, reachable_dominated, \
+                               pure_weight, dominated_weight)
         for (int i = 0; i < n; ++i) {
-            if (!(range[combo[i]] > 0))
-                continue;
-            const double weight    = c.weight[i];
-            const bool   reachable = weight > 0;
-            const bool   pure      = c.largest[i] >= threshold.pure_floor;
-            const bool   dominated =
-                c.mass[i] > 0 && (c.best[i] - c.played[i]) / c.mass[i] > threshold.value_margin;
-            add.pure += pure;
-            add.reachable_pure += reachable && pure;
-            add.dominated += dominated;
-            add.reachable_dominated += reachable && dominated;
-            add.pure_weight += pure ? weight : 0;
-            add.dominated_weight += dominated ? weight : 0;
+            // 1 or 0 per combo: products instead of branches in the vector loop.
+            const double pure_here = in[i] > 0 && top[i] >= pure_floor ? 1.0 : 0.0;
+            const double dominated_here =
+                mass[i] > 0 && best[i] - played[i] > margin * mass[i] ? 1.0 : 0.0;
+            const double reached = weight[i] > 0 ? 1.0 : 0.0;  // in the range, reached by both
+            pure += pure_here;
+            reachable_pure += pure_here * reached;
+            dominated += dominated_here * in[i];
+            reachable_dominated += dominated_here * reached;
+            pure_weight += pure_here * weight[i];
+            dominated_weight += dominated_here * weight[i];
         }
+        StatsTally add          = common;
+        add.pure                = static_cast<int64_t>(pure);
+        add.reachable_pure      = static_cast<int64_t>(reachable_pure);
+        add.dominated           = static_cast<int64_t>(dominated);
+        add.reachable_dominated = static_cast<int64_t>(reachable_dominated);
+        add.pure_weight         = pure_weight;
+        add.dominated_weight    = dominated_weight;
         tallies.At(static_cast<int>(t), street).Add(add);
     }
 }
@@ -108,7 +147,7 @@ void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
     for (size_t t = 0; t < thresholds.size(); ++t) {
         StatsTally add = common;
         for (int i = 0; i < n; ++i)
-            add.pure += range[combo[i]] > 0 && largest[i] >= thresholds[t].pure_floor;
+            add.pure += (range[combo[i]] > 0) & (largest[i] >= thresholds[t].pure_floor);
         tallies.At(static_cast<int>(t), street).Add(add);
     }
 }
