@@ -107,6 +107,8 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
                         StatsWeightScale(*this, 1 - traverser), stats_answers_.Thresholds(traverser),
                         State().tree.params.StartingPot());
         pass.tallies = &*tallies;
+        if (base < 3)
+            tallies->ReserveTasks(TaskCapacity());
     }
     const StatsLane    root_lane = tallies ? tallies->RootLane() : StatsLane{};
     const StatsLane*   lane      = tallies ? &root_lane : nullptr;
@@ -155,8 +157,10 @@ int CfrEngine::TaskCapacity() const {
 void CfrEngine::RunTasks(PassState& pass) {
     std::vector<int> order;
     order.reserve(pass.tasks.size());
+    // A pass that counts statistics also counts the decisions below the tasks nobody
+    // reaches (RunTask), on the team rather than on one thread in phase 2.
     for (int t = 0; t < static_cast<int>(pass.tasks.size()); ++t)
-        if (pass.tasks[t].reachable)
+        if (pass.tasks[t].reachable || (pass.tallies && tree_.Node(pass.tasks[t].node).IsDecision()))
             order.push_back(t);
     RunTasksInOrder(pass, std::move(order));
 }
@@ -211,9 +215,11 @@ void CfrEngine::GroupShowdownTasks(PassState& pass, std::vector<int>& order) con
 void CfrEngine::RunTask(PassState& pass, int t) {
     if (t < 0)
         return EvaluateShowdownTasks(pass, pass.showdown_groups[-1 - t]);
-    const Task& task = pass.tasks[t];
-    float*      base = pass.task_data.data() + task.offset;
+    const Task&     task = pass.tasks[t];
+    float*          base = pass.task_data.data() + task.offset;
     const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(t) : StatsLane{};
+    if (!task.reachable)
+        return CountUnreached(pass, task.node, task.runout, *lane.tallies);
     Sweep(pass, task.node, task.runout, base, base + pass.width,
           pass.update ? nullptr : base + 2 * pass.width, pass.tallies ? &lane : nullptr);
 }
@@ -363,11 +369,8 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         const float*    child_best = nullptr;
         if (task_edge) {
             const Task& task = pass.tasks[pass.cursor++];
-            if (!task.reachable) {
-                if (lane)
-                    CountUnreached(pass, index, child, *lane->tallies);
+            if (!task.reachable)  // counted by RunTask in a pass that counts statistics
                 continue;
-            }
             const float* base_ptr = pass.task_data.data() + task.offset;
             child_values          = base_ptr + width;
             child_best            = best ? base_ptr + 2 * width : nullptr;

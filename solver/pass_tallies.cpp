@@ -15,6 +15,12 @@ PassTallies::PassTallies(const std::vector<double>& range, const std::vector<uin
 
 StatsLane PassTallies::RootLane() { return {root_own_.data(), 1.0, &root_}; }
 
+void PassTallies::ReserveTasks(int tasks) {
+    task_own_.reserve(static_cast<size_t>(tasks) * width_);
+    task_chance_.reserve(tasks);
+    task_tallies_.reserve(tasks);
+}
+
 float* PassTallies::AddTask(double chance) {
     const size_t offset = task_own_.size();
     task_own_.resize(offset + width_, 0.0f);

@@ -45,6 +45,8 @@ public:
 
     StatsLane RootLane();
 
+    // Room for 'tasks' subgame tasks, so that recording them does not move the vectors.
+    void      ReserveTasks(int tasks);
     // Records the next subgame task (tasks are added in the pass's task order): returns its
     // own reach vector (zeroed, the pass's width) to fill before the next call.
     float*    AddTask(double chance);
