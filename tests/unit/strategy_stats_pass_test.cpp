@@ -71,6 +71,16 @@ void ExpectPassesCountAsTheWalk(CfrEngine& engine, double epsilon, const std::st
         }
 }
 
+// A flop tree with bets and calls on every street (amounts are each player's totals).
+CfrEngine& BuildFlopSpot() {
+    return BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
+                      RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
+                      "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30",
+                      "add_line 30 30 30 30 30 30", "add_line 0 0 30 30 30 30",
+                      "add_line 0 30 30 30 30 30 30", "add_line 0 0 0 0 0 30 30",
+                      "add_line 0 0 30 30 30 90 90"});
+}
+
 CfrEngine& BuildTurnSpot() {
     return BuildSpot({"set_board Qs Jh 2h 8c", RangeCommand("OOP", AllCombosOf("AK54")),
                       RangeCommand("IP", AllCombosOf("AQ93")), "set_pot 0 0 60",
@@ -109,7 +119,7 @@ TEST(StrategyStatsPass, ResultPassesCountAsTheWalkOnATurnTree) {
 TEST(StrategyStatsPass, ResultPassesCountAsTheWalkOnAFlopTree) {
     for (const char* isomorphism : {"set_isomorphism 1 1", "set_isomorphism 0 0"}) {
         RunCommand(isomorphism);
-        CfrEngine& engine = BuildSmallFlopSpot();
+        CfrEngine& engine = BuildFlopSpot();
         Iterate(engine, 6);
         ExpectPassesCountAsTheWalk(engine, 0.03, isomorphism);
     }
@@ -117,7 +127,7 @@ TEST(StrategyStatsPass, ResultPassesCountAsTheWalkOnAFlopTree) {
 }
 
 TEST(StrategyStatsPass, ResultPassesCountLockedAndWrittenDecisionsAsTheWalk) {
-    CfrEngine& engine = BuildSmallFlopSpot();
+    CfrEngine& engine = BuildFlopSpot();
     Iterate(engine, 4);
     // OOP always bets the flop and is locked there (IP's decisions after a check are
     // reached by nobody); OOP's decision on one turn is locked as it stands; OOP always
