@@ -2,9 +2,44 @@
 
 #include <algorithm>
 
+#include "cards/card.h"
+
 #include "solver/strategy_stats.h"
 
 namespace {
+
+constexpr int kSumTables = 4;
+
+// Per combo of the list: the sum of 'reach' over the combos sharing no card with it (the
+// whole reach less the sums of the combo's two cards, plus its own reach, counted in both).
+// Returns the whole reach. Consecutive combos often share a card: the card sums are kept
+// in kSumTables tables, so that an addition does not wait for the one before.
+float CompatibleReach(const RunoutCombos& list, const float* reach, float* mass) {
+    float           sums[kSumTables][kCardCount] = {};
+    float           totals[kSumTables]           = {};
+    const int       n     = list.Size();
+    const CardPair* cards = list.cards.data();
+    int             i     = 0;
+    for (; i + kSumTables <= n; i += kSumTables)
+        for (int k = 0; k < kSumTables; ++k) {
+            sums[k][cards[i + k].first] += reach[i + k];
+            sums[k][cards[i + k].second] += reach[i + k];
+            totals[k] += reach[i + k];
+        }
+    for (; i < n; ++i) {
+        sums[0][cards[i].first] += reach[i];
+        sums[0][cards[i].second] += reach[i];
+        totals[0] += reach[i];
+    }
+    float card[kCardCount];
+    for (int c = 0; c < kCardCount; ++c)
+        card[c] = (sums[0][c] + sums[1][c]) + (sums[2][c] + sums[3][c]);
+    const float whole = (totals[0] + totals[1]) + (totals[2] + totals[3]);
+#pragma omp simd
+    for (int j = 0; j < n; ++j)
+        mass[j] = whole - card[cards[j].first] - card[cards[j].second] + reach[j];
+    return whole;
+}
 
 // Per combo of one visit: whether the combo is in the player's range (1 or 0), the
 // opponent's compatible reach, the largest action
@@ -18,16 +53,11 @@ struct Columns {
     void Fill(const DecisionVisit& v, const std::vector<double>& range, int n) {
         mass.resize(n), largest.resize(n), best.resize(n), played.resize(n), weight.resize(n);
         in_range.resize(n);
-        CompatibleMass(*v.runout->list, v.opponent_reach, mass.data());
-        const float* __restrict opponent = v.opponent_reach;
-        float* __restrict       m        = mass.data();
+        const float whole = CompatibleReach(*v.runout->list, v.opponent_reach, mass.data());
         // The compatible sums subtract the combo's card sums from the whole reach: where
         // nothing is left, float cancellation leaves a residue of the whole's rounding.
-        float whole = 0;
-#pragma omp simd reduction(+ : whole)
-        for (int i = 0; i < n; ++i)
-            whole += opponent[i];
-        const float floor = static_cast<float>(kStatsTolerance) * whole;
+        float* __restrict m     = mass.data();
+        const float       floor = static_cast<float>(kStatsTolerance) * whole;
 #pragma omp simd
         for (int i = 0; i < n; ++i)
             m[i] = m[i] > floor ? m[i] : 0.0f;
