@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "cards/card.h"
-
 #include "solver/strategy_stats.h"
 
 namespace {
@@ -31,6 +30,7 @@ float CompatibleReach(const RunoutCombos& list, const float* reach, float* mass)
         sums[0][cards[i].second] += reach[i];
         totals[0] += reach[i];
     }
+    static_assert(kSumTables == 4);
     float card[kCardCount];
     for (int c = 0; c < kCardCount; ++c)
         card[c] = (sums[0][c] + sums[1][c]) + (sums[2][c] + sums[3][c]);
@@ -42,10 +42,10 @@ float CompatibleReach(const RunoutCombos& list, const float* reach, float* mass)
 }
 
 // Per combo of one visit: whether the combo is in the player's range (1 or 0), the
-// opponent's compatible reach, the largest action
-// frequency, what the best action's value exceeds the strategy's value by, and the reach
-// weight (0 outside the range). One set per thread. The loops are vector loops; sums run
-// in vector lanes, the same for every caller, so equal visits add up to equal tallies.
+// opponent's compatible reach, the largest action frequency, the best action's value, the
+// strategy's value and the reach weight (0 outside the range). One set per thread. The
+// loops are vector loops; sums run in vector lanes, the same for every caller, so equal
+// visits add up to equal tallies.
 struct Columns {
     std::vector<float>  mass, largest, best, played;
     std::vector<double> weight, in_range;
@@ -175,9 +175,10 @@ void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
         common.infosets += range[combo[i]] > 0;
     common.infoset_actions = common.infosets * actions;
     for (size_t t = 0; t < thresholds.size(); ++t) {
-        StatsTally add = common;
+        const float pure_floor = static_cast<float>(thresholds[t].pure_floor);  // as above
+        StatsTally  add        = common;
         for (int i = 0; i < n; ++i)
-            add.pure += (range[combo[i]] > 0) & (largest[i] >= thresholds[t].pure_floor);
+            add.pure += (range[combo[i]] > 0) & (largest[i] >= pure_floor);
         tallies.At(static_cast<int>(t), street).Add(add);
     }
 }

@@ -17,7 +17,9 @@
 //   play rather than of infosets.
 // Frequencies and values within kStatsTolerance (times the pot for values) of the limit
 // count as reaching it, so that float rounding of exact pure strategies and of equal
-// action values does not count. Percentages are of all infosets, of the reachable ones,
+// action values does not count; a compatible opponent reach below kStatsTolerance times
+// the opponent's whole reach at the decision counts as none (the float residue of
+// subtracting card sums from the whole). Percentages are of all infosets, of the reachable ones,
 // and of the reach weight; 0 where there is nothing to count.
 #pragma once
 
