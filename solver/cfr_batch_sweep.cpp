@@ -33,6 +33,7 @@ struct CfrEngine::BatchWork {
         float*        best   = nullptr;
         bool          live   = false;  // reached with some positive reach
         DecisionFrame decision;
+        StatsLane     lane;  // own reach and tallies in passes that count statistics
     };
     uint32_t              root = 0;
     std::vector<Entry>    entries;  // by node index - root
@@ -83,9 +84,10 @@ bool CfrEngine::BatchCandidate(uint32_t index, int cap) const {
 }
 
 void CfrEngine::SweepRiverSubtree(PassState& pass, uint32_t index, const Runout& runout,
-                                  const float* reach, float* values, float* best) {
+                                  const float* reach, float* values, float* best,
+                                  const StatsLane* lane) {
     if (terminal_count_[index] > uint32_t(pass.eval_cap))
-        return SweepDecision(pass, index, runout, reach, values, best);
+        return SweepDecision(pass, index, runout, reach, values, best, lane);
     const int    base = tree_.BaseStreet();
     BatchContext context;
     context.mode           = pass.eval_mode;
@@ -105,15 +107,16 @@ void CfrEngine::SweepRiverSubtree(PassState& pass, uint32_t index, const Runout&
     const uint64_t start = choice.timed ? ReadCycleCounter() : 0;
     PrefetchSubtree(pass, index, runout);
     if (choice.batched)
-        SweepBatched(pass, index, runout, reach, values, best);
+        SweepBatched(pass, index, runout, reach, values, best, lane);
     else
-        SweepDecision(pass, index, runout, reach, values, best);
+        SweepDecision(pass, index, runout, reach, values, best, lane);
     if (choice.timed)
         batch_policy_.Record(pass.traverser, context.slot, choice.batched, ReadCycleCounter() - start);
 }
 
 void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runout,
-                             const float* reach, float* values, float* best) {
+                             const float* reach, float* values, float* best,
+                             const StatsLane* lane) {
     thread_local BatchWork work;
     VectorArena&           arena = ThreadVectorArena();
     ArenaScope             scope(arena);
@@ -129,7 +132,7 @@ void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runou
     work.showdowns.clear();
     work.folds.clear();
 
-    DescendBatched(pass, work, root, runout, reach);
+    DescendBatched(pass, work, root, runout, reach, lane);
     EvaluatePending(pass, work, runout);
 
     float* zeros = arena.Zeroed(width);  // values of children nobody reaches
@@ -151,11 +154,13 @@ void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runou
         entry.best   = !best ? nullptr : i == root ? best : TailZeroed(arena, width, n);
         FinishDecision(pass, entry.decision, child_values, child_best, child_reach, entry.values,
                        entry.best);
+        if (lane && entry.decision.traverser)
+            CountSweptDecision(pass, entry.decision, runout, entry.lane, entry.reach, child_values);
     }
 }
 
 void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
-                               const Runout& runout, const float* reach) {
+                               const Runout& runout, const float* reach, const StatsLane* lane) {
     VectorArena&      arena = ThreadVectorArena();
     const int         width = pass.width;
     const int         n     = runout.Size();
@@ -171,6 +176,8 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     }
     entry.decision            = BeginDecision(pass, index, runout);
     const DecisionFrame frame = entry.decision;
+    if (lane)
+        entry.lane = *lane;
     const auto          children = tree_.Children(index);
     float*              next[kMaxActions];
     uint64_t            live = 0;
@@ -182,10 +189,14 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     for (size_t a = 0; a < children.size(); ++a) {
         if (a + 1 < children.size())
             PrefetchChild(pass, children[a + 1], runout);
-        if (frame.traverser)
-            DescendBatched(pass, work, children[a], runout, reach);
-        else if (live >> a & 1)
-            DescendBatched(pass, work, children[a], runout, next[a]);
+        if (frame.traverser) {
+            const StatsLane own = lane ? OwnChildLane(pass, frame, *lane, int(a)) : StatsLane{};
+            DescendBatched(pass, work, children[a], runout, reach, lane ? &own : nullptr);
+        } else if (live >> a & 1) {
+            DescendBatched(pass, work, children[a], runout, next[a], lane);
+        } else if (lane) {
+            CountUnreached(pass, children[a], runout, *lane->tallies);
+        }
     }
 }
 

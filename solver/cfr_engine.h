@@ -47,7 +47,9 @@
 #include "solver/strategy_store.h"
 
 class BuiltTree;
+class ThresholdTallies;
 struct BuiltNode;
+struct StatsLane;
 struct DecodedRequest;
 struct WorkerCounters;
 struct WorkerReply;
@@ -170,6 +172,9 @@ public:
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
 
+    // A player's range over the root list as the passes carry it: scaled to a fixed mass.
+    const std::vector<float>& RootReach(int player) const { return root_reach_[player]; }
+
     const RunoutLists& Runouts() const { return runouts_; }
     BuiltTree&         Tree() const { return tree_; }
 
@@ -228,12 +233,14 @@ private:
     // One pass; returns (best-response value, strategy value) of the traverser.
     std::pair<double, double> Pass(int traverser, bool update);
 
+    // 'lane' (null but in result passes that count statistics) carries the traverser's
+    // own reach and says where its decisions count (pass_tallies.h).
     void Sweep(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
-               float* values, float* best);
+               float* values, float* best, const StatsLane* lane);
     void SweepDecision(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
-                       float* values, float* best);
+                       float* values, float* best, const StatsLane* lane);
     void SweepDealt(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
-                    float* values, float* best);
+                    float* values, float* best, const StatsLane* lane);
     void SweepTerminal(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
                        float* values);
     void RunTasks(PassState& pass);
@@ -283,16 +290,30 @@ private:
     // River subtrees: the batching decision and the batched sweep (cfr_batch_sweep.cpp).
     bool BatchCandidate(uint32_t node, int cap) const;
     void SweepRiverSubtree(PassState& pass, uint32_t node, const Runout& runout,
-                           const float* reach, float* values, float* best);
+                           const float* reach, float* values, float* best, const StatsLane* lane);
     void SweepBatched(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
-                      float* values, float* best);
+                      float* values, float* best, const StatsLane* lane);
     void DescendBatched(PassState& pass, BatchWork& work, uint32_t node, const Runout& runout,
-                        const float* reach);
+                        const float* reach, const StatsLane* lane);
     void EvaluatePending(PassState& pass, BatchWork& work, const Runout& runout);
     const StrengthGroups& StrengthOf(const Runout& runout) const;
     void PrefetchChild(const PassState& pass, uint32_t node, const Runout& runout) const;
     void PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const;
     void PrepareSubtreeFigures();
+
+    // Statistics counted by result passes (cfr_stats_sweep.cpp): whether this pass counts
+    // them, the lane of a traverser's child, a swept decision of the traverser, every
+    // decision of the traverser in a subtree the opponent does not reach, and keeping the
+    // pass's figures for show_stats.
+    bool      CountsStatistics(const PassState& pass) const;
+    StatsLane OwnChildLane(const PassState& pass, const DecisionFrame& frame,
+                           const StatsLane& lane, int action) const;
+    void      CountSweptDecision(const PassState& pass, const DecisionFrame& frame,
+                                 const Runout& runout, const StatsLane& lane,
+                                 const float* opponent_reach, float* const* child_values) const;
+    void      CountUnreached(const PassState& pass, uint32_t node, const Runout& runout,
+                             ThresholdTallies& tallies) const;
+    void      KeepPassStatistics(const PassState& pass);
 
     // Phases 0 and 1 of a pass whose tasks root where 'street' is dealt; with 'only', the
     // tasks of other subgames are left out.

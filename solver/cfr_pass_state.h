@@ -9,6 +9,7 @@
 
 #include "solver/batch_counters.h"
 #include "solver/cfr_engine.h"
+#include "solver/pass_tallies.h"
 #include "solver/rake.h"
 #include "solver/solver_kernels.h"
 #include "solver/strategy_store.h"
@@ -55,6 +56,11 @@ struct CfrEngine::PassState {
         task_used += floats;
         return offset;
     }
+
+    // Statistics this result pass counts (null in update passes and in passes that do not
+    // count them); 'remote' when workers ran some of its tasks, whose decisions it missed.
+    PassTallies* tallies = nullptr;
+    bool         remote  = false;
 
     // Tasks root at the cards that deal this street: the street after the tree's first
     // for a solving pass, a later one when the subgames of one street are re-solved.

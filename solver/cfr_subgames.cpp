@@ -32,7 +32,7 @@ void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only) {
     std::vector<float> scratch(pass.width, 0.0f);
     pass.phase = 0;
     Sweep(pass, 0, root, root_reach_[1 - pass.traverser].data(), scratch.data(),
-          pass.update ? nullptr : scratch.data());
+          pass.update ? nullptr : scratch.data(), nullptr);
     if (only)
         for (Task& task : pass.tasks)
             task.reachable = task.reachable && task.node == only->node &&

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <optional>
 
 #include "cli/solver_state.h"
 #include "platform/numa_nodes.h"
@@ -15,6 +16,7 @@
 #include "solver/ev_boost.h"
 #include "solver/fold_values.h"
 #include "solver/showdown_values.h"
+#include "solver/strategy_stats.h"
 #include "solver/terminal_scratch.h"
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
@@ -36,6 +38,12 @@ bool AnyPositive(const float* v, int n) {
         if (v[i] > 0)
             return true;
     return false;
+}
+
+// The chance weight of a dealt runout, as the statistics walk weighs it: the card's weight
+// and the street's chance factor, times the cards it stands for under suit isomorphism.
+double DealtChance(const StatsLane& lane, const DealtCard& deal, double factor) {
+    return lane.chance * deal.weight * static_cast<float>(factor) * (1.0 + deal.images.size());
 }
 
 }  // namespace
@@ -93,18 +101,32 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
             task_data_.resize(floats);
     }
 
+    std::optional<PassTallies> tallies;
+    if (CountsStatistics(pass)) {
+        tallies.emplace(tree_.Range(traverser), root.list->combo, pass.width,
+                        StatsWeightScale(*this, 1 - traverser), stats_answers_.Thresholds(traverser),
+                        State().tree.params.StartingPot());
+        pass.tallies = &*tallies;
+        if (base < 3)
+            tallies->ReserveTasks(TaskCapacity());
+    }
+    const StatsLane    root_lane = tallies ? tallies->RootLane() : StatsLane{};
+    const StatsLane*   lane      = tallies ? &root_lane : nullptr;
     std::vector<float> values(pass.width, 0.0f), best(pass.width, 0.0f);
     const float*       reach = root_reach_[1 - traverser].data();
     float*             best_out = update ? nullptr : best.data();
     if (base < 3) {
         pass.phase = 0;
-        Sweep(pass, 0, root, reach, values.data(), best_out);
+        Sweep(pass, 0, root, reach, values.data(), best_out, lane);
         pass.phase = 1;
-        if (!RunTasksOnWorkers(pass))
+        pass.remote = RunTasksOnWorkers(pass);
+        if (!pass.remote)
             RunTasks(pass);
         pass.phase = 2;
     }
-    Sweep(pass, 0, root, reach, values.data(), best_out);
+    Sweep(pass, 0, root, reach, values.data(), best_out, lane);
+    if (tallies)
+        KeepPassStatistics(pass);
 
     double ev = 0, br = 0;
     for (int i = 0; i < pass.width; ++i) {
@@ -135,8 +157,10 @@ int CfrEngine::TaskCapacity() const {
 void CfrEngine::RunTasks(PassState& pass) {
     std::vector<int> order;
     order.reserve(pass.tasks.size());
+    // A pass that counts statistics also counts the decisions below the tasks nobody
+    // reaches (RunTask), on the team rather than on one thread in phase 2.
     for (int t = 0; t < static_cast<int>(pass.tasks.size()); ++t)
-        if (pass.tasks[t].reachable)
+        if (pass.tasks[t].reachable || (pass.tallies && tree_.Node(pass.tasks[t].node).IsDecision()))
             order.push_back(t);
     RunTasksInOrder(pass, std::move(order));
 }
@@ -191,10 +215,13 @@ void CfrEngine::GroupShowdownTasks(PassState& pass, std::vector<int>& order) con
 void CfrEngine::RunTask(PassState& pass, int t) {
     if (t < 0)
         return EvaluateShowdownTasks(pass, pass.showdown_groups[-1 - t]);
-    const Task& task = pass.tasks[t];
-    float*      base = pass.task_data.data() + task.offset;
+    const Task&     task = pass.tasks[t];
+    float*          base = pass.task_data.data() + task.offset;
+    const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(t) : StatsLane{};
+    if (!task.reachable)
+        return CountUnreached(pass, task.node, task.runout, *lane.tallies);
     Sweep(pass, task.node, task.runout, base, base + pass.width,
-          pass.update ? nullptr : base + 2 * pass.width);
+          pass.update ? nullptr : base + 2 * pass.width, pass.tallies ? &lane : nullptr);
 }
 
 void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
@@ -248,16 +275,16 @@ void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& or
 }
 
 void CfrEngine::Sweep(PassState& pass, uint32_t index, const Runout& runout, const float* reach,
-                      float* values, float* best) {
+                      float* values, float* best, const StatsLane* lane) {
     const BuiltNode& node = tree_.Node(index);
     const bool deals = (node.kind == kDecisionNode && node.street > runout.street) ||
                        (node.kind == kShowdownEnd && runout.street < 3);
     if (deals)
-        return SweepDealt(pass, index, runout, reach, values, best);
+        return SweepDealt(pass, index, runout, reach, values, best, lane);
     if (node.kind == kDecisionNode) {
         if (runout.street == 3 && BatchCandidate(index, pass.eval_cap))
-            return SweepRiverSubtree(pass, index, runout, reach, values, best);
-        return SweepDecision(pass, index, runout, reach, values, best);
+            return SweepRiverSubtree(pass, index, runout, reach, values, best, lane);
+        return SweepDecision(pass, index, runout, reach, values, best, lane);
     }
     if (pass.Collecting(runout, tree_.BaseStreet()))
         return;
@@ -296,7 +323,8 @@ void CfrEngine::SweepTerminal(PassState& pass, uint32_t index, const Runout& run
 }
 
 void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout,
-                           const float* reach, float* values, float* best) {
+                           const float* reach, float* values, float* best,
+                           const StatsLane* lane) {
     const int  base       = tree_.BaseStreet();
     const bool task_edge  = runout.street == pass.task_street - 1 && pass.phase != 1;
     const bool turn_deal  = runout.street == 1;
@@ -318,6 +346,9 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             float*       child_reach = pass.task_data.data() + offset;
             pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
             pass.tasks.push_back({index, child, offset, AnyPositive(child_reach, child.Size())});
+            if (lane)
+                pass.kernels->GatherKept(lane->own, child.list->kept.data(), n,
+                                         pass.tallies->AddTask(DealtChance(*lane, deal, factor)));
         }
         return;
     }
@@ -338,7 +369,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         const float*    child_best = nullptr;
         if (task_edge) {
             const Task& task = pass.tasks[pass.cursor++];
-            if (!task.reachable)
+            if (!task.reachable)  // counted by RunTask in a pass that counts statistics
                 continue;
             const float* base_ptr = pass.task_data.data() + task.offset;
             child_values          = base_ptr + width;
@@ -346,11 +377,20 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         } else {
             float* child_reach = arena.Zeroed(width);
             pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
-            if (!AnyPositive(child_reach, m))
+            if (!AnyPositive(child_reach, m)) {
+                if (lane)
+                    CountUnreached(pass, index, child, *lane->tallies);
                 continue;
-            float* v = arena.Zeroed(width);
-            float* b = best ? arena.Zeroed(width) : nullptr;
-            Sweep(pass, index, child, child_reach, v, b);
+            }
+            float*    v = arena.Zeroed(width);
+            float*    b = best ? arena.Zeroed(width) : nullptr;
+            StatsLane child_lane;
+            if (lane) {
+                float* own = arena.Zeroed(width);
+                pass.kernels->GatherKept(lane->own, child.list->kept.data(), n, own);
+                child_lane = {own, DealtChance(*lane, deal, factor), lane->tallies};
+            }
+            Sweep(pass, index, child, child_reach, v, b, lane ? &child_lane : nullptr);
             child_values = v;
             child_best   = b;
         }
@@ -479,7 +519,8 @@ void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
 }
 
 void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& runout,
-                              const float* reach, float* values, float* best) {
+                              const float* reach, float* values, float* best,
+                              const StatsLane* lane) {
     const auto           children   = tree_.Children(index);
     const int            actions    = static_cast<int>(children.size());
     const int            width      = pass.width;
@@ -507,15 +548,21 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
         if (a + 1 < actions)
             PrefetchChild(pass, children[a + 1], runout);
         if (frame.traverser) {
-            Sweep(pass, children[a], runout, reach, child_values[a], child_best[a]);
+            const StatsLane own = lane ? OwnChildLane(pass, frame, *lane, a) : StatsLane{};
+            Sweep(pass, children[a], runout, reach, child_values[a], child_best[a],
+                  lane ? &own : nullptr);
         } else if (live >> a & 1) {
             child_reach[a] = next[a];
-            Sweep(pass, children[a], runout, next[a], child_values[a], child_best[a]);
+            Sweep(pass, children[a], runout, next[a], child_values[a], child_best[a], lane);
+        } else if (lane && !collecting) {
+            CountUnreached(pass, children[a], runout, *lane->tallies);
         }
     }
     if (collecting)
         return;
     FinishDecision(pass, frame, child_values, child_best, child_reach, values, best);
+    if (lane && frame.traverser)
+        CountSweptDecision(pass, frame, runout, *lane, reach, child_values);
     if (!pass.update && runout.street < 3)
         KeepValues(pass, index, frame.slot, runout, reach, values);
 }

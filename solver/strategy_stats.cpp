@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/solver_state.h"
+#include "solver/decision_tally.h"
 #include "solver/point_runouts.h"
 #include "solver/subtree_values.h"
 #include "tree/built_tree.h"
@@ -15,128 +16,60 @@ namespace {
 using Tally   = StatsTally;
 using Tallies = StatsTallies;
 
+// Counts each visited decision into the tallies of the thread that visits it.
 class StatsVisitor {
 public:
     StatsVisitor(const CfrEngine& engine, int player, double epsilon)
-        : engine_(engine), range_(engine.Tree().Range(player)), epsilon_(epsilon),
-          value_margin_((epsilon + kStatsTolerance) * State().tree.params.StartingPot()),
-          per_thread_(std::max(omp_get_max_threads(), 1)) {}
+        : engine_(engine), engine_player_(player), range_(engine.Tree().Range(player)),
+          threshold_{ThresholdFor(epsilon, State().tree.params.StartingPot())},
+          per_thread_(std::max(omp_get_max_threads(), 1), ThresholdTallies(1)) {}
 
     void operator()(const DecisionVisit& v) {
-        const int thread = omp_get_thread_num();
-        Tally&    tally  = per_thread_[thread].tallies[engine_.Tree().Node(v.node).street - 1];
-        Columns&  c      = per_thread_[thread].columns;
-        const int n      = v.runout->Size();
-        c.Fill(v, n);
-        Tally add;  // this visit's counts, kept in registers
-        add.instances = 1;
-        for (int i = 0; i < n; ++i) {
-            if (!(range_[v.runout->list->combo[i]] > 0))
-                continue;
-            const double weight    = double(v.own_reach[i]) * c.mass[i] * v.chance;
-            const bool   reachable = weight > 0;
-            const bool   pure      = c.largest[i] >= 1.0 - epsilon_ - kStatsTolerance;
-            const bool   dominated =
-                c.mass[i] > 0 && (c.best[i] - c.played[i]) / c.mass[i] > value_margin_;
-            ++add.infosets;
-            add.reachable += reachable;
-            add.pure += pure;
-            add.reachable_pure += reachable && pure;
-            add.dominated += dominated;
-            add.reachable_dominated += reachable && dominated;
-            add.weight += weight;
-            add.pure_weight += pure ? weight : 0;
-            add.dominated_weight += dominated ? weight : 0;
-        }
-        add.infoset_actions = add.infosets * v.actions;
-        tally.Add(add);
+        CountDecision(v, engine_.Tree().Node(v.node).street, range_, threshold_,
+                      per_thread_[omp_get_thread_num()]);
     }
 
     // Per-thread tallies added in thread order.
     Tallies Total() const {
-        Tallies total{};
-        for (const PerThread& thread : per_thread_)
-            for (int s = 0; s < 3; ++s) {
-                const Tallies& t = thread.tallies;
-                total[s].Add(t[s]);
-                total[3].Add(t[s]);
-            }
-        return total;
+        ThresholdTallies total(1);
+        for (const ThresholdTallies& thread : per_thread_)
+            total.Add(thread);
+        return total.Columns(0, StatsWeightScale(engine_, 1 - engine_player_));
     }
 
 private:
-    // Per combo of one visit: the opponent's compatible reach, the largest action
-    // frequency, the best action's value and the value of the strategy. Filled action by
-    // action over contiguous rows.
-    struct Columns {
-        std::vector<float>  mass, largest;
-        std::vector<double> best, played;
-
-        void Fill(const DecisionVisit& v, int n) {
-            mass.resize(n), largest.assign(n, 0.0f), best.resize(n), played.assign(n, 0.0);
-            CompatibleMass(*v.runout->list, v.opponent_reach, mass.data());
-            float* __restrict  top  = largest.data();
-            double* __restrict high = best.data();
-            double* __restrict sum  = played.data();
-            for (int i = 0; i < n; ++i)
-                high[i] = v.action_values[0][i];
-            for (int a = 0; a < v.actions; ++a) {
-                const float* __restrict frequency = v.strategy + a * v.stride;
-                const float* __restrict value     = v.action_values[a];
-                for (int i = 0; i < n; ++i) {
-                    top[i]  = std::max(top[i], frequency[i]);
-                    high[i] = std::max(high[i], double(value[i]));
-                    sum[i] += double(frequency[i]) * value[i];
-                }
-            }
-        }
-    };
-
-    struct PerThread {
-        Tallies tallies{};
-        Columns columns;
-    };
-
-    const CfrEngine&           engine_;
-    const std::vector<double>& range_;
-    double                     epsilon_;
-    double                     value_margin_;
-    std::vector<PerThread>     per_thread_;
+    const CfrEngine&              engine_;
+    int                           engine_player_;
+    const std::vector<double>&    range_;
+    StatsThreshold                threshold_[1];
+    std::vector<ThresholdTallies> per_thread_;
 };
 
 Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
     const Runout        root = RootRunout(engine.Runouts());
     const RunoutCombos& list = *root.list;
-    std::vector<float>  reach[2];
-    for (int p = 0; p < 2; ++p) {
-        reach[p].resize(list.Size());
-        for (int i = 0; i < list.Size(); ++i)
-            reach[p][i] = static_cast<float>(std::max(engine.Tree().Range(p)[list.combo[i]], 0.0));
-    }
+    // The player's own reach starts as its range; the opponent's is the passes' root reach,
+    // so that the walk computes the values the result passes compute.
+    std::vector<float> own(list.Size());
+    for (int i = 0; i < list.Size(); ++i)
+        own[i] = static_cast<float>(std::max(engine.Tree().Range(player)[list.combo[i]], 0.0));
     StatsVisitor visitor(engine, player, epsilon);
     SubtreeWalk  walk(engine, player);
     walk.SetVisitor([&visitor](const DecisionVisit& v) { visitor(v); });
     std::vector<float> values(list.Size());
     walk.RequireStorage(0);
-    walk.Values(0, root, reach[player].data(), reach[1 - player].data(), values.data());
+    walk.Values(0, root, own.data(), engine.RootReach(1 - player).data(), values.data());
     return visitor.Total();
 }
 
 double Percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
-
-// What the figures depend on: the strategies and conditions, and the pot that scales the
-// dominance margin.
-std::vector<double> StatsStamp(const CfrEngine& engine) {
-    std::vector<double> stamp = engine.StrategyStamp();
-    stamp.push_back(State().tree.params.StartingPot());
-    return stamp;
-}
 
 // The tallies of 'player': kept ones when 'cached' and the cache holds them for the
 // present strategies, else walked (and kept).
 Tallies TalliesOf(const CfrEngine& engine, int player, double epsilon, bool cached) {
     const std::vector<double> stamp = StatsStamp(engine);
     StatsAnswerCache&         cache = engine.StatsAnswers();
+    cache.Remember(player, epsilon);  // result passes count it from now on
     // Storage dropped for a street and made again holds other strategies under the same
     // stamp: such a tree is always walked.
     if (engine.Incomplete() || engine.Tree().first_forgotten_street >= 0)
@@ -182,6 +115,24 @@ StrategyStats StatsOf(const CfrEngine& engine, double epsilon, int player, bool 
 }
 
 }  // namespace
+
+std::vector<double> StatsStamp(const CfrEngine& engine) {
+    std::vector<double> stamp = engine.StrategyStamp();
+    stamp.push_back(State().tree.params.StartingPot());
+    return stamp;
+}
+
+double StatsWeightScale(const CfrEngine& engine, int player) {
+    const RunoutCombos& list  = engine.Runouts().Root();
+    const auto&         range = engine.Tree().Range(player);
+    const auto&         reach = engine.RootReach(player);
+    double              range_mass = 0, reach_mass = 0;
+    for (int i = 0; i < list.Size(); ++i) {
+        range_mass += std::max(range[list.combo[i]], 0.0);
+        reach_mass += reach[i];
+    }
+    return reach_mass > 0 ? range_mass / reach_mass : 1.0;
+}
 
 StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player) {
     return StatsOf(engine, epsilon, player, true);

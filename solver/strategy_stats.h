@@ -17,12 +17,15 @@
 //   play rather than of infosets.
 // Frequencies and values within kStatsTolerance (times the pot for values) of the limit
 // count as reaching it, so that float rounding of exact pure strategies and of equal
-// action values does not count. Percentages are of all infosets, of the reachable ones,
+// action values does not count; a compatible opponent reach below kStatsTolerance times
+// the opponent's whole reach at the decision counts as none (the float residue of
+// subtracting card sums from the whole). Percentages are of all infosets, of the reachable ones,
 // and of the reach weight; 0 where there is nothing to count.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "solver/cfr_engine.h"
 
@@ -42,16 +45,26 @@ struct StrategyStats {
 };
 
 // The statistics of the reported strategies; 'player' -1 covers both. Each player's
-// figures come from the engine's kept answers (stats_answer_cache.h) when they were walked
-// for the present strategies and threshold, else from a walk of the whole tree for that
-// player (every runout, reached or not: about a result pass), which is then kept (not on
-// a tree with a forgotten street, which is always walked). The
-// caller holds the tree mutex; throws StrategyUnavailable when a street's storage has
-// been forgotten.
+// figures come from the engine's kept answers (stats_answer_cache.h) when a walk or a
+// result pass counted them for the present strategies and threshold, else from a walk of
+// the whole tree for that player (every runout, reached or not: about a result pass),
+// which is then kept (not on a tree with a forgotten street, which is always walked). The
+// threshold is remembered, so that the next result passes count it too. The caller holds
+// the tree mutex; throws StrategyUnavailable when a street's storage has been forgotten.
 StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player);
 
 // The same figures always walked afresh (and kept).
 StrategyStats WalkStrategyStats(const CfrEngine& engine, double epsilon, int player);
 
 // Whether the figures of 'player' (0 or 1) at 'epsilon' are kept for the present strategies.
+// The caller holds the tree mutex.
 bool StrategyStatsKept(const CfrEngine& engine, double epsilon, int player);
+
+// Decisions are counted with the opponent's reach as the result passes carry it (its range
+// scaled to a fixed mass): the reach weights times this scale are in the opponent's range's
+// units, the same for both players.
+double StatsWeightScale(const CfrEngine& engine, int opponent);
+
+// What kept figures depend on: the engine's StrategyStamp and the pot that scales the
+// dominance margin.
+std::vector<double> StatsStamp(const CfrEngine& engine);
