@@ -20,6 +20,15 @@ inline constexpr int kMaxActions     = 64;
 inline constexpr int kMaxRunoutSlots = 49 * 48;
 inline constexpr int kRowAlignment   = 32;
 
+// A run of consecutive positions of a combo list: positions first .. first + count - 1.
+struct ComboSpan {
+    int first = 0;
+    int count = 0;
+
+    int  End() const { return first + count; }
+    bool operator==(const ComboSpan&) const = default;
+};
+
 struct RunoutLayout {
     int actions = 0;
     int combos  = 0;
