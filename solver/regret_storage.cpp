@@ -15,19 +15,19 @@ void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, ComboSpan sp
     };
     const auto inside = [&](int combo) { return combo >= span.first && combo < span.End(); };
     for (int a = 0; a < actions; ++a) {
-        uint16_t* row   = rows + a * stride - span.first;  // indexed by list position
+        uint16_t* row   = rows + a * stride;  // position p of the list at row[p - span.first]
         int       begin = 0;
         for (uint16_t size : groups.sizes) {
             const int end = begin + int(size);
             uint32_t  sum = 0, members = 0;
             for (int i = begin; i < end; ++i)
                 if (inside(member(i)))
-                    sum += row[member(i)], ++members;
+                    sum += row[member(i) - span.first], ++members;
             if (members > 0) {
                 const auto mean = static_cast<uint16_t>(sum / members);
                 for (int i = begin; i < end; ++i)
                     if (inside(member(i)))
-                        row[member(i)] = mean;
+                        row[member(i) - span.first] = mean;
             }
             begin = end;
         }

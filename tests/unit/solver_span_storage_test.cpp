@@ -224,3 +224,17 @@ TEST(SpanStorage, LayoutsWithDifferentSpansDoNotReadEachOthersForms) {
     EXPECT_FALSE(SpanLayout() == longer);
     EXPECT_TRUE(SpanLayout() == SpanLayout());
 }
+
+TEST(SpanStorage, EarlyGroupsAverageTheirMembersInsideTheSpan) {
+    const ComboSpan       span{3, 4};  // list positions 3 .. 6 of 8
+    const uint16_t        sizes[] = {2, 3, 3};
+    const uint16_t        reversed[] = {7, 6, 5, 4, 3, 2, 1, 0};
+    std::vector<uint16_t> rows = {10, 20, 30, 41};
+    // Groups {0, 1}, {2, 3, 4}, {5, 6, 7}: the span holds 3, 4 of the second, 5, 6 of the third.
+    AverageEarlyGroups(rows.data(), 4, 1, span, {sizes, {}});
+    EXPECT_EQ(rows, (std::vector<uint16_t>{15, 15, 35, 35}));
+    // Groups {7, 6}, {5, 4, 3}, {2, 1, 0} by the order: 6 alone keeps its number.
+    rows = {10, 20, 30, 41};
+    AverageEarlyGroups(rows.data(), 4, 1, span, {sizes, reversed});
+    EXPECT_EQ(rows, (std::vector<uint16_t>{20, 20, 20, 41}));
+}
