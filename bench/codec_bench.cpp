@@ -156,7 +156,7 @@ void BenchSlots(const BuiltTree& tree) {
             if (!store)
                 continue;
             const RunoutLayout& layout = store->Layout();
-            const SlotShape     shape{layout.actions, layout.combos, layout.RowStride()};
+            const SlotShape     shape{layout.actions, layout.RowCombos(), layout.StoredStride()};
             for (int s = 0; s < layout.slots; ++s) {
                 const uint16_t* rows = nullptr;
                 if (auto* r = dynamic_cast<const RunoutRegretStorage*>(store))
@@ -165,7 +165,7 @@ void BenchSlots(const BuiltTree& tree) {
                     rows = a->Row(s, 0);
                 if (rows) {
                     slots.push_back({shape, rows});
-                    values += double(layout.actions) * layout.combos;
+                    values += double(layout.actions) * layout.RowCombos();
                 }
             }
         }

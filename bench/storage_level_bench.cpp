@@ -84,7 +84,7 @@ void PrintValueStats(const BuiltTree& tree) {
                     const uint16_t* row = family == 0
                         ? static_cast<RunoutRegretStorage*>(store)->Row(slot, a)
                         : static_cast<RunoutAverageStorage*>(store)->Row(slot, a);
-                    for (int i = 0; i < l.combos; ++i) {
+                    for (int i = 0; i < l.Span(slot).count; ++i) {
                         ++count;
                         if (row[i] == 0) { ++zeros; continue; }
                         ++bits[std::bit_width(unsigned(row[i]))];

@@ -4,9 +4,11 @@
 #include <cassert>
 #include <cmath>
 
+#include "solver/span_rows.h"
+
 RunoutAverageStorage::RunoutAverageStorage(const RunoutLayout& layout) : layout_(layout) {
     assert(layout.Valid());
-    locks_.Reset(layout.slots, layout.combos);
+    locks_.Reset(layout);
     Allocate();
 }
 
@@ -28,8 +30,14 @@ void RunoutAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernel
         top = std::max(top, Exponent(slot, a));
     for (int a = 0; a < layout_.actions; ++a)
         row_scale[a] = std::ldexp(1.0f, int(Exponent(slot, a)) - int(top));
-    kernels.NormalizeAverages(Row(slot, 0), layout_.RowStride(), row_scale, layout_.actions,
-                              layout_.combos, strategy, stride);
+    NormalizeSpan(kernels, Row(slot, 0), layout_, layout_.Span(slot), row_scale, strategy, stride);
+}
+
+void NormalizeSpan(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
+                   ComboSpan span, const float* row_scale, float* strategy, size_t stride) {
+    kernels.NormalizeAverages(rows, layout.StoredStride(), row_scale, layout.actions, span.count,
+                              strategy + span.first, stride);
+    ZeroOutsideRows(strategy, stride, layout.actions, span, layout.combos);
 }
 
 namespace {
@@ -45,22 +53,24 @@ void RunoutAverageStorage::AccumulateAverage(int slot, const SolverKernels& kern
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
     locks_.ForgetWritten(slot);
+    const ComboSpan span = layout_.Span(slot);
+    const int       n    = span.count;
     for (int a = 0; a < layout_.actions; ++a) {
         if (child_reach[a] == nullptr)
             continue;
         uint8_t&    exponent   = exponents_[slot * layout_.actions + a];
         const float multiplier = static_cast<float>(std::ldexp(weight, -int(exponent)));
         uint16_t*    row        = Row(slot, a);
-        const float* reach      = child_reach[a];
+        const float* reach      = child_reach[a] + span.first;
         // Without halvings one pass adds everything; the combos it has raised then count
         // with their new sums (multiplier 0 adds nothing) when the peak is found.
         int done = 0;
         if (multiplier < kInRangeMultiplierBound) {
-            done = kernels.AverageAddInRange(row, reach, multiplier, layout_.combos);
-            if (done == layout_.combos)
+            done = kernels.AverageAddInRange(row, reach, multiplier, n);
+            if (done == n)
                 continue;
         }
-        const float rest = kernels.AveragePeak(row + done, reach + done, multiplier, layout_.combos - done);
+        const float rest = kernels.AveragePeak(row + done, reach + done, multiplier, n - done);
         const float peak = std::max(kernels.AveragePeak(row, reach, 0.0f, done), rest);
         if (!std::isfinite(peak))
             continue;  // weight * reach beyond the float range: nothing meaningful to add
@@ -69,7 +79,7 @@ void RunoutAverageStorage::AccumulateAverage(int slot, const SolverKernels& kern
             ++halvings;
         const float shrink = std::ldexp(1.0f, -halvings);
         kernels.AverageAdd(row, reach, 0.0f, shrink, done);
-        kernels.AverageAdd(row + done, reach + done, multiplier, shrink, layout_.combos - done);
+        kernels.AverageAdd(row + done, reach + done, multiplier, shrink, n - done);
         exponent = static_cast<uint8_t>(std::min(int(exponent) + halvings, kMaxAverageExponent));
     }
 }
@@ -82,7 +92,7 @@ void RunoutAverageStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, Kind(), kFormatVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, Row(s, 0));
+        WriteSlotRows(out, layout_, s, Row(s, 0));
     locks_.Write(out);
 }
 
@@ -98,7 +108,7 @@ StorageStatus RunoutAverageStorage::Read(StorageReader& in) {
         if (loaded.exponents_[i] > kMaxAverageExponent)
             return StorageStatus::kBadValue;
     for (int s = 0; s < layout_.slots; ++s)
-        if (!ReadSlotRows(in, layout_, loaded.Row(s, 0)))
+        if (!ReadSlotRows(in, layout_, s, loaded.Row(s, 0)))
             return StorageStatus::kTruncated;
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

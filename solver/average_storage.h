@@ -1,4 +1,5 @@
-// Plain runout average-strategy storage: one u16 per combo, action and runout slot, with
+// Plain runout average-strategy storage: one u16 per combo of the slot's span (the acting
+// player's combos, runout_layout.h), action and runout slot, with
 // a shift exponent e per action block (one action's row in one slot): the stored number
 // times 2^e is the weight accumulated for that combo and action.
 //
@@ -17,12 +18,13 @@
 // The average strategy of a combo is weight(a) / sum of weights, the exponents entering
 // as row scales 2^(e_a - e_max); uniform where every weight is 0.
 //
-// Memory: 2 bytes per combo and action and slot (rows padded to 32 combos), one exponent
-// byte per action and slot, plus lock records.
+// Memory: 2 bytes per stored combo and action and slot (rows padded to 32 combos), one
+// exponent byte per action and slot, plus lock records.
 //
-// Saved form: u32 kind "QAVS", u16 version 1, u16 actions, u16 combos, u32 slots; per slot
-// and action the exponent (u8, at most kMaxAverageExponent); per slot and action the
-// combos' u16 numbers; the lock records as in regret_storage.h.
+// Saved form: u32 kind "QAVS", u16 version 2, u16 actions, u16 combos, u32 slots, u16
+// stored combos per row; per slot and action the exponent (u8, at most
+// kMaxAverageExponent); per slot and action the u16 numbers of the slot's span; the lock
+// records as in regret_storage.h.
 #pragma once
 
 #include "solver/aligned_buffer.h"
@@ -32,9 +34,15 @@
 inline constexpr uint32_t kAverageMax         = 65535;
 inline constexpr int      kMaxAverageExponent = 120;
 
+// The average strategy of a slot's span from its stored rows (row scales as in
+// BlockScales), into full rows at 'stride', 0 outside the span. Shared by the average
+// stores.
+void NormalizeSpan(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
+                   ComboSpan span, const float* row_scale, float* strategy, size_t stride);
+
 class RunoutAverageStorage final : public StrategyStore {
 public:
-    static constexpr uint16_t kFormatVersion = 1;
+    static constexpr uint16_t kFormatVersion = 2;
 
     // Requires layout.Valid(). Allocated, empty (all 0, exponents 0), no locks.
     explicit RunoutAverageStorage(const RunoutLayout& layout);

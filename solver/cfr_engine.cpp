@@ -38,6 +38,7 @@ CfrEngine::CfrEngine(BuiltTree& tree, const RunoutSetup& setup)
         weight_cap_ = kUncappedWeight;
     }
     PrepareRootVectors();
+    PrepareSpanTables();
     PrepareSubtreeFigures();
 }
 
@@ -124,7 +125,36 @@ RunoutLayout CfrEngine::LayoutOf(uint32_t index) const {
     if (node.street == 3 && base < 3)
         layout.slots = std::max(runouts_.RiverSlotCount(), 1);
     layout.combos = runouts_.Root().Size();
+    layout.spans  = span_tables_[node.street][node.player];
     return layout;
+}
+
+// Each street's storage slots with the lists they use, so that every node's store keeps
+// its acting player's span of each slot's list. Slots numbered but never dealt keep
+// nothing.
+void CfrEngine::PrepareSpanTables() {
+    const int base = tree_.BaseStreet();
+    for (int player = 0; player < 2; ++player) {
+        std::vector<ComboSpan> turns(std::max(runouts_.TurnSlotCount(), 1));
+        std::vector<ComboSpan> rivers(std::max(runouts_.RiverSlotCount(), 1));
+        if (base == 1)
+            for (const DealtCard& turn : runouts_.TurnDeals())
+                turns[runouts_.TurnStorageSlot(turn.slot)] = runouts_.Turn(turn.slot).span[player];
+        const int turn_slots = base == 1 ? RunoutLists::kTurnSlotCount : base == 2 ? 1 : 0;
+        for (int t = 0; t < turn_slots; ++t) {
+            if (base == 1 && runouts_.TurnStorageSlot(t) < 0)
+                continue;
+            for (const DealtCard& river : runouts_.RiverDeals(t))
+                rivers[runouts_.RiverStorageSlot(t, river.slot)] =
+                    runouts_.River(t, river.slot).span[player];
+        }
+        span_tables_[base][player] =
+            std::make_shared<const SpanTable>(std::vector{runouts_.Root().span[player]});
+        if (base == 1)
+            span_tables_[2][player] = std::make_shared<const SpanTable>(std::move(turns));
+        if (base <= 2)
+            span_tables_[3][player] = std::make_shared<const SpanTable>(std::move(rivers));
+    }
 }
 
 int CfrEngine::StorageSlot(int street, const Runout& runout) const {

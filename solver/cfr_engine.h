@@ -108,7 +108,8 @@ public:
     StrategyStore* RegretStore(uint32_t node) const;
     StrategyStore* AverageStore(uint32_t node) const;
 
-    // The storage layout a decision node needs (actions x street combos x runout slots).
+    // The storage layout a decision node needs: actions x the acting player's combos x
+    // runout slots, with the span of each slot's list (runout_layout.h).
     RunoutLayout LayoutOf(uint32_t node) const;
 
     // The strategy a result pass would use at decision node 'node' on the runout of the
@@ -326,6 +327,7 @@ private:
     double AveragingWeight() const;
 
     void PrepareRootVectors();
+    void PrepareSpanTables();
     void TidyStores();
 
     // Result passes keep the values of the decisions before the river (engine_locks.cpp):
@@ -344,6 +346,9 @@ private:
     BuiltTree&   tree_;
     RunoutLists  runouts_;
     std::mutex   tree_mutex_;
+
+    // Per street (1 flop .. 3 river) and acting player: the span of each storage slot.
+    std::shared_ptr<const SpanTable> span_tables_[4][2];
 
     std::vector<float>  root_reach_[2];   // each player's range over the root list
     std::vector<double> root_weight_[2];  // turns root values into expectations per deal

@@ -11,11 +11,11 @@ CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, i
     : layout_(layout),
       mode_(mode),
       sums_(std::make_unique<PackedSlots>(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
-                                          SlotShape{layout.actions, layout.combos,
-                                                    layout.RowStride(), true},
+                                          SlotShape{layout.actions, layout.RowCombos(),
+                                                    layout.StoredStride(), true},
                                           layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
-    locks_.Reset(layout.slots, layout.combos);
+    locks_.Reset(layout);
     Allocate();
 }
 
@@ -45,8 +45,7 @@ void CompressedAverageStorage::CurrentStrategy(int slot, const SolverKernels& ke
                                                float* strategy, size_t stride) const {
     float row_scale[kMaxActions];
     BlockScales(exponents_.data() + slot * layout_.actions, layout_.actions, row_scale);
-    kernels.NormalizeAverages(LoadSlot(slot), layout_.RowStride(), row_scale, layout_.actions,
-                              layout_.combos, strategy, stride);
+    NormalizeSpan(kernels, LoadSlot(slot), layout_, layout_.Span(slot), row_scale, strategy, stride);
 }
 
 void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
@@ -54,16 +53,17 @@ void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
     locks_.ForgetWritten(slot);
-    uint16_t* rows    = nullptr;
-    bool      changed = false;
+    const ComboSpan span    = layout_.Span(slot);
+    uint16_t*       rows    = nullptr;
+    bool            changed = false;
     for (int a = 0; a < layout_.actions; ++a) {
         if (child_reach[a] == nullptr)
             continue;
         if (!rows)
             rows = LoadSlot(slot);
-        changed |= AccumulateNarrowBlock(rows + a * layout_.RowStride(),
-                                         exponents_[slot * layout_.actions + a], child_reach[a],
-                                         weight, layout_.combos, slot, a);
+        changed |= AccumulateNarrowBlock(rows + a * layout_.StoredStride(),
+                                         exponents_[slot * layout_.actions + a],
+                                         child_reach[a] + span.first, weight, span.count, slot, a);
     }
     if (changed)
         sums_->Store(slot, rows);
@@ -75,18 +75,16 @@ uint64_t CompressedAverageStorage::ByteSize() const {
 
 // The plain average form (average_storage.h).
 void CompressedAverageStorage::Write(StorageWriter& out) const {
-    constexpr uint16_t kPlainVersion = 1;
-    WriteStoreHeader(out, StoreKind::kRunoutAverages, kPlainVersion, layout_);
+    WriteStoreHeader(out, StoreKind::kRunoutAverages, RunoutAverageStorage::kFormatVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, LoadSlot(s));
+        WriteSlotRows(out, layout_, s, LoadSlot(s));
     locks_.Write(out);
 }
 
 StorageStatus CompressedAverageStorage::Read(StorageReader& in) {
-    constexpr uint16_t kPlainVersion = 1;
-    if (const StorageStatus status =
-            ReadStoreHeader(in, StoreKind::kRunoutAverages, kPlainVersion, layout_);
+    if (const StorageStatus status = ReadStoreHeader(in, StoreKind::kRunoutAverages,
+                                                     RunoutAverageStorage::kFormatVersion, layout_);
         status != StorageStatus::kOk)
         return status;
 
@@ -97,14 +95,15 @@ StorageStatus CompressedAverageStorage::Read(StorageReader& in) {
         if (loaded.exponents_[i] > kMaxAverageExponent)
             return StorageStatus::kBadValue;
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
-    std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
-    std::vector<uint16_t> wide(layout_.combos);
+    std::vector<uint16_t> wide(layout_.RowCombos());
     for (int s = 0; s < layout_.slots; ++s) {
+        std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
+        const int count = layout_.Span(s).count;
         for (int a = 0; a < layout_.actions; ++a) {
-            if (!in.GetBytes(wide.data(), wide.size() * sizeof(uint16_t)))
+            if (!in.GetBytes(wide.data(), count * sizeof(uint16_t)))
                 return StorageStatus::kTruncated;
             uint8_t&  exponent = loaded.exponents_[s * layout_.actions + a];
-            const int shift    = NarrowBlock(wide.data(), layout_.combos, rows + a * layout_.RowStride());
+            const int shift    = NarrowBlock(wide.data(), count, rows + a * layout_.StoredStride());
             exponent = static_cast<uint8_t>(std::min(int(exponent) + shift, kMaxAverageExponent));
         }
         loaded.sums_->Store(s, rows);

@@ -6,6 +6,7 @@
 
 #include "solver/adaptive_precision.h"
 #include "solver/regret_storage.h"
+#include "solver/span_rows.h"
 #include "solver/terminal_scratch.h"
 
 namespace {
@@ -13,7 +14,7 @@ namespace {
 SlotCodec CodecOfMode(int mode) { return mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy; }
 
 SlotShape ShapeOf(const RunoutLayout& layout) {
-    return {layout.actions, layout.combos, layout.RowStride()};
+    return {layout.actions, layout.RowCombos(), layout.StoredStride()};
 }
 
 }  // namespace
@@ -23,7 +24,7 @@ CompressedRegretStorage::CompressedRegretStorage(const RunoutLayout& layout, int
       slots_(std::make_unique<PackedSlots>(CodecOfMode(mode), ShapeOf(layout), layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     factors_.Reset(layout.slots);
-    locks_.Reset(layout.slots, layout.combos);
+    locks_.Reset(layout);
     Allocate();
 }
 
@@ -55,19 +56,9 @@ std::vector<uint16_t> CompressedRegretStorage::SlotRegrets(int slot) const {
 
 void CompressedRegretStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
                                               float* strategy, size_t stride) const {
-    const size_t rs = layout_.RowStride();
-    const int    n  = layout_.combos;
-    if (layout_.actions == 1) {
-        std::fill_n(strategy, n, 1.0f);
-        return;
-    }
-    const uint16_t* rows = LoadSlot(slot);
-    switch (layout_.actions) {
-    case 2: kernels.RegretMatch2(rows, rs, n, strategy, stride); return;
-    case 3: kernels.RegretMatch3(rows, rs, n, strategy, stride); return;
-    case 4: kernels.RegretMatch4(rows, rs, n, strategy, stride); return;
-    default: kernels.RegretMatchN(rows, rs, layout_.actions, n, strategy, stride);
-    }
+    // One action needs no regrets: skip the unpacking.
+    const uint16_t* rows = layout_.actions == 1 ? nullptr : LoadSlot(slot);
+    MatchRegrets(kernels, rows, layout_, layout_.Span(slot), strategy, stride);
 }
 
 // The slot's regrets as loaded, kept to tell whether an update changed them.
@@ -84,10 +75,10 @@ uint16_t* CompressedRegretStorage::KeepLoaded(const uint16_t* rows) const {
 void CompressedRegretStorage::AfterUpdate(uint16_t* rows, const uint16_t* before, int slot,
                                           const RegretUpdate& update) {
     if (!update.early_groups.empty())
-        AverageEarlyGroups(rows, layout_.RowStride(), layout_.actions, layout_.combos,
+        AverageEarlyGroups(rows, layout_.StoredStride(), layout_.actions, layout_.Span(slot),
                            update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
-        ReadjustPrecision(rows, layout_.actions, layout_.RowStride(), layout_.combos,
+        ReadjustPrecision(rows, layout_.actions, layout_.StoredStride(), layout_.Span(slot).count,
                           factors_[slot], update.precision);
     if (!std::equal(rows, rows + layout_.SlotElements(), before))
         slots_->Store(slot, rows);
@@ -102,8 +93,11 @@ void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kerne
     uint16_t*        rows   = LoadSlot(slot);
     const uint16_t*  before = KeepLoaded(rows);
     const RegretStep step   = MakeRegretStep(update.scale * factors_[slot]);
-    kernels.UpdateRegrets(rows, layout_.RowStride(), layout_.actions, layout_.combos,
-                          action_values, node_values, step, locks_.SkipBits(slot));
+    const ComboSpan  span   = layout_.Span(slot);
+    const float*     values[kMaxActions];
+    ShiftRows(action_values, layout_.actions, span.first, values);
+    kernels.UpdateRegrets(rows, layout_.StoredStride(), layout_.actions, span.count, values,
+                          node_values + span.first, step, locks_.RowSkipBits(slot));
     AfterUpdate(rows, before, slot, update);
 }
 
@@ -115,10 +109,8 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
         !locks_.HasWrittenStrategy(slot)) {
         uint16_t*        rows   = LoadSlot(slot);
         const uint16_t*  before = KeepLoaded(rows);
-        const RegretStep step   = MakeRegretStep(update.scale * factors_[slot]);
-        (actions == 2 ? kernels.FusedUpdate2 : kernels.FusedUpdate3)(
-            rows, layout_.RowStride(), layout_.combos, action_values, node_values, step,
-            locks_.SkipBits(slot));
+        FusedRegretUpdate(kernels, rows, layout_, layout_.Span(slot), action_values, node_values,
+                          MakeRegretStep(update.scale * factors_[slot]), locks_.RowSkipBits(slot));
         AfterUpdate(rows, before, slot, update);
         return;
     }
@@ -133,30 +125,13 @@ uint64_t CompressedRegretStorage::ChildReach(int slot, const SolverKernels& kern
                                              const float* reach, int n, float* const* out) const {
     if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
         return StrategyStore::ChildReach(slot, kernels, reach, n, out);
-    return kernels.RegretReach(LoadSlot(slot), layout_.RowStride(), layout_.actions, n, reach, out);
+    return RegretChildReach(kernels, LoadSlot(slot), layout_, layout_.Span(slot), reach, n, out);
 }
 
 // As RunoutRegretStorage::SeedStrategy, on the unpacked slot.
 void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
-    uint16_t*    regrets = LoadSlot(slot);
-    const size_t rs      = layout_.RowStride();
-    for (int i = 0; i < layout_.combos; ++i) {
-        double total = 0, frequencies = 0;
-        for (int a = 0; a < layout_.actions; ++a) {
-            total += regrets[a * rs + i];
-            frequencies += std::max(rows[a * stride + i], 0.0f);
-        }
-        if (!(frequencies > 0)) {
-            for (int a = 0; a < layout_.actions; ++a)
-                regrets[a * rs + i] = 0;
-            continue;
-        }
-        const double mass = std::max(total, kSeedRegretMass) / frequencies;
-        for (int a = 0; a < layout_.actions; ++a) {
-            const double regret = std::round(std::max(rows[a * stride + i], 0.0f) * mass);
-            regrets[a * rs + i] = static_cast<uint16_t>(std::min(regret, 65535.0));
-        }
-    }
+    uint16_t* regrets = LoadSlot(slot);
+    SeedRegrets(regrets, layout_, layout_.Span(slot), rows, stride);
     slots_->Store(slot, regrets);
 }
 
@@ -166,18 +141,16 @@ uint64_t CompressedRegretStorage::ByteSize() const {
 
 // The plain regret form (regret_storage.h).
 void CompressedRegretStorage::Write(StorageWriter& out) const {
-    constexpr uint16_t kPlainVersion = 1;
-    WriteStoreHeader(out, StoreKind::kRunoutRegrets, kPlainVersion, layout_);
+    WriteStoreHeader(out, StoreKind::kRunoutRegrets, RunoutRegretStorage::kFormatVersion, layout_);
     out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, LoadSlot(s));
+        WriteSlotRows(out, layout_, s, LoadSlot(s));
     locks_.Write(out);
 }
 
 StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
-    constexpr uint16_t kPlainVersion = 1;
-    if (const StorageStatus status =
-            ReadStoreHeader(in, StoreKind::kRunoutRegrets, kPlainVersion, layout_);
+    if (const StorageStatus status = ReadStoreHeader(in, StoreKind::kRunoutRegrets,
+                                                     RunoutRegretStorage::kFormatVersion, layout_);
         status != StorageStatus::kOk)
         return status;
 
@@ -190,7 +163,7 @@ StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
     std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
     for (int s = 0; s < layout_.slots; ++s) {
-        if (!ReadSlotRows(in, layout_, rows))
+        if (!ReadSlotRows(in, layout_, s, rows))
             return StorageStatus::kTruncated;
         loaded.slots_->Store(s, rows);
     }

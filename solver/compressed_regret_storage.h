@@ -51,7 +51,7 @@ public:
     void                        Write(StorageWriter& out) const override;
     [[nodiscard]] StorageStatus Read(StorageReader& in) override;
 
-    // The regrets of one slot, unpacked (actions x RowStride() elements), for tests.
+    // The regrets of one slot, unpacked (actions x StoredStride() elements), for tests.
     std::vector<uint16_t> SlotRegrets(int slot) const;
     float                 Factor(int slot) const { return factors_[slot]; }
 

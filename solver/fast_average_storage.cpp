@@ -10,7 +10,7 @@
 
 FastAverageStorage::FastAverageStorage(const RunoutLayout& layout) : layout_(layout) {
     assert(layout.Valid());
-    locks_.Reset(layout.slots, layout.combos);
+    locks_.Reset(layout);
     Allocate();
 }
 
@@ -37,8 +37,7 @@ void FastAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
                                          size_t stride) const {
     float row_scale[kMaxActions];
     BlockScales(exponents_.data() + slot * layout_.actions, layout_.actions, row_scale);
-    kernels.NormalizeAverages(WidenSlot(slot), layout_.RowStride(), row_scale, layout_.actions,
-                              layout_.combos, strategy, stride);
+    NormalizeSpan(kernels, WidenSlot(slot), layout_, layout_.Span(slot), row_scale, strategy, stride);
 }
 
 void FastAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
@@ -46,11 +45,12 @@ void FastAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
     if (locks_.Locked(slot) || !(weight > 0.0))
         return;
     locks_.ForgetWritten(slot);
+    const ComboSpan span = layout_.Span(slot);
     for (int a = 0; a < layout_.actions; ++a)
         if (child_reach[a] != nullptr)
             AccumulateNarrowBlock(sums_.data() + layout_.RowOffset(slot, a),
-                                  exponents_[slot * layout_.actions + a], child_reach[a], weight,
-                                  layout_.combos, slot, a);
+                                  exponents_[slot * layout_.actions + a],
+                                  child_reach[a] + span.first, weight, span.count, slot, a);
 }
 
 uint64_t FastAverageStorage::ByteSize() const {
@@ -58,37 +58,37 @@ uint64_t FastAverageStorage::ByteSize() const {
 }
 
 void FastAverageStorage::Write(StorageWriter& out) const {
-    constexpr uint16_t kPlainVersion = 1;
-    WriteStoreHeader(out, StoreKind::kRunoutAverages, kPlainVersion, layout_);
+    WriteStoreHeader(out, StoreKind::kRunoutAverages, RunoutAverageStorage::kFormatVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
-    std::vector<uint16_t> wide(layout_.combos);
+    std::vector<uint16_t> wide(layout_.RowCombos());
     for (int s = 0; s < layout_.slots; ++s)
         for (int a = 0; a < layout_.actions; ++a) {
-            std::copy_n(Row(s, a), layout_.combos, wide.begin());
-            out.PutBytes(wide.data(), wide.size() * sizeof(uint16_t));
+            const int count = layout_.Span(s).count;
+            std::copy_n(Row(s, a), count, wide.begin());
+            out.PutBytes(wide.data(), count * sizeof(uint16_t));
         }
     locks_.Write(out);
 }
 
 StorageStatus FastAverageStorage::Read(StorageReader& in) {
-    constexpr uint16_t kPlainVersion = 1;
-    if (const StorageStatus status =
-            ReadStoreHeader(in, StoreKind::kRunoutAverages, kPlainVersion, layout_);
+    if (const StorageStatus status = ReadStoreHeader(in, StoreKind::kRunoutAverages,
+                                                     RunoutAverageStorage::kFormatVersion, layout_);
         status != StorageStatus::kOk)
         return status;
 
     FastAverageStorage loaded(layout_);
     if (!in.GetBytes(loaded.exponents_.data(), loaded.exponents_.size()))
         return StorageStatus::kTruncated;
-    std::vector<uint16_t> wide(layout_.combos);
+    std::vector<uint16_t> wide(layout_.RowCombos());
     for (int s = 0; s < layout_.slots; ++s)
         for (int a = 0; a < layout_.actions; ++a) {
-            uint8_t& exponent = loaded.exponents_[s * layout_.actions + a];
+            uint8_t&  exponent = loaded.exponents_[s * layout_.actions + a];
+            const int count    = layout_.Span(s).count;
             if (exponent > kMaxAverageExponent)
                 return StorageStatus::kBadValue;
-            if (!in.GetBytes(wide.data(), wide.size() * sizeof(uint16_t)))
+            if (!in.GetBytes(wide.data(), count * sizeof(uint16_t)))
                 return StorageStatus::kTruncated;
-            const int shift = NarrowBlock(wide.data(), layout_.combos,
+            const int shift = NarrowBlock(wide.data(), count,
                                           loaded.sums_.data() + layout_.RowOffset(s, a));
             exponent = static_cast<uint8_t>(std::min(int(exponent) + shift, kMaxAverageExponent));
         }

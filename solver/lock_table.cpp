@@ -17,13 +17,21 @@ constexpr uint32_t kSavedFreshBit   = 8;
 
 }  // namespace
 
+void LockTable::Reset(const RunoutLayout& layout) {
+    Reset(layout.slots, layout.combos);
+    spans_ = layout.spans;
+}
+
 void LockTable::Reset(int slots, int combos) {
     combos_ = combos;
+    spans_.reset();
     flags_.assign(slots, 0);
     weights_.clear();
     weights_.resize(slots);
     skip_bits_.clear();
     skip_bits_.resize(slots);
+    row_skip_bits_.clear();
+    row_skip_bits_.resize(slots);
     written_.clear();
     written_.resize(slots);
 }
@@ -32,6 +40,7 @@ void LockTable::DropComboLock(int slot) {
     flags_[slot] &= ~kComboLockedFlag;
     weights_[slot].Reset(0);
     skip_bits_[slot].Reset(0);
+    row_skip_bits_[slot].Reset(0);
 }
 
 void LockTable::Lock(int slot) {
@@ -49,10 +58,15 @@ void LockTable::ComboLock(int slot, std::span<const float> weights) {
     flags_[slot] = kComboLockedFlag | (flags_[slot] & kFreshFlag);
     weights_[slot].Reset(combos_);
     skip_bits_[slot].Reset((combos_ + 31) / 32 + 1);
+    const ComboSpan span = Span(slot);
+    row_skip_bits_[slot].Reset((span.count + 31) / 32 + 1);
     for (int i = 0; i < combos_; ++i) {
         weights_[slot][i] = weights[i];
-        if (weights[i] != 0.0f)
-            skip_bits_[slot][i / 32] |= 1u << (i % 32);
+        if (weights[i] == 0.0f)
+            continue;
+        skip_bits_[slot][i / 32] |= 1u << (i % 32);
+        if (i >= span.first && i < span.End())
+            row_skip_bits_[slot][(i - span.first) / 32] |= 1u << ((i - span.first) % 32);
     }
 }
 
@@ -62,6 +76,10 @@ std::span<const float> LockTable::ComboLockWeights(int slot) const {
 
 const uint32_t* LockTable::SkipBits(int slot) const {
     return skip_bits_[slot].empty() ? nullptr : skip_bits_[slot].data();
+}
+
+const uint32_t* LockTable::RowSkipBits(int slot) const {
+    return row_skip_bits_[slot].empty() ? nullptr : row_skip_bits_[slot].data();
 }
 
 void LockTable::WriteStrategy(int slot, int actions, const float* rows, size_t stride) {
@@ -81,16 +99,17 @@ void LockTable::ApplyWrittenStrategy(int slot, float* strategy, size_t stride) c
     const int       actions = static_cast<int>(written.size() / combos_);
     const bool      every   = (flags_[slot] & (kLockedFlag | kFreshFlag)) != 0;
     const uint32_t* fixed   = every ? nullptr : SkipBits(slot);
+    const ComboSpan span    = Span(slot);
     if (!every && !fixed)
         return;
     for (int a = 0; a < actions; ++a) {
         const float* from = written.data() + size_t(a) * combos_;
         float*       to   = strategy + a * stride;
         if (!fixed) {
-            std::copy_n(from, combos_, to);
+            std::copy(from + span.first, from + span.End(), to + span.first);
             continue;
         }
-        for (int i = 0; i < combos_; ++i)
+        for (int i = span.first; i < span.End(); ++i)
             if (fixed[i / 32] >> (i % 32) & 1)
                 to[i] = from[i];
     }
@@ -106,7 +125,7 @@ uint64_t LockTable::ByteSize() const {
     uint64_t bytes = flags_.size() * sizeof(uint32_t);
     for (size_t s = 0; s < flags_.size(); ++s)
         bytes += (weights_[s].size() + written_[s].size()) * sizeof(float) +
-                 skip_bits_[s].size() * sizeof(uint32_t);
+                 (skip_bits_[s].size() + row_skip_bits_[s].size()) * sizeof(uint32_t);
     return bytes;
 }
 

@@ -12,6 +12,11 @@
 //   store's numbers not updated since);
 // - to the fixed combos only, once a COMBO_LOCKED slot has been updated;
 // - not at all otherwise: the first update of an unlocked slot drops it (ForgetWritten).
+//
+// Weights and written strategies are kept over the slot's whole combo list, as the store's
+// callers give them; a written strategy applies inside the slot's span only (the store
+// plays 0 outside it, runout_layout.h), and the store's kernels take the fixed combos of
+// the span as RowSkipBits.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +24,7 @@
 #include <vector>
 
 #include "solver/aligned_buffer.h"
+#include "solver/runout_layout.h"
 #include "solver/storage_stream.h"
 
 inline constexpr uint32_t kLockedFlag      = 1;
@@ -26,8 +32,10 @@ inline constexpr uint32_t kComboLockedFlag = 2;
 
 class LockTable {
 public:
-    // 'slots' unlocked records for rows of 'combos' combos.
+    // 'slots' unlocked records for rows of 'combos' combos, each slot's span the whole row.
     void Reset(int slots, int combos);
+    // Unlocked records for a store of this layout, with its spans.
+    void Reset(const RunoutLayout& layout);
 
     // The two lock flags (bit 0 LOCKED, bit 1 COMBO_LOCKED).
     uint32_t Flags(int slot) const { return flags_[slot] & (kLockedFlag | kComboLockedFlag); }
@@ -45,6 +53,8 @@ public:
 
     // Bitset of the fixed combos (bit i of word i / 32) or null without a combo lock.
     const uint32_t* SkipBits(int slot) const;
+    // The same bits from the slot's span on: bit i for list position span.first + i.
+    const uint32_t* RowSkipBits(int slot) const;
 
     // Stores 'actions' rows of frequencies (row a at rows + a * stride, 'combos' floats
     // each) as the slot's written strategy, fresh.
@@ -52,8 +62,8 @@ public:
     bool HasWrittenStrategy(int slot) const { return !written_[slot].empty(); }
 
     // Replaces, in 'strategy' (actions rows at 'stride'), the frequencies of the combos
-    // the written strategy applies to (see the header). Linear in actions x combos; does
-    // nothing without a written strategy.
+    // of the slot's span that the written strategy applies to (see the header). Linear in
+    // actions x combos; does nothing without a written strategy.
     void ApplyWrittenStrategy(int slot, float* strategy, size_t stride) const;
 
     // Called by a store whose numbers of 'slot' have just changed: a combo-locked slot
@@ -69,11 +79,14 @@ public:
     [[nodiscard]] StorageStatus Read(StorageReader& in);
 
 private:
-    void DropComboLock(int slot);
+    void      DropComboLock(int slot);
+    ComboSpan Span(int slot) const { return spans_ ? spans_->slot[slot] : ComboSpan{0, combos_}; }
 
     int                                 combos_ = 0;
+    std::shared_ptr<const SpanTable>    spans_;
     std::vector<uint32_t>               flags_;  // the lock flags, and kFreshFlag
     std::vector<AlignedArray<float>>    weights_;
     std::vector<AlignedArray<uint32_t>> skip_bits_;
+    std::vector<AlignedArray<uint32_t>> row_skip_bits_;
     std::vector<AlignedArray<float>>    written_;  // actions x combos, or empty
 };

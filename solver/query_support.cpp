@@ -48,7 +48,7 @@ bool Resolved(const CfrEngine& engine, uint32_t root, int turn, int river) {
     const auto&         regrets = static_cast<const RunoutRegretStorage&>(*store);
     const RunoutLayout& layout  = regrets.Layout();
     for (int a = 0; a < layout.actions; ++a)
-        for (int i = 0; i < layout.combos; ++i)
+        for (int i = 0; i < layout.Span(slot).count; ++i)
             if (regrets.Row(slot, a)[i] != 0)
                 return true;
     return false;

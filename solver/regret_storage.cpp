@@ -5,26 +5,30 @@
 #include <cmath>
 
 #include "solver/adaptive_precision.h"
+#include "solver/span_rows.h"
 #include "solver/terminal_scratch.h"
 
-void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, int combos,
+void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, ComboSpan span,
                         const EarlyGroups& groups) {
     const auto member = [&](int position) {
         return groups.order.empty() ? position : int(groups.order[position]);
     };
+    const auto inside = [&](int combo) { return combo >= span.first && combo < span.End(); };
     for (int a = 0; a < actions; ++a) {
-        uint16_t* row   = rows + a * stride;
+        uint16_t* row   = rows + a * stride;  // position p of the list at row[p - span.first]
         int       begin = 0;
         for (uint16_t size : groups.sizes) {
-            const int end = std::min(begin + int(size), combos);
-            if (end <= begin)
-                break;
-            uint32_t sum = 0;
+            const int end = begin + int(size);
+            uint32_t  sum = 0, members = 0;
             for (int i = begin; i < end; ++i)
-                sum += row[member(i)];
-            const auto mean = static_cast<uint16_t>(sum / uint32_t(end - begin));
-            for (int i = begin; i < end; ++i)
-                row[member(i)] = mean;
+                if (inside(member(i)))
+                    sum += row[member(i) - span.first], ++members;
+            if (members > 0) {
+                const auto mean = static_cast<uint16_t>(sum / members);
+                for (int i = begin; i < end; ++i)
+                    if (inside(member(i)))
+                        row[member(i) - span.first] = mean;
+            }
             begin = end;
         }
     }
@@ -33,7 +37,7 @@ void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, int combos,
 RunoutRegretStorage::RunoutRegretStorage(const RunoutLayout& layout) : layout_(layout) {
     assert(layout.Valid());
     factors_.Reset(layout.slots);
-    locks_.Reset(layout.slots, layout.combos);
+    locks_.Reset(layout);
     Allocate();
 }
 
@@ -46,15 +50,35 @@ void RunoutRegretStorage::Allocate() {
 
 void RunoutRegretStorage::CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                                           size_t stride) const {
-    const uint16_t* rows = Row(slot, 0);
-    const size_t    rs   = layout_.RowStride();
-    switch (layout_.actions) {
-    case 1: std::fill_n(strategy, layout_.combos, 1.0f); return;
-    case 2: kernels.RegretMatch2(rows, rs, layout_.combos, strategy, stride); return;
-    case 3: kernels.RegretMatch3(rows, rs, layout_.combos, strategy, stride); return;
-    case 4: kernels.RegretMatch4(rows, rs, layout_.combos, strategy, stride); return;
-    default: kernels.RegretMatchN(rows, rs, layout_.actions, layout_.combos, strategy, stride);
+    MatchRegrets(kernels, Row(slot, 0), layout_, layout_.Span(slot), strategy, stride);
+}
+
+void MatchRegrets(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
+                  ComboSpan span, float* strategy, size_t stride) {
+    const size_t rs  = layout.StoredStride();
+    const int    n   = span.count;
+    float*       out = strategy + span.first;
+    switch (layout.actions) {
+    case 1: std::fill_n(out, n, 1.0f); break;
+    case 2: kernels.RegretMatch2(rows, rs, n, out, stride); break;
+    case 3: kernels.RegretMatch3(rows, rs, n, out, stride); break;
+    case 4: kernels.RegretMatch4(rows, rs, n, out, stride); break;
+    default: kernels.RegretMatchN(rows, rs, layout.actions, n, out, stride);
     }
+    ZeroOutsideRows(strategy, stride, layout.actions, span, layout.combos);
+}
+
+uint64_t RegretChildReach(const SolverKernels& kernels, const uint16_t* rows,
+                          const RunoutLayout& layout, ComboSpan span, const float* reach, int n,
+                          float* const* out) {
+    span = SpanWithin(span, n);
+    float* shifted[kMaxActions];
+    ShiftRows(out, layout.actions, span.first, shifted);
+    const uint64_t bits = kernels.RegretReach(rows, layout.StoredStride(), layout.actions,
+                                              span.count, reach + span.first, shifted);
+    for (int a = 0; a < layout.actions; ++a)
+        ZeroOutside(out[a], span, n);
+    return bits;
 }
 
 uint64_t RunoutRegretStorage::ChildReach(int slot, const SolverKernels& kernels,
@@ -63,7 +87,7 @@ uint64_t RunoutRegretStorage::ChildReach(int slot, const SolverKernels& kernels,
     // applies it.
     if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
         return StrategyStore::ChildReach(slot, kernels, reach, n, out);
-    return kernels.RegretReach(Row(slot, 0), layout_.RowStride(), layout_.actions, n, reach, out);
+    return RegretChildReach(kernels, Row(slot, 0), layout_, layout_.Span(slot), reach, n, out);
 }
 
 void RunoutRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
@@ -73,8 +97,11 @@ void RunoutRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
         return;
     locks_.ForgetWritten(slot);
     const RegretStep step = MakeRegretStep(update.scale * factors_[slot]);
-    kernels.UpdateRegrets(Row(slot, 0), layout_.RowStride(), layout_.actions, layout_.combos,
-                          action_values, node_values, step, locks_.SkipBits(slot));
+    const ComboSpan  span = layout_.Span(slot);
+    const float*     values[kMaxActions];
+    ShiftRows(action_values, layout_.actions, span.first, values);
+    kernels.UpdateRegrets(Row(slot, 0), layout_.StoredStride(), layout_.actions, span.count,
+                          values, node_values + span.first, step, locks_.RowSkipBits(slot));
     AfterUpdate(slot, update);
 }
 
@@ -83,12 +110,9 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
                                       const RegretUpdate& update) {
     const int actions = layout_.actions;
     if (actions >= 2 && actions <= 4 && !locks_.Locked(slot) && !locks_.HasWrittenStrategy(slot)) {
-        const RegretStep step  = MakeRegretStep(update.scale * factors_[slot]);
-        const auto       fused = actions == 2   ? kernels.FusedUpdate2
-                                 : actions == 3 ? kernels.FusedUpdate3
-                                                : kernels.FusedUpdate4;
-        fused(Row(slot, 0), layout_.RowStride(), layout_.combos, action_values, node_values, step,
-              locks_.SkipBits(slot));
+        FusedRegretUpdate(kernels, Row(slot, 0), layout_, layout_.Span(slot), action_values,
+                          node_values, MakeRegretStep(update.scale * factors_[slot]),
+                          locks_.RowSkipBits(slot));
         AfterUpdate(slot, update);
         return;
     }
@@ -102,32 +126,53 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
 }
 
 void RunoutRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
-    for (int i = 0; i < layout_.combos; ++i) {
-        double total = 0, frequencies = 0;
-        for (int a = 0; a < layout_.actions; ++a) {
-            total += Row(slot, a)[i];
+    SeedRegrets(Row(slot, 0), layout_, layout_.Span(slot), rows, stride);
+}
+
+void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, const RunoutLayout& layout,
+                       ComboSpan span, const float* const* action_values, float* node_values,
+                       const RegretStep& step, const uint32_t* skip_bits) {
+    const auto fused = layout.actions == 2   ? kernels.FusedUpdate2
+                       : layout.actions == 3 ? kernels.FusedUpdate3
+                                             : kernels.FusedUpdate4;
+    const float* values[kMaxActions];
+    ShiftRows(action_values, layout.actions, span.first, values);
+    fused(rows, layout.StoredStride(), span.count, values, node_values + span.first, step,
+          skip_bits);
+    ZeroOutside(node_values, span, layout.combos);
+}
+
+void SeedRegrets(uint16_t* regrets, const RunoutLayout& layout, ComboSpan span, const float* rows,
+                 size_t stride) {
+    const size_t rs = layout.StoredStride();
+    for (int i = span.first; i < span.End(); ++i) {
+        uint16_t* regret      = regrets + (i - span.first);
+        double    total       = 0;
+        double    frequencies = 0;
+        for (int a = 0; a < layout.actions; ++a) {
+            total += regret[a * rs];
             frequencies += std::max(rows[a * stride + i], 0.0f);
         }
         if (!(frequencies > 0)) {
-            for (int a = 0; a < layout_.actions; ++a)
-                Row(slot, a)[i] = 0;  // no preference: the uniform default strategy
+            for (int a = 0; a < layout.actions; ++a)
+                regret[a * rs] = 0;  // no preference: the uniform default strategy
             continue;
         }
         const double mass = std::max(total, kSeedRegretMass) / frequencies;
-        for (int a = 0; a < layout_.actions; ++a) {
-            const double regret = std::round(std::max(rows[a * stride + i], 0.0f) * mass);
-            Row(slot, a)[i]     = static_cast<uint16_t>(std::min(regret, 65535.0));
+        for (int a = 0; a < layout.actions; ++a) {
+            const double value = std::round(std::max(rows[a * stride + i], 0.0f) * mass);
+            regret[a * rs]     = static_cast<uint16_t>(std::min(value, 65535.0));
         }
     }
 }
 
 void RunoutRegretStorage::AfterUpdate(int slot, const RegretUpdate& update) {
     if (!update.early_groups.empty())
-        AverageEarlyGroups(Row(slot, 0), layout_.RowStride(), layout_.actions, layout_.combos,
+        AverageEarlyGroups(Row(slot, 0), layout_.StoredStride(), layout_.actions, layout_.Span(slot),
                            update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
-        ReadjustPrecision(Row(slot, 0), layout_.actions, layout_.RowStride(), layout_.combos,
-                          factors_[slot], update.precision);
+        ReadjustPrecision(Row(slot, 0), layout_.actions, layout_.StoredStride(),
+                          layout_.Span(slot).count, factors_[slot], update.precision);
 }
 
 uint64_t RunoutRegretStorage::ByteSize() const {
@@ -138,7 +183,7 @@ void RunoutRegretStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, Kind(), kFormatVersion, layout_);
     out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, Row(s, 0));
+        WriteSlotRows(out, layout_, s, Row(s, 0));
     locks_.Write(out);
 }
 
@@ -154,7 +199,7 @@ StorageStatus RunoutRegretStorage::Read(StorageReader& in) {
         if (!(std::isfinite(loaded.factors_[s]) && loaded.factors_[s] > 0.0f))
             return StorageStatus::kBadValue;
     for (int s = 0; s < layout_.slots; ++s)
-        if (!ReadSlotRows(in, layout_, loaded.Row(s, 0)))
+        if (!ReadSlotRows(in, layout_, s, loaded.Row(s, 0)))
             return StorageStatus::kTruncated;
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

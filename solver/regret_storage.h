@@ -1,7 +1,8 @@
-// Plain runout regret storage: one u16 regret per combo, action and runout slot, a
-// precision factor per slot (adaptive_precision.h) and a lock record per slot.
+// Plain runout regret storage: one u16 regret per combo of the slot's span (the acting
+// player's combos, runout_layout.h), action and runout slot, a precision factor per slot
+// (adaptive_precision.h) and a lock record per slot.
 //
-// Memory: 2 bytes per combo and action and slot (rows padded to 32 combos, see
+// Memory: 2 bytes per stored combo and action and slot (rows padded to 32 combos, see
 // runout_layout.h), 4 bytes of factor per slot, plus the lock records. ByteSize()
 // reports exactly what is held.
 //
@@ -16,10 +17,10 @@
 //    group's regrets become the integer mean of its members', per action;
 // 4. at iteration counts divisible by 10 with adaptive precision on: re-adjust the slot.
 //
-// Saved form (Write/Read), little-endian: u32 kind "QRGS", u16 version 1, u16 actions,
-// u16 combos, u32 slots; per slot the factor (f32, finite, > 0); per slot and action the
-// combos' u16 regrets; then per slot the lock record (lock_table.h: flags, combo-lock
-// weights, written strategy).
+// Saved form (Write/Read), little-endian: u32 kind "QRGS", u16 version 2, u16 actions,
+// u16 combos, u32 slots, u16 stored combos per row; per slot the factor (f32, finite,
+// > 0); per slot and action the u16 regrets of the slot's span; then per slot the lock
+// record (lock_table.h: flags, combo-lock weights, written strategy).
 #pragma once
 
 #include "solver/aligned_buffer.h"
@@ -31,14 +32,34 @@
 // can still move the strategy.
 inline constexpr double kSeedRegretMass = 1024.0;
 
-// Early grouping of one slot's rows (actions rows at 'stride'): each group's regrets
-// become the integer mean of its members', per action. Groups past 'combos' are ignored.
-void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, int combos,
+// Early grouping of one slot's rows (actions rows at 'stride' holding the span's
+// combos): each group's regrets become the integer mean of its members inside the span,
+// per action. Group members are list positions; those outside the span are left out.
+void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, ComboSpan span,
                         const EarlyGroups& groups);
+
+// The regret kernels of one slot's span, shared with the compressed store: 'rows' are the
+// slot's stored rows, every other vector is over the whole list (runout_layout.h).
+// Regret matching into full rows, 0 outside the span.
+void MatchRegrets(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
+                  ComboSpan span, float* strategy, size_t stride);
+// Child reach for the first n positions, 0 outside the span; bit a set when out[a] has a
+// positive entry.
+uint64_t RegretChildReach(const SolverKernels& kernels, const uint16_t* rows,
+                          const RunoutLayout& layout, ComboSpan span, const float* reach, int n,
+                          float* const* out);
+// Regret matching, node value and update in one pass (2 to 4 actions); node value 0
+// outside the span (up to layout.combos).
+void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, const RunoutLayout& layout,
+                       ComboSpan span, const float* const* action_values, float* node_values,
+                       const RegretStep& step, const uint32_t* skip_bits);
+// SeedStrategy on the span: 'rows' are full rows of frequencies at 'stride'.
+void SeedRegrets(uint16_t* regrets, const RunoutLayout& layout, ComboSpan span, const float* rows,
+                 size_t stride);
 
 class RunoutRegretStorage final : public StrategyStore {
 public:
-    static constexpr uint16_t kFormatVersion = 1;
+    static constexpr uint16_t kFormatVersion = 2;
 
     // Requires layout.Valid(). Allocated and zeroed (uniform first strategies), factors
     // at kInitialPrecisionFactor, no locks.

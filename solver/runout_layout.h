@@ -1,18 +1,28 @@
-// The shape of one decision node's storage: actions x combos x runout slots.
+// The shape of one decision node's storage: actions x stored combos x runout slots.
 //
 // A runout slot is one instance of the node's per-combo data: 1 for a node on the tree's
 // first street, one per turn card for a turn node of a flop tree, one per (turn, river)
 // pair or river card for river nodes; which slot a dealt runout uses is the tree's
-// mapping. Every runout of a street has the same combo count (the combos avoiding a board
-// of that size: 1176 on a flop, 1128 on a turn, 1081 on a river), so all slots share it.
+// mapping.
 //
-// In memory, slot s, action a starts at element (s * actions + a) * RowStride(): rows are
-// padded to 32 combos (64 bytes of u16) so that every row starts on a cache line. The
+// A slot keeps numbers only for its span: the positions of the acting player's combos in
+// the slot's combo list (runout_lists.h puts them in one run). The store's operations
+// still take and give per-combo vectors over the whole list ('combos' entries, the widest
+// list of the node's slots, rows RowStride() apart); entries outside the span read as
+// strategy 0. Every stored row holds RowCombos() numbers, the largest span count over the
+// slots; a slot whose span is shorter leaves the rest of its rows 0. Without a span table
+// every slot keeps the whole list.
+//
+// In memory, slot s, action a starts at element (s * actions + a) * StoredStride(): rows
+// are padded to 32 combos (64 bytes of u16) so that every row starts on a cache line. The
 // padding stays 0 and is not saved.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "solver/card_pair.h"
 
@@ -20,20 +30,72 @@ inline constexpr int kMaxActions     = 64;
 inline constexpr int kMaxRunoutSlots = 49 * 48;
 inline constexpr int kRowAlignment   = 32;
 
+// A run of consecutive positions of a combo list: positions first .. first + count - 1.
+struct ComboSpan {
+    int first = 0;
+    int count = 0;
+
+    int  End() const { return first + count; }
+    bool operator==(const ComboSpan&) const = default;
+};
+
+// The span each runout slot of a street keeps for one acting player, shared by the stores
+// of every node of that street and player.
+struct SpanTable {
+    std::vector<ComboSpan> slot;     // per runout slot
+    int                    row = 0;  // the largest count
+
+    explicit SpanTable(std::vector<ComboSpan> spans) : slot(std::move(spans)) {
+        for (const ComboSpan& span : slot)
+            row = span.count > row ? span.count : row;
+    }
+};
+
+inline size_t PaddedRow(int combos) {
+    return (size_t(combos) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+}
+
 struct RunoutLayout {
     int actions = 0;
-    int combos  = 0;
+    int combos  = 0;  // entries of the per-combo vectors the operations take and give
     int slots   = 0;
+    std::shared_ptr<const SpanTable> spans;  // null: every slot keeps 0 .. combos - 1
 
-    size_t RowStride() const { return (size_t(combos) + kRowAlignment - 1) / kRowAlignment * kRowAlignment; }
-    size_t SlotElements() const { return size_t(actions) * RowStride(); }
+    // Numbers per stored row, and the span of the list a slot keeps.
+    int       RowCombos() const { return spans ? spans->row : combos; }
+    ComboSpan Span(int slot) const { return spans ? spans->slot[slot] : ComboSpan{0, combos}; }
+
+    // Distance between the rows of per-combo float vectors over the whole list.
+    size_t RowStride() const { return PaddedRow(combos); }
+    // Distance between stored rows, and where they are.
+    size_t StoredStride() const { return PaddedRow(RowCombos()); }
+    size_t SlotElements() const { return size_t(actions) * StoredStride(); }
     size_t Elements() const { return size_t(slots) * SlotElements(); }
     size_t RowOffset(int slot, int action) const {
-        return (size_t(slot) * actions + action) * RowStride();
+        return (size_t(slot) * actions + action) * StoredStride();
     }
     bool Valid() const {
-        return actions >= 1 && actions <= kMaxActions && combos >= 0 &&
-               combos <= kMaxRunoutCombos && slots >= 1 && slots <= kMaxRunoutSlots;
+        if (!(actions >= 1 && actions <= kMaxActions && combos >= 0 &&
+              combos <= kMaxRunoutCombos && slots >= 1 && slots <= kMaxRunoutSlots))
+            return false;
+        if (!spans)
+            return true;
+        if (spans->slot.size() != size_t(slots))
+            return false;
+        for (const ComboSpan& span : spans->slot)
+            if (span.first < 0 || span.count < 0 || span.End() > combos)
+                return false;
+        return true;
     }
-    bool operator==(const RunoutLayout&) const = default;
+    bool operator==(const RunoutLayout& other) const {
+        if (actions != other.actions || combos != other.combos || slots != other.slots ||
+            RowCombos() != other.RowCombos())
+            return false;
+        if (spans == other.spans)
+            return true;
+        for (int s = 0; s < slots; ++s)
+            if (!(Span(s) == other.Span(s)))
+                return false;
+        return true;
+    }
 };

@@ -22,7 +22,7 @@ StrengthGroups GroupsOf(const RunoutCombos& list, CardMask board, const HandRule
     const ComboTables&    tables = Combos();
     for (size_t i = 0; i < list.combo.size(); ++i)
         strength[i] = ShowdownStrength(board, tables.cards_of_internal[list.combo[i]], rules);
-    return BuildStrengthGroups(list.cards, strength);
+    return BuildStrengthGroups(list.cards, strength, list.combo);
 }
 
 }  // namespace
@@ -44,6 +44,14 @@ RunoutCombos FilterRunout(const RunoutCombos& parent, int card) {
     child.kept.assign((parent.combo.size() + 15) / 16, 0);
     for (uint16_t i : child.parent)
         child.kept[i / 16] |= uint16_t(1u << (i % 16));
+    // The child keeps the parent's order, so each player's span maps onto a span.
+    for (int p = 0; p < 2; ++p) {
+        const ComboSpan& from = parent.span[p];
+        for (uint16_t i : child.parent) {
+            child.span[p].first += i < from.first;
+            child.span[p].count += i >= from.first && i < from.End();
+        }
+    }
     return child;
 }
 
@@ -160,18 +168,29 @@ CanonicalRunout RunoutLists::Canonical(int turn, int river) const {
     return canonical;
 }
 
+// The combos off the board in three groups, each in combo order: only OOP holds them,
+// both do, only IP does.
 void RunoutLists::BuildRoot(const RunoutSetup& setup) {
     const ComboTables& tables = Combos();
+    std::vector<uint16_t> groups[3];
     for (int combo = 0; combo < kComboCount; ++combo) {
         if (tables.MaskOfInternal(combo) & board_)
             continue;
-        if (!(setup.ranges[0][combo] > 0) && !(setup.ranges[1][combo] > 0))
-            continue;
-        const ComboCards cards = tables.cards_of_internal[combo];
-        root_.combo.push_back(static_cast<uint16_t>(combo));
-        root_.cards.push_back({cards.high, cards.low});
-        root_.parent.push_back(static_cast<uint16_t>(root_.combo.size() - 1));
+        const bool oop = setup.ranges[0][combo] > 0, ip = setup.ranges[1][combo] > 0;
+        if (oop || ip)
+            groups[oop ? (ip ? 1 : 0) : 2].push_back(static_cast<uint16_t>(combo));
     }
+    for (const auto& group : groups)
+        for (uint16_t combo : group) {
+            const ComboCards cards = tables.cards_of_internal[combo];
+            root_.combo.push_back(combo);
+            root_.cards.push_back({cards.high, cards.low});
+            root_.parent.push_back(static_cast<uint16_t>(root_.combo.size() - 1));
+        }
+    const int only_oop = static_cast<int>(groups[0].size());
+    const int both     = static_cast<int>(groups[1].size());
+    root_.span[0]      = {0, only_oop + both};
+    root_.span[1]      = {only_oop, both + static_cast<int>(groups[2].size())};
 }
 
 void RunoutLists::BuildTurns(const RunoutSetup& setup) {

@@ -8,6 +8,12 @@
 // gather and values back up by a scatter. Both players' vectors of a runout use the same
 // list, so an opponent's reach and the traverser's values are parallel arrays.
 //
+// The root list is ordered in three groups: the combos only OOP (player 0) holds, those
+// both players hold, those only IP (player 1) holds; inside a group by internal combo
+// index. Filtered lists keep their parent's order, so on every list each player's combos
+// form one contiguous span (RunoutCombos::span), and a decision node stores numbers for
+// its acting player's span only (runout_layout.h).
+//
 // Runouts are addressed by slot: the turn slot of a card is its rank among the cards off
 // the flop (0..48), the river slot its rank among the cards off the flop and the turn
 // (0..47); see tree/runout_tables.h. A tree that starts on the turn has one turn runout
@@ -26,10 +32,12 @@
 #include "cards/hand_rules.h"
 #include "cards/suit_isomorphism.h"
 #include "solver/card_pair.h"
+#include "solver/runout_layout.h"
 #include "solver/strength_groups.h"
 
 struct RunoutCombos {
     int                   card = -1;  // the card dealt to reach this runout; -1 at the root
+    ComboSpan             span[2];    // the positions of each player's combos
     std::vector<uint16_t> combo;      // internal combo index of each entry
     std::vector<CardPair> cards;      // the two cards of each entry
     std::vector<uint16_t> parent;     // entry -> position in the list it came from

@@ -1,5 +1,7 @@
 #include "solver/strategy_store.h"
 
+#include <algorithm>
+
 #include "solver/terminal_scratch.h"
 
 void StrategyStore::UpdateRegrets(int, const SolverKernels&, const float* const*, const float*,
@@ -51,32 +53,40 @@ void WriteStoreHeader(StorageWriter& out, StoreKind kind, uint16_t version,
     out.Put(static_cast<uint16_t>(layout.actions));
     out.Put(static_cast<uint16_t>(layout.combos));
     out.Put(static_cast<uint32_t>(layout.slots));
+    out.Put(static_cast<uint16_t>(layout.RowCombos()));
 }
 
 StorageStatus ReadStoreHeader(StorageReader& in, StoreKind kind, uint16_t version,
                               const RunoutLayout& layout) {
     uint32_t saved_kind = 0, slots = 0;
-    uint16_t saved_version = 0, actions = 0, combos = 0;
+    uint16_t saved_version = 0, actions = 0, combos = 0, row = 0;
     in.Get(saved_kind), in.Get(saved_version), in.Get(actions), in.Get(combos), in.Get(slots);
+    in.Get(row);
     if (in.failed())
         return StorageStatus::kTruncated;
     if (saved_kind != static_cast<uint32_t>(kind))
         return StorageStatus::kWrongKind;
     if (saved_version != version)
         return StorageStatus::kWrongVersion;
-    if (RunoutLayout{actions, combos, int(slots)} != layout)
+    if (actions != layout.actions || combos != layout.combos || int(slots) != layout.slots ||
+        row != layout.RowCombos())
         return StorageStatus::kLayoutMismatch;
     return StorageStatus::kOk;
 }
 
-void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, const uint16_t* rows) {
+void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, int slot, const uint16_t* rows) {
+    const int count = layout.Span(slot).count;
     for (int a = 0; a < layout.actions; ++a)
-        out.PutBytes(rows + a * layout.RowStride(), layout.combos * sizeof(uint16_t));
+        out.PutBytes(rows + a * layout.StoredStride(), count * sizeof(uint16_t));
 }
 
-bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, uint16_t* rows) {
-    for (int a = 0; a < layout.actions; ++a)
-        if (!in.GetBytes(rows + a * layout.RowStride(), layout.combos * sizeof(uint16_t)))
+bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, int slot, uint16_t* rows) {
+    const int count = layout.Span(slot).count;
+    for (int a = 0; a < layout.actions; ++a) {
+        uint16_t* row = rows + a * layout.StoredStride();
+        if (!in.GetBytes(row, count * sizeof(uint16_t)))
             return false;
+        std::fill(row + count, row + layout.StoredStride(), uint16_t{0});
+    }
     return true;
 }

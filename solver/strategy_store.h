@@ -1,5 +1,9 @@
 // The polymorphic face of a decision node's strategy storage.
 //
+// Per-combo vectors are over the slot's whole combo list; a store keeps numbers for its
+// span of the list only (runout_layout.h) and gives strategy 0, child reach 0 and node
+// value 0 outside it.
+//
 // A node holds up to two stores: its regrets (RunoutRegretStorage) and its averages
 // (RunoutAverageStorage); compressed layouts for large trees implement the same
 // interface. Every operation works on one runout slot (runout_layout.h) and is virtual
@@ -52,18 +56,20 @@ struct RegretUpdate {
 };
 
 // The header every store's saved form starts with: u32 kind, u16 version, u16 actions,
-// u16 combos, u32 slots. ReadStoreHeader checks it against the expected kind, version and
-// layout and returns kOk, kTruncated, kWrongKind, kWrongVersion or kLayoutMismatch.
+// u16 combos, u32 slots, u16 numbers per stored row (RowCombos). ReadStoreHeader checks it
+// against the expected kind, version and layout and returns kOk, kTruncated, kWrongKind,
+// kWrongVersion or kLayoutMismatch.
 void WriteStoreHeader(StorageWriter& out, StoreKind kind, uint16_t version,
                       const RunoutLayout& layout);
 [[nodiscard]] StorageStatus ReadStoreHeader(StorageReader& in, StoreKind kind, uint16_t version,
                                             const RunoutLayout& layout);
 
-// One slot's u16 rows in action order without their padding: 'rows' points at the slot's
-// first row, the others follow RowStride() apart. ReadSlotRows is false when the input
-// ends early.
-void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, const uint16_t* rows);
-[[nodiscard]] bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, uint16_t* rows);
+// One slot's u16 rows in action order, each cut to the slot's span count (no padding):
+// 'rows' points at the slot's first row, the others follow StoredStride() apart.
+// ReadSlotRows zeros the rest of each row and is false when the input ends early.
+void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, int slot, const uint16_t* rows);
+[[nodiscard]] bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, int slot,
+                                uint16_t* rows);
 
 class StrategyStore {
 public:
@@ -84,7 +90,8 @@ public:
 
     // The strategy the store holds for a slot: 'strategy' gets actions rows of combos
     // floats, row a at strategy + a * stride. Regret stores give regret matching, average
-    // stores the normalised averages; uniform where the numbers of a combo sum to 0.
+    // stores the normalised averages; uniform where the numbers of a combo sum to 0, and
+    // 0 outside the slot's span.
     virtual void CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                                  size_t stride) const = 0;
 

@@ -5,14 +5,20 @@
 #include <numeric>
 
 StrengthGroups BuildStrengthGroups(std::span<const CardPair> cards,
-                                   std::span<const uint32_t> strength) {
+                                   std::span<const uint32_t> strength,
+                                   std::span<const uint16_t> tie_key) {
     assert(cards.size() == strength.size() && cards.size() <= kMaxRunoutCombos);
+    assert(tie_key.empty() || tie_key.size() == cards.size());
     StrengthGroups groups;
     groups.combo_count = static_cast<int>(cards.size());
     groups.order.resize(cards.size());
     std::iota(groups.order.begin(), groups.order.end(), uint16_t{0});
     std::stable_sort(groups.order.begin(), groups.order.end(),
-                     [&](uint16_t a, uint16_t b) { return strength[a] < strength[b]; });
+                     [&](uint16_t a, uint16_t b) {
+                         if (strength[a] != strength[b] || tie_key.empty())
+                             return strength[a] < strength[b];
+                         return tie_key[a] < tie_key[b];
+                     });
 
     groups.sorted_cards.reserve(cards.size());
     groups.identity_order = true;

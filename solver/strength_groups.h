@@ -29,10 +29,14 @@ struct StrengthGroups {
 };
 
 // Sorts the runout's combos (cards[i], strength[i]; larger strength = stronger hand, e.g.
-// the evaluator's 32-bit hand value) into groups. Ties keep the combo-list order, so the
-// result is deterministic. Requires cards.size() == strength.size() <= 1326.
+// the evaluator's 32-bit hand value) into groups. Ties are ordered by 'tie_key' (the
+// combos' internal indices, so that the order inside a group, and with it every sum over
+// the group, does not depend on how the list is ordered), or keep the combo-list order
+// without one. Requires cards.size() == strength.size() <= 1326, and tie_key empty or of
+// the same size.
 StrengthGroups BuildStrengthGroups(std::span<const CardPair> cards,
-                                   std::span<const uint32_t> strength);
+                                   std::span<const uint32_t> strength,
+                                   std::span<const uint16_t> tie_key = {});
 
 // One 16-bit mask per group: bit j set when member j of the group (sorted position
 // group_starts[g] + j) has reach > 0. Groups above kMaskedGroupLimit get 0 and are

@@ -9,6 +9,7 @@
 #include "solver/solver_run_state.h"
 #include "cards/combo_tables.h"
 #include "engine_test_support.h"
+#include "query_test_support.h"
 #include "tree/built_tree.h"
 
 namespace {
@@ -243,4 +244,35 @@ TEST(EngineConvergence, TurnSpotReachesThreeThousandthsOfThePot) {
          "add_line 30 90 90 0 0", "add_line 0 30 90 90 0 0", "add_line 30 30 60 60"});
     Iterate(engine, 400);
     EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.003 * 60);
+}
+
+// Ranges that share only their aces: every store keeps its actor's combos alone, and a
+// combo lock of a combo in the middle of OOP's span holds through the solve.
+TEST(EngineReference, TurnWithFewSharedCombosAndAComboLockMatchesNaiveEvaluation) {
+    CfrEngine& engine = BuildSpot({"set_board Qs Jh 2h 8d",
+                                   ClassRangeCommand("OOP", {"AA", "KK", "JJ", "88", "AKs", "A5s", "76s"}),
+                                   ClassRangeCommand("IP", {"AA", "QQ", "T9s", "97s", "KJs", "AQs"}),
+                                   "set_pot 0 0 60", "add_line 0 0 0 0", "add_line 0 0 30 30",
+                                   "add_line 30 30 0 0", "add_line 30 90"});
+    const RunoutCombos& root = engine.Runouts().Root();
+    EXPECT_GT(root.span[1].first, 0);
+    EXPECT_LT(root.span[0].End(), root.Size());
+    engine.SetAveragingDelay(3);
+    Iterate(engine, 3);
+    const int   locked = query_test::HandIndex("7c6c");
+    std::string lock   = "combo_lock_node r:0";
+    for (int c = 0; c < kComboCount; ++c)
+        lock += c == locked ? " 1" : " 0";
+    ASSERT_EQ(RunCommand(lock), "combo_lock_node ok!\n");
+    const auto before = query_test::ValueLines(RunCommand("show_strategy r:0"));
+    Iterate(engine, 12);
+    engine.InvalidateResults();
+    ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));
+    const auto after = query_test::ValueLines(RunCommand("show_strategy r:0"));
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t a = 0; a < after.size(); ++a) {
+        EXPECT_EQ(after[a][locked], before[a][locked]);
+        EXPECT_EQ(after[a][query_test::HandIndex("9hTh")], 0.0);  // IP's only
+    }
+    EXPECT_NE(after, before);  // the other combos went on learning
 }

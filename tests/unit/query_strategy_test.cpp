@@ -54,7 +54,8 @@ std::vector<std::string> AllPaths() {
 }
 
 // Every strategy line of the decision at 'path' sums to 1 for the actor's combos that
-// the known cards leave possible, and prints 0 for combos in neither range.
+// the known cards leave possible, and prints 0 for every combo the actor does not hold
+// (the opponent's included: a node keeps numbers for its actor's combos only).
 void ExpectStrategySumsToOne(const std::string& path, const Spot& spot,
                              const std::vector<std::string>& known) {
     const std::string kind = KindOf(path);
@@ -70,8 +71,8 @@ void ExpectStrategySumsToOne(const std::string& path, const Spot& spot,
             sum += row[c];
         if (actor[c] > 0 && !Blocked(c, known))
             EXPECT_NEAR(sum, 1.0, 1e-5) << path << " " << ComboText(c);
-        if (actor[c] == 0 && other[c] == 0)
-            EXPECT_EQ(sum, 0.0) << path << " " << ComboText(c);
+        if (actor[c] == 0)
+            EXPECT_EQ(sum, 0.0) << path << " " << ComboText(c) << (other[c] > 0 ? " (opponent's)" : "");
     }
 }
 
@@ -177,4 +178,32 @@ TEST(QueryStrategy, ForgottenRiversAreResolvedForNamedRiversOnly) {
     EXPECT_EQ(ValueLines(RunCommand("show_strategy r:0:c")).size(), 2u);
     EXPECT_EQ(RunCommand("show_probs r:0:c:c").substr(0, 4), "OOP ");
     RunCommand("set_accuracy 0");
+}
+
+TEST(QueryStrategy, CombosOnlyTheOpponentHoldsPlayNothingOnAFlopTree) {
+    BuildSmallFlopSpot();  // OOP: A K Q 5; IP: A Q J 9
+    Iterate(*State().solver.engine, 4);
+    const auto oop = ValueLines(RunCommand("show_strategy r:0"));
+    const auto ip  = ValueLines(RunCommand("show_strategy r:0:b30"));  // IP facing the bet
+    ASSERT_GE(oop.size(), 2u);
+    ASSERT_GE(ip.size(), 2u);
+    auto sum = [](const std::vector<std::vector<double>>& rows, const std::string& combo) {
+        double total = 0;
+        for (const auto& row : rows)
+            total += row[HandIndex(combo)];
+        return total;
+    };
+    EXPECT_EQ(sum(oop, "JcJd"), 0.0);  // IP's only
+    EXPECT_EQ(sum(oop, "9c9d"), 0.0);
+    EXPECT_NEAR(sum(oop, "AcAd"), 1.0, 1e-5);  // both hold aces
+    EXPECT_NEAR(sum(oop, "KcKd"), 1.0, 1e-5);
+    EXPECT_EQ(sum(ip, "KcKd"), 0.0);  // OOP's only
+    EXPECT_EQ(sum(ip, "5c5d"), 0.0);
+    EXPECT_NEAR(sum(ip, "JcJd"), 1.0, 1e-5);
+    EXPECT_NEAR(sum(ip, "AcAd"), 1.0, 1e-5);
+    // On a turn and a river too.
+    const auto turn = ValueLines(RunCommand("show_strategy r:0:c:c:7c"));
+    ASSERT_GE(turn.size(), 2u);
+    EXPECT_EQ(sum(turn, "JcJd"), 0.0);
+    EXPECT_NEAR(sum(turn, "KcKd"), 1.0, 1e-5);
 }

@@ -142,7 +142,7 @@ TEST(AverageStorage, SavedFormRoundTripsAndRejectsBadExponents) {
     EXPECT_EQ(restored.Locks().Flags(1), kLockedFlag);
 
     std::vector<uint8_t> bytes = out.bytes();
-    bytes[14]                  = kMaxAverageExponent + 1;  // first exponent
+    bytes[16]                  = kMaxAverageExponent + 1;  // first exponent, after the header
     StorageReader bad(bytes);
     EXPECT_EQ(restored.Read(bad), StorageStatus::kBadValue);
     RunoutAverageStorage other_shape({2, 5, 2});

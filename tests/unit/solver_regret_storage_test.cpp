@@ -284,9 +284,10 @@ TEST(RegretStorage, ReaderRejectsDamagedInputAndKeepsItsState) {
         return bytes;
     };
     EXPECT_EQ(read(damaged(0, 'X')), StorageStatus::kWrongKind);
-    EXPECT_EQ(read(damaged(4, 2)), StorageStatus::kWrongVersion);
+    EXPECT_EQ(read(damaged(4, 1)), StorageStatus::kWrongVersion);  // the form before spans
     EXPECT_EQ(read(damaged(6, 3)), StorageStatus::kLayoutMismatch);   // actions
-    EXPECT_EQ(read(damaged(17, 0xFF)), StorageStatus::kBadValue);     // factor of slot 0: -inf
+    EXPECT_EQ(read(damaged(14, 40)), StorageStatus::kLayoutMismatch);  // stored combos per row
+    EXPECT_EQ(read(damaged(19, 0xFF)), StorageStatus::kBadValue);     // factor of slot 0: -inf
     EXPECT_EQ(read(damaged(good.size() - 4, 3)), StorageStatus::kBadValue);  // both lock bits
     EXPECT_EQ(target.Row(0, 0)[0], 5);  // every failure left the store as it was
     EXPECT_EQ(read(good), StorageStatus::kOk);

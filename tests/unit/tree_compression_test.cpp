@@ -100,14 +100,15 @@ TEST(StorageLevels, LevelsSolveAlikeInLessMemory) {
         EXPECT_NEAR(other->figures.Exploitability(), none.figures.Exploitability(),
                     0.15 * none.figures.Exploitability())
             << (other == &low ? "low" : "max");
-    // Each level below the one before it. (This spot's slots hold few combos, so per-slot
-    // records weigh more than on real spots.)
+    // Every level below none, the packed ones below low. This spot's slots hold few
+    // combos (its ranges barely overlap, and each store keeps its actor's combos only),
+    // so per-slot records and the arena's 16-byte units weigh more than on real spots, and
+    // entropy packing pays for its code tables.
     EXPECT_LT(bytes["fast"], bytes["none"] * 0.8);
-    EXPECT_LT(bytes["low"], bytes["fast"]);
-    EXPECT_LT(bytes["medium"], bytes["low"] * 0.8);
-    // Entropy packing pays for its code tables on this spot's small slots.
-    EXPECT_LT(bytes["high"], bytes["low"] * 0.8);
-    EXPECT_LT(bytes["max"], bytes["low"] * 0.8);
+    EXPECT_LT(bytes["low"], bytes["none"] * 0.85);
+    EXPECT_LT(bytes["medium"], bytes["low"] * 0.9);
+    EXPECT_LT(bytes["high"], bytes["low"]);
+    EXPECT_LT(bytes["max"], bytes["low"]);
 }
 
 namespace {
@@ -171,15 +172,23 @@ TEST(StorageLevels, EarlyGroupingSharesRegretsAmongEqualStrengthCombos) {
                         continue;
                     const StrengthGroups& groups  = runouts.Strength(t, r);
                     const auto            regrets = store->SlotRegrets(slot);
+                    const ComboSpan       span    = layout.Span(slot);
                     for (int g = 0; g < groups.GroupCount(); ++g) {
-                        if (groups.group_sizes[g] < 2)
+                        // The group's members the store keeps, as stored positions.
+                        std::vector<int> kept;
+                        for (int m = 0; m < groups.group_sizes[g]; ++m) {
+                            const int position = groups.order[groups.group_starts[g] + m];
+                            if (position >= span.first && position < span.End())
+                                kept.push_back(position - span.first);
+                        }
+                        if (kept.size() < 2)
                             continue;
                         for (int a = 0; a < layout.actions; ++a) {
-                            const uint16_t* row   = regrets.data() + a * layout.RowStride();
-                            const uint16_t  first = row[groups.order[groups.group_starts[g]]];
+                            const uint16_t* row   = regrets.data() + a * layout.StoredStride();
+                            const uint16_t  first = row[kept[0]];
                             bool            equal = true;
-                            for (int m = 1; m < groups.group_sizes[g]; ++m)
-                                equal &= row[groups.order[groups.group_starts[g] + m]] == first;
+                            for (int k : kept)
+                                equal &= row[k] == first;
                             (equal ? shared : split) += first != 0 || !equal;
                         }
                     }

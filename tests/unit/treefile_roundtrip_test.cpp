@@ -100,6 +100,9 @@ TEST_F(TreeFileRoundTrip, SolvedTurnTreeComesBackBitForBitAndContinuesTheSame) {
     RunCommand("set_board As Ks Kd");
     RunCommand("set_low_card 4");
     ASSERT_EQ(RunCommand("load_tree " + path_), "load_tree ok!\n");
+    // The stores keep the acting player's combos only, fewer than the list's.
+    const RunoutLayout& layout = Engine().RegretStore(0)->Layout();
+    EXPECT_LT(layout.RowCombos(), layout.combos);
     EXPECT_EQ(SavedStores(), stores);
     EXPECT_EQ(Queries(), queries);
     EXPECT_EQ(Engine().StrategyAt(1, -1, -1), strategy);
