@@ -21,4 +21,8 @@ struct EngineSettings {
     bool   ui_notifications   = false;
     bool   progress_bar       = false;
     bool   perf_counters      = false;
+
+    // The solver's team size: every parallel walk and pass runs this many threads, and
+    // per-thread tables are sized by it.
+    int Threads() const { return thread_count > 1 ? thread_count : 1; }
 };

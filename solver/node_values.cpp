@@ -110,7 +110,7 @@ ComboFigures CombineRunouts(const CfrEngine& engine, const QueryPoint& point, in
     const double            root = RootPairMass(engine);
     FigureSums              sums;
     std::vector<HeldRunout> batch;
-    omp_set_num_threads(std::max(State().settings.thread_count, 1));
+    omp_set_num_threads(State().settings.Threads());
     AnswerMemo memo;
     auto flush = [&] {
         const int                  count = static_cast<int>(batch.size());
@@ -210,7 +210,7 @@ void KeepValuesForQueries(CfrEngine& engine, const QueryPoint& point) {
         tree.first_forgotten_street >= 0)
         return;
     engine.InvalidateResults();
-    engine.Evaluate(std::max(State().settings.thread_count, 1));
+    engine.Evaluate(State().settings.Threads());
 }
 
 ComboFigures ScoresAtPoint(const CfrEngine& engine, const QueryPoint& point, int player) {

@@ -22,7 +22,7 @@ public:
     StatsVisitor(const CfrEngine& engine, int player, double epsilon)
         : engine_(engine), engine_player_(player), range_(engine.Tree().Range(player)),
           threshold_{ThresholdFor(epsilon, State().tree.params.StartingPot())},
-          per_thread_(std::max(omp_get_max_threads(), 1), ThresholdTallies(1)) {}
+          per_thread_(State().settings.Threads(), ThresholdTallies(1)) {}
 
     void operator()(const DecisionVisit& v) {
         CountDecision(v, engine_.Tree().Node(v.node).street, range_, threshold_,

@@ -141,7 +141,7 @@ void SubtreeWalk::RequireStorage(uint32_t node) const {
 void SubtreeWalk::Values(uint32_t node, const Runout& runout, const float* own_reach,
                          const float* opponent_reach, float* values) const {
     _mm_setcsr(_mm_getcsr() | 0x8040);
-    omp_set_num_threads(std::max(State().settings.thread_count, 1));
+    omp_set_num_threads(State().settings.Threads());
     Walk(node, runout, {visitor_ ? own_reach : nullptr, opponent_reach, values, 1.0});
 }
 
