@@ -56,7 +56,7 @@ std::vector<std::string> TurnSpot() {
             "set_pot 0 0 60",
             "add_line 0 0 0 0",
             "add_line 0 0 30 30",
-            "add_line 30 30 0 0"};
+            "add_line 30 30 30 30"};
 }
 
 // Three all-in calls on the turn (the largest amount, 90, is the stack): showdowns that
@@ -68,7 +68,7 @@ std::vector<std::string> TurnAllInSpot() {
             RandomRangeCommand("IP", 0.03, rng),
             "set_pot 0 0 60",
             "add_line 0 0 0 0",
-            "add_line 30 30 0 0",
+            "add_line 30 30 30 30",
             "add_line 90 90",
             "add_line 0 90 90",
             "add_line 30 90 90"};
@@ -89,7 +89,7 @@ Outcome Solve(const std::vector<std::string>& spot, const std::vector<std::strin
     InstallSolverHooks();
     RunCommand("clear_lines");
     for (const auto& line : spot)
-        RunCommand(line);
+        EXPECT_EQ(RunCommand(line).rfind("ERROR", 0), std::string::npos) << line.substr(0, 60);
     EXPECT_EQ(RunCommand("build_tree"), "build_tree ok!\n");
     CfrEngine& engine = *State().solver.engine;
     RunCommand(rake ? "set_rake 0.05 3" : "set_rake 0 0");

@@ -14,16 +14,9 @@
 
 namespace {
 
-constexpr double kTolerance = 2e-3;  // chips; float vectors against double sums
+using query_test::BuildSpot;
 
-CfrEngine& BuildSpot(const std::vector<std::string>& commands) {
-    InstallSolverHooks();
-    RunCommand("clear_lines");
-    for (const auto& line : commands)
-        RunCommand(line);
-    EXPECT_EQ(RunCommand("build_tree"), "build_tree ok!\n");
-    return *State().solver.engine;
-}
+constexpr double kTolerance = 2e-3;  // chips; float vectors against double sums
 
 void ExpectFiguresMatch(const ResultFigures& engine, const ResultFigures& reference) {
     EXPECT_NEAR(engine.ev_oop, reference.ev_oop, kTolerance);
@@ -72,7 +65,7 @@ TEST(EngineReference, TurnFiguresWithRakeMatchNaiveEvaluation) {
                                      "set_pot 0 0 60",
                                      "add_line 0 0 0 0",
                                      "add_line 0 0 30 30",
-                                     "add_line 30 30 0 0",
+                                     "add_line 30 30 30 30",
                                      "add_line 30 90",
                                      "add_line 0 40 40 100"});
     EXPECT_EQ(RunCommand("set_rake 0.05 3"), "set_rake ok!\n");
@@ -100,9 +93,9 @@ std::vector<std::string> FlopSpot(const std::string& board) {
             "set_pot 0 0 40",
             "add_line 0 0 0 0 0 0",
             "add_line 0 0 0 0 20 20",
-            "add_line 10 10 0 0 0 0",
+            "add_line 10 10 10 10 10 10",
             "add_line 10 10 20 20 40 40",
-            "add_line 0 0 15 15 0 0"};
+            "add_line 0 0 15 15 15 15"};
 }
 
 ResultFigures SolveFlop(const std::string& board, bool isomorphism, int iterations) {
@@ -147,7 +140,7 @@ TEST(EngineSubgames, ForgottenRiversAreResolvedForPartialFigures) {
                                      "set_pot 0 0 60",
                                      "add_line 0 0 0 0",
                                      "add_line 0 0 30 30",
-                                     "add_line 30 30 0 0",
+                                     "add_line 30 30 30 30",
                                      "add_line 30 30 60 60"});
     Iterate(engine, 60);
     EXPECT_EQ(RunCommand("explo_partial r:0:c:c:As:c"), "0\n");  // nothing forgotten yet
@@ -217,7 +210,7 @@ TEST(EngineReference, UniformDeckWeightsChangeNothing) {
     std::mt19937            rng(4);
     std::vector<std::string> spot = {"set_board Qs Jh 2h 8d", RandomRangeCommand("OOP", 0.1, rng),
                                      RandomRangeCommand("IP", 0.1, rng), "set_pot 0 0 50",
-                                     "add_line 0 0 0 0", "add_line 0 0 25 25", "add_line 25 25 0 0"};
+                                     "add_line 0 0 0 0", "add_line 0 0 25 25", "add_line 25 25 25 25"};
     CfrEngine& plain = BuildSpot(spot);
     Iterate(plain, 8);
     const ResultFigures without = plain.Evaluate(2);
@@ -240,8 +233,8 @@ TEST(EngineConvergence, TurnSpotReachesThreeThousandthsOfThePot) {
          ClassRangeCommand("IP", {"AA", "QQ", "88", "22", "AK", "AJ", "KJs", "QTs", "T9o",
                                   "97s", "65s", "A4s", "KQo", "J9s", "T8s"}),
          "set_pot 0 0 60", "add_line 0 0 0 0", "add_line 0 0 0 40 40", "add_line 0 0 40 40",
-         "add_line 0 40 40 0 0", "add_line 0 40 40 40 40", "add_line 30 30 0 0",
-         "add_line 30 90 90 0 0", "add_line 0 30 90 90 0 0", "add_line 30 30 60 60"});
+         "add_line 0 40 40 40 40", "add_line 0 40 40 40 40", "add_line 30 30 30 30",
+         "add_line 30 90 90 90 90", "add_line 0 30 90 90 90 90", "add_line 30 30 60 60"});
     Iterate(engine, 400);
     EXPECT_LT(engine.Evaluate(2).Exploitability(), 0.003 * 60);
 }
@@ -253,7 +246,7 @@ TEST(EngineReference, TurnWithFewSharedCombosAndAComboLockMatchesNaiveEvaluation
                                    ClassRangeCommand("OOP", {"AA", "KK", "JJ", "88", "AKs", "A5s", "76s"}),
                                    ClassRangeCommand("IP", {"AA", "QQ", "T9s", "97s", "KJs", "AQs"}),
                                    "set_pot 0 0 60", "add_line 0 0 0 0", "add_line 0 0 30 30",
-                                   "add_line 30 30 0 0", "add_line 30 90"});
+                                   "add_line 30 30 30 30", "add_line 30 90"});
     const RunoutCombos& root = engine.Runouts().Root();
     EXPECT_GT(root.span[1].first, 0);
     EXPECT_LT(root.span[0].End(), root.Size());

@@ -20,7 +20,7 @@ CfrEngine& BuildFlopSpot(bool isomorphism) {
     CfrEngine& engine =
         BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
                    RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
-                   "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30", "add_line 30 30 0 0 0 0"});
+                   "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30", "add_line 30 30 30 30 30 30"});
     RunCommand("set_isomorphism 1 1");
     return engine;
 }

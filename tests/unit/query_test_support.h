@@ -74,7 +74,7 @@ inline CfrEngine& BuildSpot(const std::vector<std::string>& commands) {
     InstallSolverHooks();
     RunCommand("clear_lines");
     for (const std::string& line : commands)
-        RunCommand(line);
+        EXPECT_EQ(RunCommand(line).find("ERROR"), std::string::npos) << line.substr(0, 60);
     EXPECT_EQ(RunCommand("build_tree"), "build_tree ok!\n");
     return *State().solver.engine;
 }
@@ -140,8 +140,8 @@ inline Weights AllCombosOf(const std::string& ranks) {
 inline CfrEngine& BuildSmallFlopSpot() {
     return BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
                       RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
-                      "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30", "add_line 30 30 0 0 0 0",
-                      "add_line 0 0 30 30 0 0"});
+                      "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30", "add_line 30 30 30 30 30 30",
+                      "add_line 0 0 30 30 30 30"});
 }
 
 // 'count' different combos that avoid 'board', each with a weight of 0.25 to 1 in steps of

@@ -58,7 +58,7 @@ int CheckEveryList(const CfrEngine& engine) {
 CfrEngine& BuildOverlappingFlop() {
     return BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
                       RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
-                      "add_line 0 0 0 0 0 0", "add_line 0 0 30 30 0 0"});
+                      "add_line 0 0 0 0 0 0", "add_line 0 0 30 30 30 30"});
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ void BuildSmallFlop(const std::string& level) {
     RunCommand("clear_lines");
     for (const std::string line :
          {"set_board Qs Jh 2h", "set_pot 0 0 40", "add_line 0 0 0 0 0 0",
-          "add_line 0 0 0 0 20 20", "add_line 10 10 0 0 0 0", "add_line 10 10 20 20 40 40",
-          "add_line 0 0 15 15 0 0"})
-        RunCommand(line);
+          "add_line 0 0 0 0 20 20", "add_line 10 10 10 10 10 10", "add_line 10 10 20 20 40 40",
+          "add_line 0 0 15 15 15 15"})
+        ASSERT_EQ(RunCommand(line).find("ERROR"), std::string::npos) << line;
     RunCommand(ClassRangeCommand("OOP", {"AA", "KK", "AK", "A5s", "76s", "QJo", "T9s"}));
     RunCommand(ClassRangeCommand("IP", {"QQ", "JJ", "AQ", "KJs", "98s", "65s", "A4o"}));
     ASSERT_EQ(RunCommand("build_tree"), "build_tree ok!\n");
