@@ -78,11 +78,15 @@ SuitPermutation RunoutLists::MergedSuits(CardMask used) const {
     SuitPermutation merged = kIdentitySuits;
     if (!isomorphic_)
         return merged;
+    // Two suits merge only when every board the hand has seen treats them alike: a turn
+    // card can make two suits of the flop look alike (Qs Jh 2h Qc: spades and clubs), but
+    // the flop's play told them apart, so the reach of their combos differs.
     const SuitPermutation alike  = AlikeSuits(used);
+    const SuitPermutation first  = AlikeSuits(board_);
     const ComboTables&    tables = Combos();
     for (int suit = 0; suit < kSuitCount; ++suit) {
         const int rep = alike[suit];
-        if (rep == suit)
+        if (rep == suit || first[suit] != first[rep])
             continue;
         const SuitPermutation swap      = SwapSuits(rep, suit);
         bool                  symmetric = true;

@@ -50,8 +50,9 @@ struct RunoutCombos {
 
 // A card a chance node deals, with the weight its child's values carry into the sum.
 //
-// With suit isomorphism one card stands for every card of the same rank in the suits the
-// board cannot tell apart (and that both ranges treat alike). Its child is solved once;
+// With suit isomorphism one card stands for every card of the same rank in the suits that
+// neither the tree's own board nor the board at the deal can tell apart (and that both
+// ranges treat alike). Its child is solved once;
 // the values of the cards it stands for are the child's values with those suits swapped,
 // so each image is a position table of the parent list: the parent entry a combo with the
 // two suits exchanged sits at.

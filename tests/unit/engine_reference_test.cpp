@@ -7,9 +7,11 @@
 #include "uniform_deck_afterwards.h"
 #include "cli/solver_state.h"
 #include "solver/solver_run_state.h"
+#include "cards/card.h"
 #include "cards/combo_tables.h"
 #include "engine_test_support.h"
 #include "query_test_support.h"
+#include "solver/runout_lists.h"
 #include "tree/built_tree.h"
 
 namespace {
@@ -128,6 +130,36 @@ TEST(EngineIsomorphism, MergedTurnsAreReportedInTheUsersSuits) {
     EXPECT_EQ(engine.Runouts().TurnDeals().size(), 36u);  // clubs stand for diamonds
     engine.SetAveragingDelay(2);
     Iterate(engine, 4);
+    engine.InvalidateResults();
+    ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));
+}
+
+// A turn can make two suits look alike that the flop told apart: after Qs Jh 2h Qc spades
+// and clubs each hold a queen, but the flop's play treated the spade and club combos
+// differently, so the river cards of those suits are solved apart. Clubs still stand for
+// diamonds where the turn keeps them alike.
+TEST(EngineIsomorphism, RiverCardsMergeOnlySuitsTheWholeBoardHistoryTreatsAlike) {
+    RunCommand("set_isomorphism 1 1");
+    CfrEngine&         engine  = BuildSpot({"set_board Qs Jh 2h",
+                                            ClassRangeCommand("OOP", {"AA", "KK", "AK", "KQs", "JTs", "22"}),
+                                            ClassRangeCommand("IP", {"AA", "QQ", "JJ", "AQs", "T9s", "65s"}),
+                                            "set_pot 0 0 100", "add_line 0 0 0 0 0 0",
+                                            "add_line 0 0 0 50 50 50 50", "add_line 0 50 50 50 50 50 50",
+                                            "add_line 0 50 50 50 150 150 150 150",
+                                            "add_line 50 50 50 50 50 50", "add_line 50 50 50 150 150 150 150"});
+    const RunoutLists& runouts = engine.Runouts();
+    auto images_after = [&](const std::string& turn) {
+        size_t images = 0;
+        for (const DealtCard& deal : runouts.TurnDeals())
+            if (CardText(deal.card) == turn)
+                for (const DealtCard& river : runouts.RiverDeals(deal.slot))
+                    images += river.images.size();
+        return images;
+    };
+    EXPECT_EQ(images_after("Qc"), 0u);
+    EXPECT_EQ(images_after("5s"), 13u);  // every club stands for its diamond
+    engine.SetAveragingDelay(2);
+    Iterate(engine, 30);
     engine.InvalidateResults();
     ExpectFiguresMatch(engine.Evaluate(2), ReferenceFigures(engine));
 }
