@@ -5,7 +5,7 @@ from the printed strategies alone, with a hand evaluator and game rules written 
     tools/check_best_response.py <quillane binary> <setup script> [iterations] [threads]
 
 The script sets up a river or turn spot and builds the tree (build/quillane-spot writes
-one from a spot file). The program solves the given number of iterations; this tool then
+one from a spot file); a `set_rake` line in it is modelled too. The program solves the given number of iterations; this tool then
 walks the tree through show_children, reads every decision's strategy with show_strategy,
 the ranges with show_range, and computes for both players the expected value under the
 printed strategies and the value of a best response against them, exactly, over every
@@ -161,9 +161,10 @@ def Terminal(node, parent):
 
 
 class Game:
-    def __init__(self, pot, ranges, hand_order):
+    def __init__(self, pot, ranges, hand_order, rake=(0.0, 0.0)):
         self.pot = pot
         self.ranges = ranges
+        self.rake = rake  # fraction and cap of set_rake; on when both are non-zero
         self.combos = [(CardIndex(h[0:2]), CardIndex(h[2:4])) for h in hand_order]
         self.strength_cache = {}
 
@@ -175,10 +176,21 @@ class Game:
                 for a, b in self.combos]
         return self.strength_cache[key]
 
+    def RakeRate(self, stake):
+        fraction, cap = self.rake
+        if fraction == 0 or cap <= 0 or stake <= 0:
+            return 0.0
+        return cap / (2 * stake) if 2 * stake * fraction > cap else fraction
+
     def TerminalValues(self, node, terminal, player, opponent_reach):
         """Per combo of 'player': sum over opponent combos of reach x payoff."""
         me, other = node.amounts[player], node.amounts[1 - player]
-        win, tie, lose = self.pot + other, self.pot / 2 + (other - me) / 2, -me
+        # The stake: half the starting pot plus what the loser put in (the folder's total
+        # at a fold). The rake takes min(fraction x 2 stake, cap) from the winner's pot.
+        stake = self.pot / 2 + (node.amounts[terminal[1]] if terminal[0] == "fold" else me)
+        rate = self.RakeRate(stake)
+        win = self.pot / 2 + stake * (1 - 2 * rate)
+        tie, lose = self.pot / 2 - stake * rate, -me
         board = node.board
         values = [0.0] * 1326
         live = {j for j in range(1326) if opponent_reach[j] > 0 and
@@ -325,7 +337,11 @@ def main():
     pot_holder = [0]
     root = ReadTree(program, "r:0", 0, pot_holder)
     program.Close()
-    GAME = Game(pot_holder[0], ranges, hand_order)
+    rake = (0.0, 0.0)
+    for line in open(script):
+        if line.startswith("set_rake "):
+            rake = tuple(float(x) for x in line.split()[1:3])
+    GAME = Game(pot_holder[0], ranges, hand_order, rake)
     ev = [GAME.Figure(root, p, best=False) for p in (0, 1)]
     mes = [GAME.Figure(root, p, best=True) for p in (0, 1)]
     exploitability = 0.5 * ((mes[0] - ev[0]) + (mes[1] - ev[1]))

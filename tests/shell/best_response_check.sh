@@ -2,7 +2,8 @@
 # strategy read back with show_strategy, EVs and best responses computed exactly with a
 # hand evaluator of its own, and calc_results' five figures compared. On the standard
 # river spot, and on a turn spot with suit isomorphism on (the river cards that the
-# solver merges must come back as the user's cards with the right strategies).
+# solver merges must come back as the user's cards with the right strategies) and rake
+# (5 %, capped at 10 chips: small pots pay the fraction, large ones the cap).
 source "$(dirname "$0")/lib.bash"
 command -v python3 >/dev/null || exit 77
 spot_tool=$(dirname "$QUILLANE")/quillane-spot
@@ -19,7 +20,7 @@ cat >turn.json <<'SPOT'
  "allin": true, "allin_threshold": 0.67, "max_bets": 2, "donk": false, "targets_pct_pot": [1.0]}
 SPOT
 "$spot_tool" -o spot.txt turn.json || fail "spot tool (turn)"
-{ echo "set_isomorphism 1 1"; cat spot.txt; } >turn.txt
+{ echo "set_isomorphism 1 1"; cat spot.txt; echo "set_rake 0.05 10"; } >turn.txt
 python3 "$check" "$QUILLANE" turn.txt 150 2 >turn.out 2>&1 || fail "turn spot: $(cat turn.out)"
 grep -q "Exploitable for.*ok" turn.out || fail "turn spot: no figures: $(cat turn.out)"
 exit 0
