@@ -129,15 +129,14 @@ def ParseBlocks(lines):
     return blocks, pot
 
 
-def ReadTree(program, path, street_cards, pot_holder):
+def ReadTree(program, path):
+    """The subtree at 'path' with every strategy, and the starting pot."""
     blocks, pot = ParseBlocks(program.Ask("show_node " + path))
-    pot_holder[0] = pot
-    node = blocks[0]
-    ExpandNode(program, node, street_cards)
-    return node
+    ExpandNode(program, blocks[0])
+    return blocks[0], pot
 
 
-def ExpandNode(program, node, board_size):
+def ExpandNode(program, node):
     if node.kind in ("OOP_DEC", "IP_DEC"):
         lines = [l for l in program.Ask("show_strategy " + node.path) if l != "END"]
         node.strategy = [[float(x) for x in line.split()] for line in lines]
@@ -146,7 +145,7 @@ def ExpandNode(program, node, board_size):
     children, _ = ParseBlocks(program.Ask("show_children " + node.path))
     node.children = children
     for child in children:
-        ExpandNode(program, child, board_size)
+        ExpandNode(program, child)
 
 
 def Terminal(node, parent):
@@ -297,22 +296,21 @@ class Game:
         return sum(mine[i] * values[i] for i in range(1326)) / pairs
 
 
-def StrategySumProblems(node, ranges):
+def StrategySumProblems(node, ranges, combos):
     problems = []
     if node.strategy is not None:
         acting = 0 if node.kind == "OOP_DEC" else 1
         for i in range(1326):
-            if ranges[acting][i] > 0 and not set(node.board) & set(GAME.combos[i]):
+            if ranges[acting][i] > 0 and not set(node.board) & set(combos[i]):
                 total = sum(row[i] for row in node.strategy)
                 if abs(total - 1) > 1e-4:
                     problems.append(f"{node.path} combo {i}: strategy sums to {total}")
     for child in node.children:
-        problems += StrategySumProblems(child, ranges)
+        problems += StrategySumProblems(child, ranges, combos)
     return problems
 
 
 def main():
-    global GAME
     binary, script = sys.argv[1], sys.argv[2]
     iterations = int(sys.argv[3]) if len(sys.argv) > 3 else 30
     threads = int(sys.argv[4]) if len(sys.argv) > 4 else 2
@@ -334,27 +332,26 @@ def main():
     hand_order = program.Ask("show_hand_order")[0].split()
     ranges = [[float(x) for x in program.Ask(f"show_range {p}")[0].split()]
               for p in ("OOP", "IP")]
-    pot_holder = [0]
-    root = ReadTree(program, "r:0", 0, pot_holder)
+    root, pot = ReadTree(program, "r:0")
     program.Close()
     rake = (0.0, 0.0)
     for line in open(script):
         if line.startswith("set_rake "):
             rake = tuple(float(x) for x in line.split()[1:3])
-    GAME = Game(pot_holder[0], ranges, hand_order, rake)
-    ev = [GAME.Figure(root, p, best=False) for p in (0, 1)]
-    mes = [GAME.Figure(root, p, best=True) for p in (0, 1)]
+    game = Game(pot, ranges, hand_order, rake)
+    ev = [game.Figure(root, p, best=False) for p in (0, 1)]
+    mes = [game.Figure(root, p, best=True) for p in (0, 1)]
     exploitability = 0.5 * ((mes[0] - ev[0]) + (mes[1] - ev[1]))
     mine = {"EV OOP": ev[0], "EV IP": ev[1], "OOP's MES": mes[0], "IP's MES": mes[1],
             "Exploitable for": exploitability}
-    tolerance = 0.002 + 2e-5 * GAME.pot
+    tolerance = 0.002 + 2e-5 * pot
     failed = False
     for key, value in mine.items():
         theirs = results.get(key)
         ok = theirs is not None and abs(theirs - value) <= tolerance
         failed |= not ok
         print(f"{key:16s} program {theirs!s:>12s}  recomputed {value:12.4f}  {'ok' if ok else 'DIFFERS'}")
-    problems = StrategySumProblems(root, ranges)
+    problems = StrategySumProblems(root, ranges, game.combos)
     for problem in problems[:10]:
         print(problem)
     return 1 if failed or problems else 0

@@ -79,7 +79,7 @@ def CommandList():
     return [(name, int(count)) for name, count in rows if name not in EXCLUDED]
 
 
-def RunRound(binary, rng, commands, lines, index):
+def RunRound(binary, rng, commands, lines):
     script = SpotSetup(rng) + b"\n".join(RandomLine(rng, commands) for _ in range(lines))
     script += b"\nstop\nwait_for_solver\nexit\n"
     try:
@@ -105,7 +105,7 @@ def main():
         return 1
     failed = 0
     for index in range(rounds):
-        script, problem = RunRound(binary, rng, commands, lines, index)
+        script, problem = RunRound(binary, rng, commands, lines)
         if problem:
             failed += 1
             os.makedirs("fuzz-failures", exist_ok=True)
