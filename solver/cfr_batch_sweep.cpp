@@ -33,7 +33,7 @@ struct CfrEngine::BatchWork {
         float*        best   = nullptr;
         bool          live   = false;  // reached with some positive reach
         DecisionFrame decision;
-        StatsLane     lane;  // own reach and tallies in passes that count statistics
+        StatsLane     lane;  // own reach and counts in passes that count statistics
     };
     uint32_t              root = 0;
     std::vector<Entry>    entries;  // by node index - root
@@ -195,7 +195,7 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
         } else if (live >> a & 1) {
             DescendBatched(pass, work, children[a], runout, next[a], lane);
         } else if (lane) {
-            CountUnreached(pass, children[a], runout, *lane->tallies);
+            CountUnreached(pass, children[a], runout, *lane->counts);
         }
     }
 }

@@ -47,7 +47,7 @@
 #include "solver/strategy_store.h"
 
 class BuiltTree;
-class ThresholdTallies;
+class StatsCounts;
 struct BuiltNode;
 struct StatsLane;
 struct DecodedRequest;
@@ -313,7 +313,7 @@ private:
                                  const Runout& runout, const StatsLane& lane,
                                  const float* opponent_reach, float* const* child_values) const;
     void      CountUnreached(const PassState& pass, uint32_t node, const Runout& runout,
-                             ThresholdTallies& tallies) const;
+                             StatsCounts& counts) const;
     void      KeepPassStatistics(const PassState& pass);
 
     // Phases 0 and 1 of a pass whose tasks root where 'street' is dealt; with 'only', the

@@ -1,6 +1,6 @@
 // Strategy statistics counted by the result passes (pass_tallies.h): the traverser's own
 // reach through its decisions, the count at each of its decisions, the subtrees the
-// opponent does not reach, and the figures kept for show_stats at the end of a pass.
+// opponent does not reach, and the counts kept for show_stats at the end of a pass.
 #include <algorithm>
 
 #include "cli/solver_state.h"
@@ -21,7 +21,7 @@ StatsLane CfrEngine::OwnChildLane(const PassState& pass, const DecisionFrame& fr
                                   const StatsLane& lane, int action) const {
     float* own = TailZeroed(ThreadVectorArena(), pass.width, frame.n);
     pass.kernels->ReachProduct(lane.own, frame.strategy + action * frame.stride, frame.n, own);
-    return {own, lane.chance, lane.tallies};
+    return {own, lane.chance, lane.counts};
 }
 
 void CfrEngine::CountSweptDecision(const PassState& pass, const DecisionFrame& frame,
@@ -31,19 +31,19 @@ void CfrEngine::CountSweptDecision(const PassState& pass, const DecisionFrame& f
                               frame.strategy, frame.stride, child_values, lane.own,
                               opponent_reach};
     CountDecision(visit, tree_.Node(frame.index).street, pass.tallies->Range(),
-                  pass.tallies->Thresholds(), *lane.tallies);
+                  pass.tallies->Scale(), *lane.counts);
 }
 
 // Every decision of the traverser in the subtree of 'index' on 'runout' and the runouts
 // dealt below it, with the strategy the pass would use there (BeginDecision's).
 void CfrEngine::CountUnreached(const PassState& pass, uint32_t index, const Runout& runout,
-                               ThresholdTallies& tallies) const {
+                               StatsCounts& counts) const {
     const BuiltNode& node = tree_.Node(index);
     if (node.kind != kDecisionNode)
         return;
     if (node.street > runout.street) {
         for (const DealtCard& deal : DealsAfter(runouts_, runout))
-            CountUnreached(pass, index, DealtRunout(runouts_, runout, deal), tallies);
+            CountUnreached(pass, index, DealtRunout(runouts_, runout, deal), counts);
         return;
     }
     if (node.player == pass.traverser) {
@@ -60,20 +60,17 @@ void CfrEngine::CountUnreached(const PassState& pass, uint32_t index, const Runo
         else
             std::fill(strategy, strategy + stride * actions, 1.0f / actions);
         CountUnreachedDecision(*runout.list, node.street, actions, strategy, stride,
-                               pass.tallies->Range(), pass.tallies->Thresholds(), tallies);
+                               pass.tallies->Range(), counts);
     }
     for (uint32_t child : tree_.Children(index))
-        CountUnreached(pass, child, runout, tallies);
+        CountUnreached(pass, child, runout, counts);
 }
 
-// The pass's figures are kept under the stamp of the strategies it swept, unless workers
+// The pass's counts are kept under the stamp of the strategies it swept, unless workers
 // ran some of its subgames.
 void CfrEngine::KeepPassStatistics(const PassState& pass) {
     if (pass.remote)
         return;
-    const std::vector<double>  stamp    = StatsStamp(*this);
-    const std::vector<double>& epsilons = pass.tallies->Epsilons();
-    for (size_t t = 0; t < epsilons.size(); ++t)
-        stats_answers_.Store(pass.traverser, epsilons[t], stamp,
-                             pass.tallies->Totals(static_cast<int>(t)));
+    stats_answers_.Store(pass.traverser, StatsStamp(*this),
+                         {pass.tallies->Totals(), pass.tallies->Scale().weight_unit});
 }

@@ -104,8 +104,7 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     std::optional<PassTallies> tallies;
     if (CountsStatistics(pass)) {
         tallies.emplace(tree_.Range(traverser), root.list->combo, pass.width,
-                        StatsWeightScale(*this, 1 - traverser), stats_answers_.Thresholds(traverser),
-                        State().tree.params.StartingPot());
+                        StatsCountScale(*this, traverser));
         pass.tallies = &*tallies;
         if (base < 3)
             tallies->ReserveTasks(TaskCapacity());
@@ -219,7 +218,7 @@ void CfrEngine::RunTask(PassState& pass, int t) {
     float*          base = pass.task_data.data() + task.offset;
     const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(t) : StatsLane{};
     if (!task.reachable)
-        return CountUnreached(pass, task.node, task.runout, *lane.tallies);
+        return CountUnreached(pass, task.node, task.runout, *lane.counts);
     Sweep(pass, task.node, task.runout, base, base + pass.width,
           pass.update ? nullptr : base + 2 * pass.width, pass.tallies ? &lane : nullptr);
 }
@@ -379,7 +378,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
             if (!AnyPositive(child_reach, m)) {
                 if (lane)
-                    CountUnreached(pass, index, child, *lane->tallies);
+                    CountUnreached(pass, index, child, *lane->counts);
                 continue;
             }
             float*    v = arena.Zeroed(width);
@@ -388,7 +387,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             if (lane) {
                 float* own = arena.Zeroed(width);
                 pass.kernels->GatherKept(lane->own, child.list->kept.data(), n, own);
-                child_lane = {own, DealtChance(*lane, deal, factor), lane->tallies};
+                child_lane = {own, DealtChance(*lane, deal, factor), lane->counts};
             }
             Sweep(pass, index, child, child_reach, v, b, lane ? &child_lane : nullptr);
             child_values = v;
@@ -555,7 +554,7 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
             child_reach[a] = next[a];
             Sweep(pass, children[a], runout, next[a], child_values[a], child_best[a], lane);
         } else if (lane && !collecting) {
-            CountUnreached(pass, children[a], runout, *lane->tallies);
+            CountUnreached(pass, children[a], runout, *lane->counts);
         }
     }
     if (collecting)

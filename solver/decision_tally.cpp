@@ -1,6 +1,7 @@
 #include "solver/decision_tally.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "cards/card.h"
 #include "solver/strategy_stats.h"
@@ -44,8 +45,7 @@ float CompatibleReach(const RunoutCombos& list, const float* reach, float* mass)
 // Per combo of one visit: whether the combo is in the player's range (1 or 0), the
 // opponent's compatible reach, the largest action frequency, the best action's value, the
 // strategy's value and the reach weight (0 outside the range). One set per thread. The
-// loops are vector loops; sums run in vector lanes, the same for every caller, so equal
-// visits add up to equal tallies.
+// loops are vector loops, the same for every caller, so equal visits give equal numbers.
 struct Columns {
     std::vector<float>  mass, largest, best, played;
     std::vector<double> weight, in_range;
@@ -96,72 +96,38 @@ struct Columns {
 
 }  // namespace
 
-StatsThreshold ThresholdFor(double epsilon, double starting_pot) {
-    return {epsilon, 1.0 - epsilon - kStatsTolerance, (epsilon + kStatsTolerance) * starting_pot};
-}
-
 void CountDecision(const DecisionVisit& v, int street, const std::vector<double>& range,
-                   std::span<const StatsThreshold> thresholds, ThresholdTallies& tallies) {
+                   const CountScale& scale, StatsCounts& counts) {
     thread_local Columns c;
     const int            n = v.runout->Size();
     c.Fill(v, range, n);
-    const double* __restrict in     = c.in_range.data();
-    const float* __restrict  mass   = c.mass.data();
-    const float* __restrict  top    = c.largest.data();
-    const float* __restrict  best   = c.best.data();
-    const float* __restrict  played = c.played.data();
-    const double* __restrict weight = c.weight.data();
-    // What every threshold shares, then per threshold the pure and dominated counts
-    // (counted in doubles, exact far beyond any count here, so that one vector loop
-    // does all the sums).
-    double infosets = 0, reachable = 0, weights = 0;
-#pragma omp simd reduction(+ : infosets, reachable, weights)
+    // Each infoset counts in the bin of the least threshold at which it is pure (its
+    // largest frequency reaches 1 - threshold) and of the least at which it is not
+    // dominated (its shortfall per matchup, in pots, no longer exceeds the threshold).
+    const double  per_pot  = scale.pot > 0 ? 1.0 / scale.pot : 1.0;
+    StreetCounts& s        = counts.Street(street);
+    int64_t       infosets = 0;
     for (int i = 0; i < n; ++i) {
-        infosets += in[i];
-        reachable += weight[i] > 0 ? 1.0 : 0.0;
-        weights += weight[i];
+        if (!(c.in_range[i] > 0))
+            continue;
+        ++infosets;
+        const int64_t reached = c.weight[i] > 0 ? 1 : 0;
+        const int64_t weight  = std::llround(c.weight[i] * scale.to_fixed);
+        s.reachable += reached;
+        s.weight += weight;
+        const double shortfall =
+            c.mass[i] > 0 ? double(c.best[i] - c.played[i]) / c.mass[i] * per_pot : 0.0;
+        s.pure[ThresholdBin(1.0 - kStatsTolerance - c.largest[i])].Add(reached, weight);
+        s.dominated[ThresholdBin(shortfall - kStatsTolerance)].Add(reached, weight);
     }
-    StatsTally common;
-    common.instances       = 1;
-    common.infosets        = static_cast<int64_t>(infosets);
-    common.infoset_actions = common.infosets * v.actions;
-    common.reachable       = static_cast<int64_t>(reachable);
-    common.weight          = weights;
-    for (size_t t = 0; t < thresholds.size(); ++t) {
-        const float pure_floor = static_cast<float>(thresholds[t].pure_floor);
-        const float margin     = static_cast<float>(thresholds[t].value_margin);
-        double      pure = 0, reachable_pure = 0, dominated = 0, reachable_dominated = 0;
-        double      pure_weight = 0, dominated_weight = 0;
-#pragma omp simd reduction(+ : pure, reachable_pure, dominated, reachable_dominated, \
-                               pure_weight, dominated_weight)
-        for (int i = 0; i < n; ++i) {
-            // 1 or 0 per combo: products instead of branches in the vector loop.
-            const double pure_here = in[i] > 0 && top[i] >= pure_floor ? 1.0 : 0.0;
-            const double dominated_here =
-                mass[i] > 0 && best[i] - played[i] > margin * mass[i] ? 1.0 : 0.0;
-            const double reached = weight[i] > 0 ? 1.0 : 0.0;  // in the range, reached by both
-            pure += pure_here;
-            reachable_pure += pure_here * reached;
-            dominated += dominated_here * in[i];
-            reachable_dominated += dominated_here * reached;
-            pure_weight += pure_here * weight[i];
-            dominated_weight += dominated_here * weight[i];
-        }
-        StatsTally add          = common;
-        add.pure                = static_cast<int64_t>(pure);
-        add.reachable_pure      = static_cast<int64_t>(reachable_pure);
-        add.dominated           = static_cast<int64_t>(dominated);
-        add.reachable_dominated = static_cast<int64_t>(reachable_dominated);
-        add.pure_weight         = pure_weight;
-        add.dominated_weight    = dominated_weight;
-        tallies.At(static_cast<int>(t), street).Add(add);
-    }
+    ++s.instances;
+    s.infosets += infosets;
+    s.infoset_actions += infosets * v.actions;
 }
 
 void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
                             const float* strategy, size_t stride,
-                            const std::vector<double>& range,
-                            std::span<const StatsThreshold> thresholds, ThresholdTallies& tallies) {
+                            const std::vector<double>& range, StatsCounts& counts) {
     const int       n     = list.Size();
     const uint16_t* combo = list.combo.data();
     thread_local std::vector<float> largest;
@@ -169,16 +135,16 @@ void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
     for (int a = 0; a < actions; ++a)
         for (int i = 0; i < n; ++i)
             largest[i] = std::max(largest[i], strategy[a * stride + i]);
-    StatsTally common;
-    common.instances = 1;
-    for (int i = 0; i < n; ++i)
-        common.infosets += range[combo[i]] > 0;
-    common.infoset_actions = common.infosets * actions;
-    for (size_t t = 0; t < thresholds.size(); ++t) {
-        const float pure_floor = static_cast<float>(thresholds[t].pure_floor);  // as above
-        StatsTally  add        = common;
-        for (int i = 0; i < n; ++i)
-            add.pure += (range[combo[i]] > 0) & (largest[i] >= pure_floor);
-        tallies.At(static_cast<int>(t), street).Add(add);
+    StreetCounts& s        = counts.Street(street);
+    int64_t       infosets = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!(range[combo[i]] > 0))
+            continue;
+        ++infosets;
+        s.pure[ThresholdBin(1.0 - kStatsTolerance - largest[i])].Add(0, 0);
+        s.dominated[0].Add(0, 0);
     }
+    ++s.instances;
+    s.infosets += infosets;
+    s.infoset_actions += infosets * actions;
 }

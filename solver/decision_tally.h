@@ -3,31 +3,29 @@
 // functions, so that the same instance with the same numbers counts the same.
 #pragma once
 
-#include <span>
 #include <vector>
 
 #include "solver/stats_tally.h"
 #include "solver/subtree_values.h"
 
-// A threshold and what it compares: the least largest frequency of a pure strategy and the
-// least shortfall per matchup of a dominated one (both with kStatsTolerance).
-struct StatsThreshold {
-    double epsilon      = 0;
-    double pure_floor   = 1;
-    double value_margin = 0;
+// What a count needs besides the visits: the starting pot (a dominated strategy's
+// shortfall is measured in pots), the factor that turns reach weights into the counts'
+// fixed-point units, and the unit that turns the counted weights into the opponent's
+// range's units (strategy_stats.h).
+struct CountScale {
+    double pot         = 1;
+    double to_fixed    = 0;
+    double weight_unit = 0;
 };
 
-StatsThreshold ThresholdFor(double epsilon, double starting_pot);
-
-// Adds one visit (a decision of the player on one runout) to 'tallies' at every threshold,
-// on the street 'street' (1 flop .. 3 river). 'range' is the player's range by combo.
+// Adds one visit (a decision of the player on one runout) to 'counts' on the street
+// 'street' (1 flop .. 3 river). 'range' is the player's range by combo.
 void CountDecision(const DecisionVisit& v, int street, const std::vector<double>& range,
-                   std::span<const StatsThreshold> thresholds, ThresholdTallies& tallies);
+                   const CountScale& scale, StatsCounts& counts);
 
 // Adds an instance the opponent does not reach (every compatible reach is 0): its
-// infosets count, and which of them are pure, but none is reachable or dominated.
-// 'list' is the runout's combo list, 'strategy' 'actions' rows at 'stride'.
+// infosets count, and at which thresholds they are pure, but none is reachable or
+// dominated. 'list' is the runout's combo list, 'strategy' 'actions' rows at 'stride'.
 void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
                             const float* strategy, size_t stride,
-                            const std::vector<double>& range,
-                            std::span<const StatsThreshold> thresholds, ThresholdTallies& tallies);
+                            const std::vector<double>& range, StatsCounts& counts);

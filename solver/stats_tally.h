@@ -1,11 +1,19 @@
-// The counts behind the strategy statistics of one player: per street (index 0..2, flop
-// to river) and for the whole tree (index 3), what strategy_stats.h defines.
+// The counts behind the strategy statistics of one player.
+//
+// StatsCounts is what a walk or a result pass counts: per street, the infosets and their
+// reach, and per threshold bin (threshold_grid.h) the infosets whose least pure threshold,
+// and whose least non-dominated threshold, fall in the bin. Reach weights are counted in
+// fixed point (integers), so that the counts of any number of threads add up to the same
+// figures in any order. StatsTally is the figure set at one threshold, per street (index
+// 0..2, flop to river) and for the whole tree (index 3), what strategy_stats.h defines.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "solver/threshold_grid.h"
 
 struct StatsTally {
     int64_t instances = 0, infosets = 0, infoset_actions = 0, reachable = 0;
@@ -19,39 +27,56 @@ struct StatsTally {
         weight += o.weight, pure_weight += o.pure_weight, dominated_weight += o.dominated_weight;
     }
 
-    void ScaleWeights(double scale) {
-        weight *= scale, pure_weight *= scale, dominated_weight *= scale;
-    }
-
     bool operator==(const StatsTally&) const = default;
 };
 
 using StatsTallies = std::array<StatsTally, 4>;
 
-// The tallies of one part of a count, per threshold and per street (1 flop .. 3 river).
-class ThresholdTallies {
+// Infosets of one threshold bin: how many, how many reachable, their fixed-point weight.
+struct BinCount {
+    int64_t infosets = 0, reachable = 0, weight = 0;
+
+    void Add(int64_t reached, int64_t fixed_weight) {
+        ++infosets, reachable += reached, weight += fixed_weight;
+    }
+    void Add(const BinCount& o) {
+        infosets += o.infosets, reachable += o.reachable, weight += o.weight;
+    }
+    bool operator==(const BinCount&) const = default;
+};
+
+struct StreetCounts {
+    int64_t instances = 0, infosets = 0, infoset_actions = 0, reachable = 0, weight = 0;
+    // By the bin of the least threshold at which the infoset is pure, and of the least at
+    // which it is not dominated.
+    std::array<BinCount, kThresholdBins> pure{}, dominated{};
+
+    bool operator==(const StreetCounts&) const = default;
+};
+
+class StatsCounts {
 public:
-    explicit ThresholdTallies(int thresholds = 0) : tallies_(3 * static_cast<size_t>(thresholds)) {}
+    StatsCounts() : streets_(3) {}
 
-    StatsTally& At(int threshold, int street) { return tallies_[3 * threshold + street - 1]; }
+    // Street 1 (flop) .. 3 (river).
+    StreetCounts&       Street(int street) { return streets_[street - 1]; }
+    const StreetCounts& Street(int street) const { return streets_[street - 1]; }
 
-    void Add(const ThresholdTallies& o) {
-        for (size_t i = 0; i < tallies_.size(); ++i)
-            tallies_[i].Add(o.tallies_[i]);
-    }
+    void Add(const StatsCounts& o);
 
-    // The streets at one threshold and their total (flop, turn, river added in order),
-    // the weights times 'weight_scale'.
-    StatsTallies Columns(int threshold, double weight_scale) const {
-        StatsTallies columns{};
-        for (int s = 0; s < 3; ++s) {
-            columns[s] = tallies_[3 * threshold + s];
-            columns[s].ScaleWeights(weight_scale);
-            columns[3].Add(columns[s]);
-        }
-        return columns;
-    }
+    // The figures at 'epsilon', fixed-point weights times 'weight_unit'.
+    StatsTallies At(double epsilon, double weight_unit) const;
+
+    bool operator==(const StatsCounts&) const = default;
 
 private:
-    std::vector<StatsTally> tallies_;
+    std::vector<StreetCounts> streets_;
+};
+
+// One player's counts and the unit of their weights (the opponent's range's units).
+struct PlayerCounts {
+    StatsCounts counts;
+    double      weight_unit = 0;
+
+    StatsTallies At(double epsilon) const { return counts.At(epsilon, weight_unit); }
 };

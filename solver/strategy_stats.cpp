@@ -3,6 +3,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "cli/solver_state.h"
@@ -16,36 +17,33 @@ namespace {
 using Tally   = StatsTally;
 using Tallies = StatsTallies;
 
-// Counts each visited decision into the tallies of the thread that visits it.
+// Counts each visited decision into the counts of the thread that visits it.
 class StatsVisitor {
 public:
-    StatsVisitor(const CfrEngine& engine, int player, double epsilon)
-        : engine_(engine), engine_player_(player), range_(engine.Tree().Range(player)),
-          threshold_{ThresholdFor(epsilon, State().tree.params.StartingPot())},
-          per_thread_(State().settings.Threads(), ThresholdTallies(1)) {}
+    StatsVisitor(const CfrEngine& engine, int player)
+        : engine_(engine), range_(engine.Tree().Range(player)),
+          scale_(StatsCountScale(engine, player)), per_thread_(StatsThreadCount()) {}
 
     void operator()(const DecisionVisit& v) {
-        CountDecision(v, engine_.Tree().Node(v.node).street, range_, threshold_,
+        CountDecision(v, engine_.Tree().Node(v.node).street, range_, scale_,
                       per_thread_[omp_get_thread_num()]);
     }
 
-    // Per-thread tallies added in thread order.
-    Tallies Total() const {
-        ThresholdTallies total(1);
-        for (const ThresholdTallies& thread : per_thread_)
-            total.Add(thread);
-        return total.Columns(0, StatsWeightScale(engine_, 1 - engine_player_));
+    PlayerCounts Total() const {
+        PlayerCounts total{{}, scale_.weight_unit};
+        for (const StatsCounts& thread : per_thread_)
+            total.counts.Add(thread);
+        return total;
     }
 
 private:
-    const CfrEngine&              engine_;
-    int                           engine_player_;
-    const std::vector<double>&    range_;
-    StatsThreshold                threshold_[1];
-    std::vector<ThresholdTallies> per_thread_;
+    const CfrEngine&           engine_;
+    const std::vector<double>& range_;
+    CountScale                 scale_;
+    std::vector<StatsCounts>   per_thread_;
 };
 
-Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
+PlayerCounts WalkPlayer(const CfrEngine& engine, int player) {
     const Runout        root = RootRunout(engine.Runouts());
     const RunoutCombos& list = *root.list;
     // The player's own reach starts as its range; the opponent's is the passes' root reach,
@@ -53,7 +51,7 @@ Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
     std::vector<float> own(list.Size());
     for (int i = 0; i < list.Size(); ++i)
         own[i] = static_cast<float>(std::max(engine.Tree().Range(player)[list.combo[i]], 0.0));
-    StatsVisitor visitor(engine, player, epsilon);
+    StatsVisitor visitor(engine, player);
     SubtreeWalk  walk(engine, player);
     walk.SetVisitor([&visitor](const DecisionVisit& v) { visitor(v); });
     std::vector<float> values(list.Size());
@@ -64,22 +62,22 @@ Tallies WalkPlayer(const CfrEngine& engine, int player, double epsilon) {
 
 double Percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
 
-// The tallies of 'player': kept ones when 'cached' and the cache holds them for the
-// present strategies, else walked (and kept).
+// The figures of 'player' at 'epsilon': from kept counts when 'cached' and the cache holds
+// them for the present strategies, else walked (and kept).
 Tallies TalliesOf(const CfrEngine& engine, int player, double epsilon, bool cached) {
-    const std::vector<double> stamp = StatsStamp(engine);
-    StatsAnswerCache&         cache = engine.StatsAnswers();
-    cache.Remember(player, epsilon);  // result passes count it from now on
     // Storage dropped for a street and made again holds other strategies under the same
     // stamp: such a tree is always walked.
     if (engine.Incomplete() || engine.Tree().first_forgotten_street >= 0)
-        return WalkPlayer(engine, player, epsilon);
+        return WalkPlayer(engine, player).At(epsilon);
+    const std::vector<double> stamp = StatsStamp(engine);
+    StatsAnswerCache&         cache = engine.StatsAnswers();
     if (cached)
-        if (const Tallies* kept = cache.Find(player, epsilon, stamp))
-            return *kept;
-    const Tallies walked = WalkPlayer(engine, player, epsilon);
-    cache.Store(player, epsilon, stamp, walked);
-    return walked;
+        if (const PlayerCounts* kept = cache.Find(player, stamp))
+            return kept->At(epsilon);
+    PlayerCounts walked  = WalkPlayer(engine, player);
+    const Tallies result = walked.At(epsilon);
+    cache.Store(player, stamp, std::move(walked));
+    return result;
 }
 
 StrategyStats StatsOf(const CfrEngine& engine, double epsilon, int player, bool cached) {
@@ -122,17 +120,30 @@ std::vector<double> StatsStamp(const CfrEngine& engine) {
     return stamp;
 }
 
-double StatsWeightScale(const CfrEngine& engine, int player) {
-    const RunoutCombos& list  = engine.Runouts().Root();
-    const auto&         range = engine.Tree().Range(player);
-    const auto&         reach = engine.RootReach(player);
-    double              range_mass = 0, reach_mass = 0;
+CountScale StatsCountScale(const CfrEngine& engine, int player) {
+    const RunoutCombos& list     = engine.Runouts().Root();
+    const auto&         own      = engine.Tree().Range(player);
+    const auto&         opponent = engine.Tree().Range(1 - player);
+    const auto&         reach    = engine.RootReach(1 - player);
+    double              own_mass = 0, opponent_mass = 0, reach_mass = 0;
     for (int i = 0; i < list.Size(); ++i) {
-        range_mass += std::max(range[list.combo[i]], 0.0);
+        own_mass += std::max(own[list.combo[i]], 0.0);
+        opponent_mass += std::max(opponent[list.combo[i]], 0.0);
         reach_mass += reach[i];
     }
-    return reach_mass > 0 ? range_mass / reach_mass : 1.0;
+    // A street's weights add up to at most the own mass times the opponent's reach mass
+    // per decision on a line (the chance weights of a street's runouts sum to 1), so
+    // 2^56 units for their product leave room for 127 decisions of a street on a line.
+    CountScale scale;
+    scale.pot = State().tree.params.StartingPot();
+    if (own_mass > 0 && reach_mass > 0) {
+        scale.to_fixed    = std::ldexp(1.0, 56) / (own_mass * reach_mass);
+        scale.weight_unit = opponent_mass / reach_mass / scale.to_fixed;
+    }
+    return scale;
 }
+
+int StatsThreadCount() { return std::max(State().settings.Threads(), omp_get_max_threads()); }
 
 StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player) {
     return StatsOf(engine, epsilon, player, true);
@@ -142,7 +153,6 @@ StrategyStats WalkStrategyStats(const CfrEngine& engine, double epsilon, int pla
     return StatsOf(engine, epsilon, player, false);
 }
 
-bool StrategyStatsKept(const CfrEngine& engine, double epsilon, int player) {
-    const std::vector<double> stamp = StatsStamp(engine);
-    return engine.StatsAnswers().Find(player, epsilon, stamp) != nullptr;
+bool StrategyStatsKept(const CfrEngine& engine, int player) {
+    return engine.StatsAnswers().Find(player, StatsStamp(engine)) != nullptr;
 }

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "solver/cfr_engine.h"
+#include "solver/decision_tally.h"
 
 inline constexpr double kStatsTolerance = 1e-5;
 
@@ -44,26 +45,29 @@ struct StrategyStats {
     bool operator==(const StrategyStats&) const = default;
 };
 
-// The statistics of the reported strategies; 'player' -1 covers both. Each player's
-// figures come from the engine's kept answers (stats_answer_cache.h) when a walk or a
-// result pass counted them for the present strategies and threshold, else from a walk of
-// the whole tree for that player (every runout, reached or not: about a result pass),
-// which is then kept (not on a tree with a forgotten street, which is always walked). The
-// threshold is remembered, so that the next result passes count it too. The caller holds
-// the tree mutex; throws StrategyUnavailable when a street's storage has been forgotten.
+// The statistics of the reported strategies at threshold 'epsilon' (taken to the grid of
+// threshold_grid.h); 'player' -1 covers both. Each player's figures come from the
+// engine's kept counts (stats_answer_cache.h) when a walk or a result pass counted them for
+// the present strategies, else from a walk of the whole tree for that player (every
+// runout, reached or not: about a result pass), which is then kept (not on a tree with a
+// forgotten street, which is always walked). The caller holds the tree mutex; throws
+// StrategyUnavailable when a street's storage has been forgotten.
 StrategyStats ComputeStrategyStats(const CfrEngine& engine, double epsilon, int player);
 
 // The same figures always walked afresh (and kept).
 StrategyStats WalkStrategyStats(const CfrEngine& engine, double epsilon, int player);
 
-// Whether the figures of 'player' (0 or 1) at 'epsilon' are kept for the present strategies.
-// The caller holds the tree mutex.
-bool StrategyStatsKept(const CfrEngine& engine, double epsilon, int player);
+// Whether the counts of 'player' (0 or 1) are kept for the present strategies. The caller
+// holds the tree mutex.
+bool StrategyStatsKept(const CfrEngine& engine, int player);
 
-// Decisions are counted with the opponent's reach as the result passes carry it (its range
-// scaled to a fixed mass): the reach weights times this scale are in the opponent's range's
-// units, the same for both players.
-double StatsWeightScale(const CfrEngine& engine, int opponent);
+// How the decisions of 'player' count. They are counted with the opponent's reach as the
+// result passes carry it (its range scaled to a fixed mass); the weight unit turns the
+// counted weights into the opponent's range's units, the same for both players.
+CountScale StatsCountScale(const CfrEngine& engine, int player);
+
+// How many counts per thread a count keeps: one for every thread a team may have.
+int StatsThreadCount();
 
 // What kept figures depend on: the engine's StrategyStamp and the pot that scales the
 // dominance margin.

@@ -1,0 +1,42 @@
+#include "solver/stats_tally.h"
+
+void StatsCounts::Add(const StatsCounts& o) {
+    for (size_t s = 0; s < streets_.size(); ++s) {
+        StreetCounts&       to   = streets_[s];
+        const StreetCounts& from = o.streets_[s];
+        to.instances += from.instances, to.infosets += from.infosets;
+        to.infoset_actions += from.infoset_actions, to.reachable += from.reachable;
+        to.weight += from.weight;
+        for (int b = 0; b < kThresholdBins; ++b) {
+            to.pure[b].Add(from.pure[b]);
+            to.dominated[b].Add(from.dominated[b]);
+        }
+    }
+}
+
+StatsTallies StatsCounts::At(double epsilon, double weight_unit) const {
+    const int    last = ThresholdBin(epsilon);  // pure up to it, dominated beyond it
+    StatsTallies columns{};
+    for (int s = 0; s < 3; ++s) {
+        const StreetCounts& street = streets_[s];
+        BinCount            pure, dominated;
+        for (int b = 0; b <= last; ++b)
+            pure.Add(street.pure[b]);
+        for (int b = last + 1; b < kThresholdBins; ++b)
+            dominated.Add(street.dominated[b]);
+        StatsTally& t         = columns[s];
+        t.instances           = street.instances;
+        t.infosets            = street.infosets;
+        t.infoset_actions     = street.infoset_actions;
+        t.reachable           = street.reachable;
+        t.weight              = double(street.weight) * weight_unit;
+        t.pure                = pure.infosets;
+        t.reachable_pure      = pure.reachable;
+        t.pure_weight         = double(pure.weight) * weight_unit;
+        t.dominated           = dominated.infosets;
+        t.reachable_dominated = dominated.reachable;
+        t.dominated_weight    = double(dominated.weight) * weight_unit;
+        columns[3].Add(t);
+    }
+    return columns;
+}
