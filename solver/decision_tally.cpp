@@ -104,9 +104,10 @@ void CountDecision(const DecisionVisit& v, int street, const std::vector<double>
     // Each infoset counts in the bin of the least threshold at which it is pure (its
     // largest frequency reaches 1 - threshold) and of the least at which it is not
     // dominated (its shortfall per matchup, in pots, no longer exceeds the threshold).
-    const double  per_pot  = scale.pot > 0 ? 1.0 / scale.pot : 1.0;
-    StreetCounts& s        = counts.Street(street);
-    int64_t       infosets = 0;
+    const double         per_pot  = scale.pot > 0 ? 1.0 / scale.pot : 1.0;
+    const ThresholdGrid& grid     = ThresholdGrid::Get();
+    StreetCounts&        s        = counts.Street(street);
+    int64_t              infosets = 0;
     for (int i = 0; i < n; ++i) {
         if (!(c.in_range[i] > 0))
             continue;
@@ -117,8 +118,8 @@ void CountDecision(const DecisionVisit& v, int street, const std::vector<double>
         s.weight += weight;
         const double shortfall =
             c.mass[i] > 0 ? double(c.best[i] - c.played[i]) / c.mass[i] * per_pot : 0.0;
-        s.pure[ThresholdBin(1.0 - kStatsTolerance - c.largest[i])].Add(reached, weight);
-        s.dominated[ThresholdBin(shortfall - kStatsTolerance)].Add(reached, weight);
+        s.pure[grid.Bin(1.0 - kStatsTolerance - c.largest[i])].Add(reached, weight);
+        s.dominated[grid.Bin(shortfall - kStatsTolerance)].Add(reached, weight);
     }
     ++s.instances;
     s.infosets += infosets;
@@ -135,13 +136,14 @@ void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
     for (int a = 0; a < actions; ++a)
         for (int i = 0; i < n; ++i)
             largest[i] = std::max(largest[i], strategy[a * stride + i]);
-    StreetCounts& s        = counts.Street(street);
-    int64_t       infosets = 0;
+    const ThresholdGrid& grid     = ThresholdGrid::Get();
+    StreetCounts&        s        = counts.Street(street);
+    int64_t              infosets = 0;
     for (int i = 0; i < n; ++i) {
         if (!(range[combo[i]] > 0))
             continue;
         ++infosets;
-        s.pure[ThresholdBin(1.0 - kStatsTolerance - largest[i])].Add(0, 0);
+        s.pure[grid.Bin(1.0 - kStatsTolerance - largest[i])].Add(0, 0);
         s.dominated[0].Add(0, 0);
     }
     ++s.instances;
