@@ -1,7 +1,6 @@
 #include "solver/decision_tally.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "cards/card.h"
 #include "solver/strategy_stats.h"
@@ -47,8 +46,10 @@ float CompatibleReach(const RunoutCombos& list, const float* reach, float* mass)
 // strategy's value and the reach weight (0 outside the range). One set per thread. The
 // loops are vector loops, the same for every caller, so equal visits give equal numbers.
 struct Columns {
-    std::vector<float>  mass, largest, best, played;
-    std::vector<double> weight, in_range;
+    std::vector<float>   mass, largest, best, played;
+    std::vector<double>  weight, in_range;
+    std::vector<int32_t> pure_bin, dominated_bin;
+    std::vector<int64_t> fixed_weight;
 
     void Fill(const DecisionVisit& v, const std::vector<double>& range, int n) {
         mass.resize(n), largest.resize(n), best.resize(n), played.resize(n), weight.resize(n);
@@ -92,6 +93,34 @@ struct Columns {
             w[i]                = inside * (double(own[i]) * m[i] * chance);
         }
     }
+
+    // Per combo: the bin of the least threshold at which its strategy is pure (its largest
+    // frequency reaches 1 - threshold), the bin of the least at which it is not dominated
+    // (its shortfall per matchup, in pots, no longer exceeds the threshold), and its weight
+    // in fixed point.
+    void Bin(double pot, double to_fixed, int n) {
+        pure_bin.resize(n), dominated_bin.resize(n), fixed_weight.resize(n);
+        const ThresholdTables    grid      = ThresholdGrid::Get().Tables();
+        const float              per_pot   = pot > 0 ? static_cast<float>(1.0 / pot) : 1.0f;
+        const float              tolerance = static_cast<float>(kStatsTolerance);
+        const float* __restrict  m         = mass.data();
+        const float* __restrict  top       = largest.data();
+        const float* __restrict  high      = best.data();
+        const float* __restrict  sum       = played.data();
+        const double* __restrict w         = weight.data();
+        int32_t* __restrict      pure      = pure_bin.data();
+        int32_t* __restrict      dominated = dominated_bin.data();
+        int64_t* __restrict      fixed     = fixed_weight.data();
+#pragma omp simd
+        for (int i = 0; i < n; ++i) {
+            // A combo the opponent does not reach is never dominated (its shortfall is 0).
+            const float reach     = m[i] > 0 ? m[i] : 1.0f;
+            const float shortfall = (high[i] - sum[i]) * per_pot / reach * float(m[i] > 0);
+            pure[i]               = grid.FloatBin(1.0f - tolerance - top[i]);
+            dominated[i]          = grid.FloatBin(shortfall - tolerance);
+            fixed[i]              = static_cast<int64_t>(w[i] * to_fixed + 0.5);
+        }
+    }
 };
 
 }  // namespace
@@ -101,29 +130,29 @@ void CountDecision(const DecisionVisit& v, int street, const std::vector<double>
     thread_local Columns c;
     const int            n = v.runout->Size();
     c.Fill(v, range, n);
-    // Each infoset counts in the bin of the least threshold at which it is pure (its
-    // largest frequency reaches 1 - threshold) and of the least at which it is not
-    // dominated (its shortfall per matchup, in pots, no longer exceeds the threshold).
-    const double         per_pot  = scale.pot > 0 ? 1.0 / scale.pot : 1.0;
-    const ThresholdGrid& grid     = ThresholdGrid::Get();
-    StreetCounts&        s        = counts.Street(street);
-    int64_t              infosets = 0;
+    c.Bin(scale.pot, scale.to_fixed, n);
+    StreetCounts& s        = counts.Street(street);
+    int64_t       infosets = 0, reachable = 0, weights = 0;
+    // Bin 0 (pure at threshold 0, or never dominated) takes most infosets of a solved
+    // tree: it is summed here rather than through memory, one infoset after the other.
+    BinCount pure_at_zero, never_dominated;
     for (int i = 0; i < n; ++i) {
         if (!(c.in_range[i] > 0))
             continue;
-        ++infosets;
         const int64_t reached = c.weight[i] > 0 ? 1 : 0;
-        const int64_t weight  = std::llround(c.weight[i] * scale.to_fixed);
-        s.reachable += reached;
-        s.weight += weight;
-        const double shortfall =
-            c.mass[i] > 0 ? double(c.best[i] - c.played[i]) / c.mass[i] * per_pot : 0.0;
-        s.pure[grid.Bin(1.0 - kStatsTolerance - c.largest[i])].Add(reached, weight);
-        s.dominated[grid.Bin(shortfall - kStatsTolerance)].Add(reached, weight);
+        const int64_t weight  = c.fixed_weight[i];
+        ++infosets, reachable += reached, weights += weight;
+        const int pure_bin = c.pure_bin[i], dominated_bin = c.dominated_bin[i];
+        (pure_bin ? s.pure[pure_bin] : pure_at_zero).Add(reached, weight);
+        (dominated_bin ? s.dominated[dominated_bin] : never_dominated).Add(reached, weight);
     }
+    s.pure[0].Add(pure_at_zero);
+    s.dominated[0].Add(never_dominated);
     ++s.instances;
     s.infosets += infosets;
     s.infoset_actions += infosets * v.actions;
+    s.reachable += reachable;
+    s.weight += weights;
 }
 
 void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
@@ -136,14 +165,15 @@ void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
     for (int a = 0; a < actions; ++a)
         for (int i = 0; i < n; ++i)
             largest[i] = std::max(largest[i], strategy[a * stride + i]);
-    const ThresholdGrid& grid     = ThresholdGrid::Get();
-    StreetCounts&        s        = counts.Street(street);
-    int64_t              infosets = 0;
+    const ThresholdTables grid      = ThresholdGrid::Get().Tables();
+    const float           tolerance = static_cast<float>(kStatsTolerance);
+    StreetCounts&        s         = counts.Street(street);
+    int64_t              infosets  = 0;
     for (int i = 0; i < n; ++i) {
         if (!(range[combo[i]] > 0))
             continue;
         ++infosets;
-        s.pure[grid.Bin(1.0 - kStatsTolerance - largest[i])].Add(0, 0);
+        s.pure[grid.FloatBin(1.0f - tolerance - largest[i])].Add(0, 0);
         s.dominated[0].Add(0, 0);
     }
     ++s.instances;

@@ -1,9 +1,20 @@
 #include "solver/stats_tally.h"
 
+StreetCounts& StatsCounts::Street(int street) {
+    StreetCounts& counts = streets_[street - 1];
+    if (counts.pure.empty()) {
+        counts.pure.resize(kThresholdBins);
+        counts.dominated.resize(kThresholdBins);
+    }
+    return counts;
+}
+
 void StatsCounts::Add(const StatsCounts& o) {
     for (size_t s = 0; s < streets_.size(); ++s) {
-        StreetCounts&       to   = streets_[s];
         const StreetCounts& from = o.streets_[s];
+        if (from.pure.empty())
+            continue;
+        StreetCounts& to = Street(static_cast<int>(s) + 1);
         to.instances += from.instances, to.infosets += from.infosets;
         to.infoset_actions += from.infoset_actions, to.reachable += from.reachable;
         to.weight += from.weight;
@@ -20,9 +31,10 @@ StatsTallies StatsCounts::At(double epsilon, double weight_unit) const {
     for (int s = 0; s < 3; ++s) {
         const StreetCounts& street = streets_[s];
         BinCount            pure, dominated;
-        for (int b = 0; b <= last; ++b)
+        const int           bins = static_cast<int>(street.pure.size());  // 0: nothing counted
+        for (int b = 0; b < bins && b <= last; ++b)
             pure.Add(street.pure[b]);
-        for (int b = last + 1; b < kThresholdBins; ++b)
+        for (int b = last + 1; b < bins; ++b)
             dominated.Add(street.dominated[b]);
         StatsTally& t         = columns[s];
         t.instances           = street.instances;

@@ -48,8 +48,9 @@ struct BinCount {
 struct StreetCounts {
     int64_t instances = 0, infosets = 0, infoset_actions = 0, reachable = 0, weight = 0;
     // By the bin of the least threshold at which the infoset is pure, and of the least at
-    // which it is not dominated.
-    std::array<BinCount, kThresholdBins> pure{}, dominated{};
+    // which it is not dominated: kThresholdBins each once the street counts anything,
+    // empty before (a tree that starts on the turn or river counts no flop).
+    std::vector<BinCount> pure, dominated;
 
     bool operator==(const StreetCounts&) const = default;
 };
@@ -58,9 +59,8 @@ class StatsCounts {
 public:
     StatsCounts() : streets_(3) {}
 
-    // Street 1 (flop) .. 3 (river).
-    StreetCounts&       Street(int street) { return streets_[street - 1]; }
-    const StreetCounts& Street(int street) const { return streets_[street - 1]; }
+    // Street 1 (flop) .. 3 (river), its bins allocated.
+    StreetCounts& Street(int street);
 
     void Add(const StatsCounts& o);
 

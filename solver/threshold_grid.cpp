@@ -1,5 +1,7 @@
 #include "solver/threshold_grid.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,14 +20,22 @@ ThresholdGrid::ThresholdGrid() {
             points_.push_back(std::strtod(text, nullptr));
         }
     points_.push_back(1000.0);
-    first_above_.resize(kFineBins);
+    using T = ThresholdTables;
+    first_above_.resize(T::kFineBins);
     size_t next = 0;
-    for (int f = 0; f < kFineBins; ++f) {
-        const double edge = std::bit_cast<double>(kLowestBits + (uint64_t(f) << kFineShift));
+    for (int f = 0; f < T::kFineBins; ++f) {
+        const double edge = std::bit_cast<float>(T::kLowestBits + (f << T::kFineShift));
         while (next < points_.size() && points_[next] <= edge)
             ++next;
         first_above_[f] = static_cast<int32_t>(next);
     }
+    points_.push_back(INFINITY);
+}
+
+int ThresholdGrid::Bin(double t) const {
+    if (!(t > 0))
+        return 0;
+    return 1 + static_cast<int>(std::lower_bound(points_.begin(), points_.end(), t) - points_.begin());
 }
 
 double ThresholdGrid::Point(int bin) const {

@@ -8,11 +8,11 @@
 // thresholds of 0 and below (and NaN) as 0, and thresholds above 1000 as the bin past
 // the grid, where every infoset is pure and none dominated.
 //
-// A number's bin is found in two steps: its binary exponent and top ten mantissa bits give
-// a fine bin (1024 per octave), and a table gives the first grid point above the fine
+// Counting finds a float's bin in two steps: its binary exponent and top ten mantissa bits
+// give a fine bin (1024 per octave), and a table gives the first grid point above the fine
 // bin's lower edge. Fine bins are narrower than the gaps between grid points (a ratio of at
 // most 1 + 1/1024 against at least 1000/999), so the number's grid point is that one or
-// the next.
+// the next. The steps have no branches, so that counting loops run them as vector code.
 #pragma once
 
 #include <bit>
@@ -25,40 +25,49 @@ inline constexpr int kGridPoints  = kGridDecades * 900 + 1;
 // lowest, the last bin everything above the grid.
 inline constexpr int kThresholdBins = kGridPoints + 2;
 
+// The tables the counting loops bin floats with (ThresholdGrid::Tables).
+struct ThresholdTables {
+    static constexpr int     kFineBits      = 10;
+    static constexpr int     kFineShift     = 23 - kFineBits;
+    static constexpr int     kLowestOctave  = -17;  // 2^-17 < 1e-5
+    static constexpr int     kHighestOctave = 10;   // 2^10 > 1000
+    static constexpr int     kFineBins      = (kHighestOctave - kLowestOctave) << kFineBits;
+    static constexpr int32_t kLowestBits    = (127 + kLowestOctave) << 23;
+
+    const int32_t* first_above;  // per fine bin: the first grid point above its lower edge
+    const double*  points;       // the grid points, ascending, then infinity
+
+    // The bin of the least grid point at or above 't'.
+    int FloatBin(float t) const {
+        const int32_t bits  = std::bit_cast<int32_t>(t);  // positive floats order as their bits
+        const int32_t step  = (bits - kLowestBits - 1) >> kFineShift;
+        const int32_t fine  = step < 0 ? 0 : step < kFineBins ? step : kFineBins - 1;
+        const int32_t first = first_above[fine];  // kGridPoints past the grid
+        const int32_t bin   = 1 + first + int32_t(double(t) > points[first]);
+        // Bin 1 up to the lowest octave, bin 0 for 0, negatives and NaN (products rather
+        // than branches, which would keep the compiler from vectorising the callers' loops).
+        const int32_t lowest   = int32_t(bits <= kLowestBits);
+        const int32_t positive = int32_t(t > 0);
+        return positive * (bin + lowest * (1 - bin));
+    }
+};
+
 class ThresholdGrid {
 public:
     static const ThresholdGrid& Get();
 
     // The bin of the least grid point at or above 't'.
-    int Bin(double t) const {
-        if (!(t > 0))
-            return 0;
-        const uint64_t bits = std::bit_cast<uint64_t>(t);
-        if (bits <= kLowestBits)
-            return 1;
-        const uint64_t fine = (bits - kLowestBits - 1) >> kFineShift;  // t in (edge, next edge]
-        if (fine >= uint64_t(kFineBins))
-            return kThresholdBins - 1;
-        const int32_t first = first_above_[fine];
-        if (first >= kGridPoints)
-            return kThresholdBins - 1;
-        return 1 + first + (t > points_[first] ? 1 : 0);
-    }
+    int Bin(double t) const;
+
+    ThresholdTables Tables() const { return {first_above_.data(), points_.data()}; }
 
     // The grid point of a bin (0 for bin 0, infinity past the grid).
     double Point(int bin) const;
 
 private:
-    static constexpr int      kFineBits      = 10;
-    static constexpr int      kFineShift     = 52 - kFineBits;
-    static constexpr int      kLowestOctave  = -17;  // 2^-17 < 1e-5
-    static constexpr int      kHighestOctave = 10;   // 2^10 > 1000
-    static constexpr int      kFineBins      = (kHighestOctave - kLowestOctave) << kFineBits;
-    static constexpr uint64_t kLowestBits    = uint64_t(1023 + kLowestOctave) << 52;
-
     ThresholdGrid();
 
-    std::vector<double>  points_;       // ascending
+    std::vector<double>  points_;       // ascending, then infinity
     std::vector<int32_t> first_above_;  // per fine bin: the first point above its lower edge
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 
 #include "query_test_support.h"
@@ -35,6 +36,25 @@ TEST(ThresholdGrid, EveryThresholdCountsAsTheLeastGridPointAtOrAboveIt) {
         ASSERT_EQ(ThresholdBin(std::nextafter(point, 0.0)), bin) << point;
         ASSERT_EQ(ThresholdBin(std::nextafter(point, INFINITY)), bin + 1) << point;
     }
+    // Counting bins floats with a table: the same bins, across the whole range and beyond.
+    const ThresholdTables grid = ThresholdGrid::Get().Tables();
+    std::mt19937         random(7);
+    std::uniform_real_distribution<float> exponent(-25, 15);
+    for (int k = 0; k < 200000; ++k) {
+        const float t = std::exp2(exponent(random));
+        ASSERT_EQ(grid.FloatBin(t), ThresholdBin(t)) << t;
+        ASSERT_EQ(grid.FloatBin(-t), 0);
+    }
+    for (int bin = 1; bin <= kGridPoints; ++bin) {
+        const float below = std::nextafter(static_cast<float>(ThresholdGridPoint(bin)), 0.0f);
+        const float above = std::nextafter(static_cast<float>(ThresholdGridPoint(bin)), INFINITY);
+        ASSERT_EQ(grid.FloatBin(below), ThresholdBin(below)) << below;
+        ASSERT_EQ(grid.FloatBin(above), ThresholdBin(above)) << above;
+    }
+    EXPECT_EQ(grid.FloatBin(0.0f), 0);
+    EXPECT_EQ(grid.FloatBin(NAN), 0);
+    EXPECT_EQ(grid.FloatBin(INFINITY), kThresholdBins - 1);
+    EXPECT_EQ(grid.FloatBin(1e-30f), 1);
 }
 
 // OOP decides once, at the root of a river tree (action 0: bet 30 into 60, which IP calls
