@@ -30,6 +30,10 @@ ThresholdGrid::ThresholdGrid() {
         first_above_[f] = static_cast<int32_t>(next);
     }
     points_.push_back(INFINITY);
+    for (const double point : points_) {
+        const float nearest = static_cast<float>(point);
+        below_.push_back(nearest > point ? std::nextafter(nearest, 0.0f) : nearest);
+    }
 }
 
 int ThresholdGrid::Bin(double t) const {

@@ -35,7 +35,7 @@ struct ThresholdTables {
     static constexpr int32_t kLowestBits    = (127 + kLowestOctave) << 23;
 
     const int32_t* first_above;  // per fine bin: the first grid point above its lower edge
-    const double*  points;       // the grid points, ascending, then infinity
+    const float*   below;        // per grid point: the largest float at or below it, then infinity
 
     // The bin of the least grid point at or above 't'.
     int FloatBin(float t) const {
@@ -43,7 +43,8 @@ struct ThresholdTables {
         const int32_t step  = (bits - kLowestBits - 1) >> kFineShift;
         const int32_t fine  = step < 0 ? 0 : step < kFineBins ? step : kFineBins - 1;
         const int32_t first = first_above[fine];  // kGridPoints past the grid
-        const int32_t bin   = 1 + first + int32_t(double(t) > points[first]);
+        // A float lies above a grid point exactly when it lies above the point's float below.
+        const int32_t bin   = 1 + first + int32_t(t > below[first]);
         // Bin 1 up to the lowest octave, bin 0 for 0, negatives and NaN (products rather
         // than branches, which would keep the compiler from vectorising the callers' loops).
         const int32_t lowest   = int32_t(bits <= kLowestBits);
@@ -59,7 +60,7 @@ public:
     // The bin of the least grid point at or above 't'.
     int Bin(double t) const;
 
-    ThresholdTables Tables() const { return {first_above_.data(), points_.data()}; }
+    ThresholdTables Tables() const { return {first_above_.data(), below_.data()}; }
 
     // The grid point of a bin (0 for bin 0, infinity past the grid).
     double Point(int bin) const;
@@ -69,6 +70,7 @@ private:
 
     std::vector<double>  points_;       // ascending, then infinity
     std::vector<int32_t> first_above_;  // per fine bin: the first point above its lower edge
+    std::vector<float>   below_;        // per point: the largest float at or below it
 };
 
 inline int    ThresholdBin(double t) { return ThresholdGrid::Get().Bin(t); }
