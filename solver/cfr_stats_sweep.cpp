@@ -30,7 +30,7 @@ void CfrEngine::CountSweptDecision(const PassState& pass, const DecisionFrame& f
     const DecisionVisit visit{frame.index,  &runout,        lane.chance, frame.actions,
                               frame.strategy, frame.stride, child_values, lane.own,
                               opponent_reach};
-    CountDecision(visit, tree_.Node(frame.index).street, pass.tallies->Range(),
+    CountDecision(visit, pass.traverser, tree_.Node(frame.index).street, pass.tallies->Range(),
                   pass.tallies->Scale(), *lane.counts);
 }
 
@@ -59,7 +59,7 @@ void CfrEngine::CountUnreached(const PassState& pass, uint32_t index, const Runo
             source->PlayedStrategy(StorageSlot(node.street, runout), *pass.kernels, strategy, stride);
         else
             std::fill(strategy, strategy + stride * actions, 1.0f / actions);
-        CountUnreachedDecision(*runout.list, node.street, actions, strategy, stride,
+        CountUnreachedDecision(*runout.list, pass.traverser, node.street, actions, strategy, stride,
                                pass.tallies->Range(), counts);
     }
     for (uint32_t child : tree_.Children(index))

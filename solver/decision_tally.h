@@ -18,14 +18,15 @@ struct CountScale {
     double weight_unit = 0;
 };
 
-// Adds one visit (a decision of the player on one runout) to 'counts' on the street
-// 'street' (1 flop .. 3 river). 'range' is the player's range by combo.
-void CountDecision(const DecisionVisit& v, int street, const std::vector<double>& range,
-                   const CountScale& scale, StatsCounts& counts);
+// Adds one visit (a decision of 'player' on one runout) to 'counts' on the street 'street'
+// (1 flop .. 3 river). 'range' is the player's range by combo.
+void CountDecision(const DecisionVisit& v, int player, int street,
+                   const std::vector<double>& range, const CountScale& scale,
+                   StatsCounts& counts);
 
 // Adds an instance the opponent does not reach (every compatible reach is 0): its
 // infosets count, and at which thresholds they are pure, but none is reachable or
 // dominated. 'list' is the runout's combo list, 'strategy' 'actions' rows at 'stride'.
-void CountUnreachedDecision(const RunoutCombos& list, int street, int actions,
+void CountUnreachedDecision(const RunoutCombos& list, int player, int street, int actions,
                             const float* strategy, size_t stride,
                             const std::vector<double>& range, StatsCounts& counts);

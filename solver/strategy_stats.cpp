@@ -21,11 +21,11 @@ using Tallies = StatsTallies;
 class StatsVisitor {
 public:
     StatsVisitor(const CfrEngine& engine, int player)
-        : engine_(engine), range_(engine.Tree().Range(player)),
+        : engine_(engine), player_(player), range_(engine.Tree().Range(player)),
           scale_(StatsCountScale(engine, player)), per_thread_(StatsThreadCount()) {}
 
     void operator()(const DecisionVisit& v) {
-        CountDecision(v, engine_.Tree().Node(v.node).street, range_, scale_,
+        CountDecision(v, player_, engine_.Tree().Node(v.node).street, range_, scale_,
                       per_thread_[omp_get_thread_num()]);
     }
 
@@ -38,6 +38,7 @@ public:
 
 private:
     const CfrEngine&           engine_;
+    int                        player_;
     const std::vector<double>& range_;
     CountScale                 scale_;
     std::vector<StatsCounts>   per_thread_;
