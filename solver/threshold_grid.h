@@ -27,28 +27,30 @@ inline constexpr int kThresholdBins = kGridPoints + 2;
 
 // The tables the counting loops bin floats with (ThresholdGrid::Tables).
 struct ThresholdTables {
-    static constexpr int     kFineBits      = 10;
-    static constexpr int     kFineShift     = 23 - kFineBits;
-    static constexpr int     kLowestOctave  = -17;  // 2^-17 < 1e-5
-    static constexpr int     kHighestOctave = 10;   // 2^10 > 1000
-    static constexpr int     kFineBins      = (kHighestOctave - kLowestOctave) << kFineBits;
-    static constexpr int32_t kLowestBits    = (127 + kLowestOctave) << 23;
+    static constexpr int      kFineBits      = 10;
+    static constexpr int      kFineShift     = 23 - kFineBits;
+    static constexpr int      kLowestOctave  = -17;  // 2^-17 < 1e-5
+    static constexpr int      kHighestOctave = 10;   // 2^10 > 1000
+    static constexpr int      kFineBins      = (kHighestOctave - kLowestOctave) << kFineBits;
+    static constexpr uint32_t kLowestBits    = uint32_t(127 + kLowestOctave) << 23;
 
     const int32_t* first_above;  // per fine bin: the first grid point above its lower edge
     const float*   below;        // per grid point: the largest float at or below it, then infinity
 
     // The bin of the least grid point at or above 't'.
     int FloatBin(float t) const {
-        const int32_t bits  = std::bit_cast<int32_t>(t);  // positive floats order as their bits
-        const int32_t step  = (bits - kLowestBits - 1) >> kFineShift;
-        const int32_t fine  = step < 0 ? 0 : step < kFineBins ? step : kFineBins - 1;
-        const int32_t first = first_above[fine];  // kGridPoints past the grid
+        // Positive floats order as their bits. At or below the lowest octave, and for
+        // negative floats, the unsigned difference wraps to a step past the table.
+        const uint32_t bits  = std::bit_cast<uint32_t>(t);
+        const uint32_t step  = (bits - kLowestBits - 1) >> kFineShift;
+        const int32_t  fine  = step < uint32_t(kFineBins) ? int32_t(step) : kFineBins - 1;
+        const int32_t  first = first_above[fine];  // kGridPoints past the grid
         // A float lies above a grid point exactly when it lies above the point's float below.
-        const int32_t bin   = 1 + first + int32_t(t > below[first]);
+        const int32_t  bin   = 1 + first + int32_t(t > below[first]);
         // Bin 1 up to the lowest octave, bin 0 for 0, negatives and NaN (products rather
         // than branches, which would keep the compiler from vectorising the callers' loops).
-        const int32_t lowest   = int32_t(bits <= kLowestBits);
-        const int32_t positive = int32_t(t > 0);
+        const int32_t  lowest   = int32_t(bits <= kLowestBits);
+        const int32_t  positive = int32_t(t > 0);
         return positive * (bin + lowest * (1 - bin));
     }
 };
