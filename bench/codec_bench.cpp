@@ -174,7 +174,7 @@ void BenchSlots(const BuiltTree& tree) {
         std::printf("slot packing: no plain river stores (use level none)\n");
         return;
     }
-    for (SlotCodec codec : {SlotCodec::kBytes, SlotCodec::kEntropy}) {
+    for (SlotCodec codec : {SlotCodec::kComboBytes, SlotCodec::kComboBits}) {
         std::vector<std::vector<uint8_t>> packed(slots.size());
         double                            total = 0;
         const double pack = BestSeconds([&] {
@@ -193,11 +193,11 @@ void BenchSlots(const BuiltTree& tree) {
                     std::abort();
             }
         });
-        const char* name = codec == SlotCodec::kBytes ? "mode 1" : "mode 2";
+        const bool  bytes = codec == SlotCodec::kComboBytes;
+        const char* name  = bytes ? "mode 1" : "mode 2";
         std::printf("slot packing %s: %.3f bytes per combo and action (plain 2)\n", name, total / values);
-        Report(codec == SlotCodec::kBytes ? "slot pack, mode 1" : "slot pack, mode 2", 2 * values, pack);
-        Report(codec == SlotCodec::kBytes ? "slot unpack, mode 1" : "slot unpack, mode 2", 2 * values,
-               unpack);
+        Report(bytes ? "slot pack, mode 1" : "slot pack, mode 2", 2 * values, pack);
+        Report(bytes ? "slot unpack, mode 1" : "slot unpack, mode 2", 2 * values, unpack);
     }
 }
 

@@ -72,9 +72,8 @@ void FuzzSlots(const uint8_t* data, size_t size) {
     if (size < 3)
         return;
     const int       combos = 1 + data[1] % 200;
-    const bool      narrow = (data[2] & 2) != 0;
-    const SlotShape shape{1 + data[0] % 5, combos, size_t((combos + 31) / 32 * 32), narrow};
-    const SlotCodec codec = data[2] & 1 ? SlotCodec::kEntropy : SlotCodec::kBytes;
+    const SlotShape shape{1 + data[0] % 5, combos, size_t((combos + 31) / 32 * 32)};
+    const SlotCodec codec = data[2] & 1 ? SlotCodec::kComboBits : SlotCodec::kComboBytes;
     std::vector<uint16_t> rows(shape.actions * shape.stride + 1, 0x5A5A);
     if (!UnpackSlot(codec, shape, data + 3, size - 3, rows.data()))
         return;

@@ -1,18 +1,20 @@
 #include "solver/compressed_average_storage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <vector>
 
 #include "solver/average_blocks.h"
 #include "solver/average_storage.h"
+#include "solver/combo_quantizer.h"
 
 CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, int mode)
     : layout_(layout),
       mode_(mode),
-      sums_(std::make_unique<PackedSlots>(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
+      sums_(std::make_unique<PackedSlots>(SlotCodec::kComboBits,
                                           SlotShape{layout.actions, layout.RowCombos(),
-                                                    layout.StoredStride(), true},
+                                                    layout.StoredStride()},
                                           layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     locks_.Reset(layout);
@@ -65,8 +67,12 @@ void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                          exponents_[slot * layout_.actions + a],
                                          child_reach[a] + span.first, weight, span.count, slot, a);
     }
-    if (changed)
-        sums_->Store(slot, rows);
+    if (!changed)
+        return;
+    if (mode_ == 2)
+        QuantizeCombos(rows, layout_.actions, layout_.StoredStride(), span.count,
+                       kAverageBitsMode2, QuantizeSeed(slot, std::bit_cast<uint64_t>(weight), 1));
+    sums_->Store(slot, rows);
 }
 
 uint64_t CompressedAverageStorage::ByteSize() const {

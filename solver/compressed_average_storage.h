@@ -19,6 +19,9 @@
 #include "solver/packed_slots.h"
 #include "solver/strategy_store.h"
 
+// Significant bits per combo that mode 2 keeps of the 8-bit numbers (combo_quantizer.h).
+inline constexpr int kAverageBitsMode2 = 6;
+
 class CompressedAverageStorage final : public StrategyStore {
 public:
     // Requires layout.Valid() and mode 1 or 2. Allocated, empty, no locks.

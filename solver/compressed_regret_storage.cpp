@@ -5,13 +5,16 @@
 #include <cmath>
 
 #include "solver/adaptive_precision.h"
+#include "solver/combo_quantizer.h"
 #include "solver/regret_storage.h"
 #include "solver/span_rows.h"
 #include "solver/terminal_scratch.h"
 
 namespace {
 
-SlotCodec CodecOfMode(int mode) { return mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy; }
+SlotCodec CodecOfMode(int mode) { return mode == 1 ? SlotCodec::kComboBytes : SlotCodec::kComboBits; }
+
+int KeptBits(int mode) { return mode == 1 ? kRegretBitsMode1 : kRegretBitsMode2; }
 
 SlotShape ShapeOf(const RunoutLayout& layout) {
     return {layout.actions, layout.RowCombos(), layout.StoredStride()};
@@ -74,6 +77,9 @@ uint16_t* CompressedRegretStorage::KeepLoaded(const uint16_t* rows) const {
 // regret as it was, and packing is the expensive part).
 void CompressedRegretStorage::AfterUpdate(uint16_t* rows, const uint16_t* before, int slot,
                                           const RegretUpdate& update) {
+    // Rounded first, so that the early grouping's shared regrets stay shared.
+    QuantizeCombos(rows, layout_.actions, layout_.StoredStride(), layout_.Span(slot).count,
+                   KeptBits(mode_), QuantizeSeed(slot, update.iteration));
     if (!update.early_groups.empty())
         AverageEarlyGroups(rows, layout_.StoredStride(), layout_.actions, layout_.Span(slot),
                            update.early_groups);
@@ -132,6 +138,8 @@ uint64_t CompressedRegretStorage::ChildReach(int slot, const SolverKernels& kern
 void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
     uint16_t* regrets = LoadSlot(slot);
     SeedRegrets(regrets, layout_, layout_.Span(slot), rows, stride);
+    QuantizeCombos(regrets, layout_.actions, layout_.StoredStride(), layout_.Span(slot).count,
+                   KeptBits(mode_), QuantizeSeed(slot, ~0ull));
     slots_->Store(slot, regrets);
 }
 

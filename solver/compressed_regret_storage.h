@@ -19,6 +19,11 @@
 #include "solver/packed_slots.h"
 #include "solver/strategy_store.h"
 
+// Significant bits kept per combo (combo_quantizer.h): 7 fill the one-byte numbers of the
+// byte form (mode 1); the bit form (mode 2) spends exactly this many bits a number.
+inline constexpr int kRegretBitsMode1 = 7;
+inline constexpr int kRegretBitsMode2 = 7;
+
 class CompressedRegretStorage final : public StrategyStore {
 public:
     // Requires layout.Valid() and mode 1 or 2. Allocated: all regrets 0, factors at

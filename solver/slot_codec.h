@@ -1,23 +1,20 @@
 // Lossless packing of one runout slot of 16-bit numbers (regrets or averages: 'actions'
-// rows of 'combos' values, rows 'stride' apart) for the compressed river stores.
+// rows of 'combos' values, rows 'stride' apart) for the compressed river stores. The
+// stores that keep fewer bits round their numbers per combo before packing
+// (combo_quantizer.h); the packing itself gives back exactly what it was given.
 //
-// Both forms code each row in groups of up to eight values: a presence mask (bit i set
-// when value i is non-zero), then the non-zero values only. Solved river data is mostly
-// zeros (regrets of dominated actions are floored at 0, averages of combos that never
-// reach a node stay 0), so masks alone halve the size.
+// Both forms go combo by combo: whether the combo has a non-zero number, which of its
+// actions do, the zero bits its numbers share at the bottom (the shift), then the numbers
+// without them. Solved river data is mostly zeros (regrets of dominated actions are
+// floored at 0, averages of combos that never reach a node stay 0), and numbers rounded
+// to K significant bits per combo are K-bit numbers after the shift.
 //
-//   kBytes    (mode 1)  masks and values interleaved in one byte sequence; a value v is
-//                       one byte (v < 128), two bytes 10xxxxxx xxxxxxxx (v < 16384) or
-//                       three bytes 11000000 then v big-endian. Byte-aligned: packing and
-//                       unpacking are a few operations per value.
-//   kEntropy  (mode 2)  three streams, masks, low bytes and high bytes of the non-zero
-//                       values, each FSE-coded (tree/fse.h) in blocks of at most 64 KiB
-//                       (u32 n, u32 c, then c coded bytes, one byte when all n are equal,
-//                       or n raw bytes when c = 0). About 30 % smaller than kBytes on
-//                       solved data, and several times slower. (Storing the low bytes raw
-//                       would halve the time for a tenth more memory.)
-// Narrow slots (every value below 256) store each non-zero value as one byte (kBytes) or
-// in the low-byte stream alone (kEntropy).
+//   kComboBytes (mode 1)  byte-aligned (slot_combo_form.h): a presence byte per eight
+//                         combos, a header byte per present combo, each number in 1 to 3
+//                         bytes (1 for numbers rounded to 7 bits).
+//   kComboBits  (mode 2)  bit-packed (slot_combo_bits.h): a presence bit, the pattern and
+//                         the shift offset per combo, each number in the slot's widest
+//                         width (K bits for rounded numbers).
 // An all-zero slot packs to 0 bytes.
 //
 // Packed slots live in memory only (files save the unpacked numbers), so a slot that
@@ -28,13 +25,12 @@
 #include <cstddef>
 #include <cstdint>
 
-enum class SlotCodec { kBytes, kEntropy };
+enum class SlotCodec { kComboBytes, kComboBits };
 
 struct SlotShape {
     int    actions = 0;
     int    combos  = 0;
     size_t stride  = 0;  // elements between row starts; padding stays 0
-    bool   narrow  = false;  // every value below 256 (8-bit average numbers)
 };
 
 // The largest packed size of a slot of this shape.

@@ -63,7 +63,7 @@ std::vector<uint8_t> SlotSeed(std::mt19937& rng, SlotCodec codec) {
             rows[a * 160 + i] = static_cast<uint16_t>(rng() % 2 ? 0 : rng() % 30000);
     std::vector<uint8_t> packed(PackedSlotBound(codec, shape));
     packed.resize(PackSlot(codec, shape, rows.data(), packed.data()));
-    std::vector<uint8_t> seed = {2, 2, 149, uint8_t(codec == SlotCodec::kEntropy)};
+    std::vector<uint8_t> seed = {2, 2, 149, uint8_t(codec == SlotCodec::kComboBits)};
     seed.insert(seed.end(), packed.begin(), packed.end());
     return seed;
 }
@@ -94,8 +94,8 @@ int main(int argc, char** argv) {
     for (uint8_t unit : {3, 40, 200})
         WriteFile(root / "codec" / ("stream_" + std::to_string(unit)), StreamSeed(rng, unit));
     WriteFile(root / "codec" / "fse", FseSeed(rng));
-    WriteFile(root / "codec" / "slot_bytes", SlotSeed(rng, SlotCodec::kBytes));
-    WriteFile(root / "codec" / "slot_entropy", SlotSeed(rng, SlotCodec::kEntropy));
+    WriteFile(root / "codec" / "slot_bytes", SlotSeed(rng, SlotCodec::kComboBytes));
+    WriteFile(root / "codec" / "slot_bits", SlotSeed(rng, SlotCodec::kComboBits));
 
     InstallSolverHooks();
     State().settings.thread_count = 1;
