@@ -12,10 +12,8 @@
 CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, int mode)
     : layout_(layout),
       mode_(mode),
-      sums_(std::make_unique<PackedSlots>(SlotCodec::kComboBits,
-                                          SlotShape{layout.actions, layout.RowCombos(),
-                                                    layout.StoredStride()},
-                                          layout.slots)) {
+      sums_(std::make_unique<PackedSlots>(
+          SlotShape{layout.actions, layout.RowCombos(), layout.StoredStride()}, layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     locks_.Reset(layout);
     Allocate();

@@ -12,8 +12,6 @@
 
 namespace {
 
-SlotCodec CodecOfMode(int mode) { return mode == 1 ? SlotCodec::kComboBytes : SlotCodec::kComboBits; }
-
 int KeptBits(int mode) { return mode == 1 ? kRegretBitsMode1 : kRegretBitsMode2; }
 
 SlotShape ShapeOf(const RunoutLayout& layout) {
@@ -24,7 +22,7 @@ SlotShape ShapeOf(const RunoutLayout& layout) {
 
 CompressedRegretStorage::CompressedRegretStorage(const RunoutLayout& layout, int mode)
     : layout_(layout), mode_(mode), 
-      slots_(std::make_unique<PackedSlots>(CodecOfMode(mode), ShapeOf(layout), layout.slots)) {
+      slots_(std::make_unique<PackedSlots>(ShapeOf(layout), layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     factors_.Reset(layout.slots);
     locks_.Reset(layout);

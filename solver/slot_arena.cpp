@@ -57,7 +57,7 @@ void SlotArena::Compact(std::span<Block*> blocks) {
     end_        = uint64_t(next) * kSlotArenaUnit;
     free_bytes_ = 0;
     free_.clear();
-    arena_.Shrink(WithRunAhead(end_));
+    arena_.Shrink(end_);
 }
 
 void SlotArena::Clear() {

@@ -37,6 +37,10 @@ public:
         uint32_t capacity = 0;  // bytes
     };
     Block Allocate(uint32_t bytes);
+    // The capacity of a block of 'bytes' (> 0): whole units.
+    static uint32_t CapacityFor(uint32_t bytes) {
+        return (bytes + kSlotArenaUnit - 1) / kSlotArenaUnit * kSlotArenaUnit;
+    }
     void  Free(const Block& block);
 
     uint8_t* At(const Block& block) const {
@@ -47,7 +51,8 @@ public:
     bool Fragmented() const { return free_bytes_ * 32 > end_; }
 
     // Compaction by the owner, with no other thread using the arena: 'blocks' (every
-    // block in use) move down, in offset order, to the start of the range; the free lists
+    // block in use, each keeping its first 'capacity' bytes, which the owner may have
+    // lowered) move down, in offset order, to the start of the range; the free lists
     // empty and the pages past the new end go back to the system.
     void Compact(std::span<Block*> blocks);
 

@@ -44,12 +44,12 @@ std::vector<uint16_t> RandomRows(std::mt19937& rng, const SlotShape& shape) {
     return rows;
 }
 
-std::vector<uint16_t> RoundTrip(SlotCodec codec, const SlotShape& shape,
-                                const std::vector<uint16_t>& rows, size_t* packed_size = nullptr) {
-    std::vector<uint8_t>  packed(PackedSlotBound(codec, shape));
-    const size_t          size = PackSlot(codec, shape, rows.data(), packed.data());
+std::vector<uint16_t> RoundTrip(const SlotShape& shape, const std::vector<uint16_t>& rows,
+                                size_t* packed_size = nullptr) {
+    std::vector<uint8_t>  packed(PackedSlotBound(shape));
+    const size_t          size = PackSlot(shape, rows.data(), packed.data());
     std::vector<uint16_t> out(rows.size(), 0xDEAD);
-    EXPECT_TRUE(UnpackSlot(codec, shape, packed.data(), size, out.data()));
+    EXPECT_TRUE(UnpackSlot(shape, packed.data(), size, out.data()));
     if (packed_size)
         *packed_size = size;
     return out;
@@ -111,58 +111,61 @@ std::vector<float> Strategy(const StrategyStore& store, int slot) {
 
 }  // namespace
 
-TEST(SlotCodec, EveryFormRoundTripsEveryShape) {
-    for (SlotCodec codec : {SlotCodec::kComboBytes, SlotCodec::kComboBits}) {
-        for (uint32_t seed = 1; seed <= 30; ++seed) {
-            std::mt19937    rng(seed);
-            const int       combos = 1 + int(rng() % 1326);
-            const SlotShape shape{1 + int(rng() % (seed % 5 == 0 ? 64 : 6)), combos,
-                                  size_t((combos + 31) / 32 * 32)};
-            auto            rows = RandomRows(rng, shape);
-            // Numbers sharing low zero bits per combo, as rounded slots have them.
-            if (seed % 3 == 0)
-                for (uint16_t& v : rows)
-                    v &= 0xFFC0;
-            size_t size = 0;
-            EXPECT_EQ(RoundTrip(codec, shape, rows, &size), rows) << "(seed " << seed << ")";
-            EXPECT_LE(size, PackedSlotBound(codec, shape));
-        }
-        const SlotShape shape{3, 1081, 1088};
-        size_t          size = 1;
-        std::vector<uint16_t> zeros(3 * 1088, 0);
-        EXPECT_EQ(RoundTrip(codec, shape, zeros, &size), zeros);
-        EXPECT_EQ(size, 0u);
-        std::vector<uint16_t> full(3 * 1088, 65535);
-        for (int a = 0; a < 3; ++a)
-            std::fill(full.begin() + a * 1088 + 1081, full.begin() + (a + 1) * 1088, 0);
-        EXPECT_EQ(RoundTrip(codec, shape, full), full);
-        std::vector<uint16_t> edges(3 * 1088, 0);
-        const uint16_t        values[] = {1, 127, 128, 16383, 16384, 65534, 65535};
-        for (int i = 0; i < 1081; ++i)
-            edges[i] = values[i % 7];
-        EXPECT_EQ(RoundTrip(codec, shape, edges), edges);
+TEST(SlotCodec, RoundTripsEveryShape) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        std::mt19937    rng(seed);
+        const int       combos = 1 + int(rng() % 1326);
+        const SlotShape shape{1 + int(rng() % (seed % 5 == 0 ? 64 : 6)), combos,
+                              size_t((combos + 31) / 32 * 32)};
+        auto            rows = RandomRows(rng, shape);
+        // Numbers sharing low zero bits, as rounded slots have them; and sparse slots
+        // (most combos absent), as averages have them.
+        if (seed % 3 == 0)
+            for (uint16_t& v : rows)
+                v &= 0xFFC0;
+        if (seed % 4 == 0)
+            for (size_t i = 0; i < rows.size(); ++i)
+                rows[i] = i % shape.stride % 5 == 0 ? rows[i] : 0;
+        size_t size = 0;
+        EXPECT_EQ(RoundTrip(shape, rows, &size), rows) << "(seed " << seed << ")";
+        EXPECT_LE(size, PackedSlotBound(shape));
     }
+    const SlotShape       shape{3, 1081, 1088};
+    size_t                size = 1;
+    std::vector<uint16_t> zeros(3 * 1088, 0);
+    EXPECT_EQ(RoundTrip(shape, zeros, &size), zeros);
+    EXPECT_EQ(size, 0u);
+    std::vector<uint16_t> full(3 * 1088, 65535);
+    for (int a = 0; a < 3; ++a)
+        std::fill(full.begin() + a * 1088 + 1081, full.begin() + (a + 1) * 1088, 0);
+    EXPECT_EQ(RoundTrip(shape, full), full);
+    std::vector<uint16_t> edges(3 * 1088, 0);
+    const uint16_t        values[] = {1, 127, 128, 16383, 16384, 32768, 65534, 65535};
+    for (int i = 0; i < 1081; ++i)
+        edges[i] = values[i % 8];
+    EXPECT_EQ(RoundTrip(shape, edges), edges);
 }
 
 TEST(SlotCodec, DamagedSlotsAreRefusedWithoutOverrun) {
-    std::mt19937    rng(4);
-    const SlotShape shape{3, 300, 320};
-    const auto      rows = RandomRows(rng, shape);
-    for (SlotCodec codec : {SlotCodec::kComboBytes, SlotCodec::kComboBits}) {
-        std::vector<uint8_t> packed(PackedSlotBound(codec, shape));
-        const size_t         size = PackSlot(codec, shape, rows.data(), packed.data());
-        std::vector<uint16_t> out(rows.size() + 1, 0xBEEF);
-        EXPECT_FALSE(UnpackSlot(codec, shape, packed.data(), size - 1, out.data()));
-        EXPECT_FALSE(UnpackSlot(codec, shape, packed.data(), size / 2, out.data()));
-        int refused = 0;
-        for (size_t at = 0; at < size; at += 5) {
-            std::vector<uint8_t> bad(packed.begin(), packed.begin() + size);
-            bad[at] ^= 0x81;
-            refused += !UnpackSlot(codec, shape, bad.data(), bad.size(), out.data());
-        }
-        EXPECT_GT(refused, 0);
-        EXPECT_EQ(out.back(), 0xBEEF);
+    std::mt19937          rng(4);
+    const SlotShape       shape{3, 300, 320};
+    const auto            rows = RandomRows(rng, shape);
+    std::vector<uint8_t>  packed(PackedSlotBound(shape));
+    const size_t          size = PackSlot(shape, rows.data(), packed.data());
+    std::vector<uint16_t> out(rows.size() + 1, 0xBEEF);
+    EXPECT_FALSE(UnpackSlot(shape, packed.data(), size - 1, out.data()));
+    EXPECT_FALSE(UnpackSlot(shape, packed.data(), size / 2, out.data()));
+    std::vector<uint8_t> longer(packed.begin(), packed.begin() + size);
+    longer.push_back(0);
+    EXPECT_FALSE(UnpackSlot(shape, longer.data(), longer.size(), out.data()));
+    int refused = 0;
+    for (size_t at = 0; at < size; at += 5) {
+        std::vector<uint8_t> bad(packed.begin(), packed.begin() + size);
+        bad[at] ^= 0x81;
+        refused += !UnpackSlot(shape, bad.data(), bad.size(), out.data());
     }
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(out.back(), 0xBEEF);
 }
 
 // Largest absolute difference between two stores' strategies over every slot, and the
@@ -218,16 +221,17 @@ TEST(CompressedRegretStorage, RoundedRegretsStayCloseToThePlainStore) {
             UpdateRegretsBoth(reference, twin, same, 200);
             // Reproducible: the same updates give the same bytes.
             EXPECT_EQ(Saved(twin), Saved(packed));
-            // Rounded to 7 bits per combo (steps of at most 1/64 of the combo's largest
-            // regret, unbiased): after about 33 updates of every slot the frequencies
-            // stay within a few steps of the plain store's.
+            // Rounded to 'bits' per combo (steps of at most 2^(1 - bits) of the combo's
+            // largest regret, unbiased): after about 33 updates of every slot the
+            // frequencies stay within a few steps of the plain store's on average; single
+            // combos whose regrets nearly cancel can move further.
+            const int bits = mode == 1 ? kRegretBitsMode1 : kRegretBitsMode2;
             EXPECT_NE(Saved(packed), Saved(plain));
             double       mean     = 0;
             const double distance = StrategyDistance(plain, packed, &mean);
             EXPECT_GT(distance, 0.0);
-            EXPECT_LT(distance, 0.15);
-            EXPECT_LT(mean, 0.01);
-            const int bits = mode == 1 ? kRegretBitsMode1 : kRegretBitsMode2;
+            EXPECT_LT(distance, 0.5);
+            EXPECT_LT(mean, 1.6 / (1 << bits));
             for (int slot = 0; slot < layout.slots; ++slot) {
                 const auto regrets = packed.SlotRegrets(slot);
                 for (int c = 0; c < layout.combos; ++c) {

@@ -103,15 +103,48 @@ TEST(StorageLevels, LosslessLevelsSolveAlikeRoundedOnesCloseInLessMemory) {
     }
     EXPECT_NEAR(low.figures.Exploitability(), none.figures.Exploitability(),
                 0.15 * none.figures.Exploitability());
-    // Every level below none, each packed level below the one before. This spot's slots
+    // Every level below none, the rounded ones far below low. This spot's slots
     // hold few combos (its ranges barely overlap, and each store keeps its actor's combos
     // only), so per-slot records and the arena's 16-byte units weigh more than on real
     // spots.
     EXPECT_LT(bytes["fast"], bytes["none"] * 0.8);
     EXPECT_LT(bytes["low"], bytes["none"] * 0.85);
-    EXPECT_LT(bytes["medium"], bytes["low"] * 0.9);
+    EXPECT_LT(bytes["medium"], bytes["low"] * 0.7);
     EXPECT_LT(bytes["high"], bytes["medium"]);
-    EXPECT_LT(bytes["max"], bytes["high"]);
+    // max's early grouping (its first 30 iterations) replaces rounded regrets by group
+    // means that are not rounded: here it is compared with low only.
+    EXPECT_LT(bytes["max"], bytes["low"] * 0.7);
+}
+
+namespace {
+
+// Iterations until the small flop's exploitability is at most 'target' chips, checked
+// every 10 iterations (at most 400).
+int IterationsTo(const std::string& level, double target) {
+    BuildSmallFlop(level);
+    Engine().SetAveragingDelay(10);
+    for (int done = 10; done <= 400; done += 10) {
+        for (int i = 0; i < 10; ++i)
+            Engine().Iterate(2);
+        if (Engine().Evaluate(2).Exploitability() <= target)
+            return done;
+    }
+    return 1000;
+}
+
+}  // namespace
+
+// Rounded and 8-bit numbers cost iterations, not the target: every level gets to what
+// none reaches (about 20 iterations here) within 1.3 times its iterations and one check.
+TEST(StorageLevels, EveryLevelReachesTheTargetOfNoneInFewMoreIterations) {
+    RestoreAutoLevel restore;
+    const double target = 0.0005 * 40;  // 0.05 % of the pot
+    const int    none   = IterationsTo("none", target);
+    ASSERT_LT(none, 400);
+    for (const char* level : {"low", "medium", "high", "max", "fast"}) {
+        SCOPED_TRACE(level);
+        EXPECT_LE(IterationsTo(level, target), none * 13 / 10 + 10);
+    }
 }
 
 namespace {
