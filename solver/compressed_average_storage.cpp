@@ -50,7 +50,8 @@ void CompressedAverageStorage::CurrentStrategy(int slot, const SolverKernels& ke
 
 void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                                  const float* const* child_reach, double weight) {
-    if (locks_.Locked(slot) || !(weight > 0.0))
+    // One action's average is that action whatever the weights: they are not kept.
+    if (locks_.Locked(slot) || !(weight > 0.0) || layout_.actions == 1)
         return;
     locks_.ForgetWritten(slot);
     const ComboSpan span    = layout_.Span(slot);

@@ -91,7 +91,8 @@ void CompressedRegretStorage::AfterUpdate(uint16_t* rows, const uint16_t* before
 void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
                                             const float* const* action_values,
                                             const float* node_values, const RegretUpdate& update) {
-    if (locks_.Locked(slot))
+    // One action is played whatever its regrets: they are not kept (and read as 0).
+    if (locks_.Locked(slot) || layout_.actions == 1)
         return;
     locks_.ForgetWritten(slot);
     uint16_t*        rows   = LoadSlot(slot);
@@ -134,6 +135,8 @@ uint64_t CompressedRegretStorage::ChildReach(int slot, const SolverKernels& kern
 
 // As RunoutRegretStorage::SeedStrategy, on the unpacked slot.
 void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
+    if (layout_.actions == 1)
+        return;
     uint16_t* regrets = LoadSlot(slot);
     SeedRegrets(regrets, layout_, layout_.Span(slot), rows, stride);
     QuantizeCombos(regrets, layout_.actions, layout_.StoredStride(), layout_.Span(slot).count,

@@ -9,7 +9,8 @@
 // regret (regret matching only uses a combo's regrets as ratios), with unbiased
 // deterministic rounding seeded by the slot and the iteration, then packed back. So the
 // solve differs from the plain store's by the rounding only, and is reproducible. Early
-// grouping shares the rounded regrets.
+// grouping shares the rounded regrets. A node with one action keeps no regrets (it plays
+// that action whatever they are).
 // On flop_narrow at the end of a solve (README, storage levels) mode 1 takes 0.33 and
 // mode 2 0.30 of the plain store's memory.
 //

@@ -123,7 +123,6 @@ SlotCoding ChooseCoding(const std::vector<ComboCode>& codes, int actions_of_slot
     return coding;
 }
 
-
 // Patterns of up to 64 actions, in pieces of at most 32 bits.
 void PutPattern(BitWriter& bits, uint64_t pattern, int count) {
     for (int done = 0; done < count; done += 32)

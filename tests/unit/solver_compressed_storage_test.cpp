@@ -273,6 +273,26 @@ TEST(CompressedRegretStorage, ZeroRowsStayZeroAndDominantActionsSurvive) {
     }
 }
 
+TEST(CompressedStores, OneActionKeepsNoNumbersAndPlaysItsAction) {
+    const RunoutLayout       layout{1, 64, 3};
+    CompressedRegretStorage  regrets(layout, 2);
+    CompressedAverageStorage averages(layout, 1);
+    const uint64_t           empty_regrets = regrets.ByteSize(), empty_averages = averages.ByteSize();
+    std::vector<float>       value(64, 5.0f), node(64, 0.0f), reach(64, 0.5f);
+    const float*             values[] = {value.data()};
+    for (int t = 1; t <= 20; ++t) {
+        regrets.UpdateRegrets(t % 3, Wide(), values, node.data(), {.scale = 40.0, .iteration = t});
+        averages.AccumulateAverage(t % 3, Wide(), values, 1e4 * t);
+    }
+    EXPECT_EQ(regrets.ByteSize(), empty_regrets);
+    EXPECT_EQ(averages.ByteSize(), empty_averages);
+    for (int slot = 0; slot < 3; ++slot)
+        for (const StrategyStore* store : {static_cast<const StrategyStore*>(&regrets),
+                                           static_cast<const StrategyStore*>(&averages)})
+            for (int i = 0; i < 64; ++i)
+                ASSERT_EQ(Strategy(*store, slot)[i], 1.0f) << slot << " " << i;
+}
+
 TEST(CompressedRegretStorage, WrittenStrategiesAsThePlainStoreSeedingWithinTheRounding) {
     for (int mode : {1, 2}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
