@@ -11,7 +11,7 @@
 // back. A node with one action keeps no numbers (its average is that action). Solved
 // river averages are more than half zeros (combos that never reach the
 // node), which cost one bit a combo. On flop_narrow at the end of a solve mode 1 takes
-// 0.22 and mode 2 0.21 of the plain store's memory (README, storage levels).
+// 0.21 and mode 2 0.20 of the plain store's memory (README, storage levels).
 //
 // Saved form: the plain average form (kind "QAVS"), numbers widened to 16 bits; reading
 // a plain form narrows each block by raising its exponent, as the fast store does.
