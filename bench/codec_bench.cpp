@@ -2,7 +2,7 @@
 // tree's stores
 //   1. the FSE stage alone on the streams the id-2 coder makes of them,
 //   2. the id-2 stream coder (PackArray / UnpackArray) over every store's saved form,
-//   3. the compressed stores' slot packing, both modes, over every river slot,
+//   3. the compressed stores' slot packing, unrounded and rounded, over every river slot,
 //   4. dump_tree and load_tree: file size against the in-memory storage, and times.
 // Throughput is input bytes (16-bit numbers or stream bytes) per second, best of three.
 //
@@ -24,6 +24,7 @@
 #include "solver/node_stores.h"
 #include "solver/regret_storage.h"
 #include "solver/average_storage.h"
+#include "solver/combo_quantizer.h"
 #include "solver/slot_codec.h"
 #include "solver/solver_run_state.h"
 #include "tools/spot/spot_file.h"
@@ -174,14 +175,24 @@ void BenchSlots(const BuiltTree& tree) {
         std::printf("slot packing: no plain river stores (use level none)\n");
         return;
     }
-    for (SlotCodec codec : {SlotCodec::kBytes, SlotCodec::kEntropy}) {
+    // As the stores pack them: unrounded (mode 1 averages), rounded to 7 bits per combo
+    // (mode 1 regrets) and to 6 (mode 2 regrets and averages).
+    for (int bits : {0, 7, 6}) {
+        std::vector<std::vector<uint16_t>> rounded(slots.size());
+        for (size_t i = 0; i < slots.size(); ++i) {
+            const SlotShape& shape = slots[i].shape;
+            rounded[i].assign(slots[i].rows, slots[i].rows + shape.actions * shape.stride);
+            if (bits > 0)
+                QuantizeCombos(rounded[i].data(), shape.actions, shape.stride, shape.combos, bits,
+                               QuantizeSeed(i, 0));
+        }
         std::vector<std::vector<uint8_t>> packed(slots.size());
         double                            total = 0;
         const double pack = BestSeconds([&] {
             total = 0;
             for (size_t i = 0; i < slots.size(); ++i) {
-                packed[i].resize(PackedSlotBound(codec, slots[i].shape));
-                packed[i].resize(PackSlot(codec, slots[i].shape, slots[i].rows, packed[i].data()));
+                packed[i].resize(PackedSlotBound(slots[i].shape));
+                packed[i].resize(PackSlot(slots[i].shape, rounded[i].data(), packed[i].data()));
                 total += packed[i].size();
             }
         });
@@ -189,15 +200,15 @@ void BenchSlots(const BuiltTree& tree) {
         const double          unpack = BestSeconds([&] {
             for (size_t i = 0; i < slots.size(); ++i) {
                 rows.resize(slots[i].shape.actions * slots[i].shape.stride);
-                if (!UnpackSlot(codec, slots[i].shape, packed[i].data(), packed[i].size(), rows.data()))
+                if (!UnpackSlot(slots[i].shape, packed[i].data(), packed[i].size(), rows.data()))
                     std::abort();
             }
         });
-        const char* name = codec == SlotCodec::kBytes ? "mode 1" : "mode 2";
-        std::printf("slot packing %s: %.3f bytes per combo and action (plain 2)\n", name, total / values);
-        Report(codec == SlotCodec::kBytes ? "slot pack, mode 1" : "slot pack, mode 2", 2 * values, pack);
-        Report(codec == SlotCodec::kBytes ? "slot unpack, mode 1" : "slot unpack, mode 2", 2 * values,
-               unpack);
+        const std::string name = bits ? "rounded to " + std::to_string(bits) + " bits" : "unrounded";
+        std::printf("slot packing, %s: %.3f bytes per combo and action (plain 2)\n", name.c_str(),
+                    total / values);
+        Report(("slot pack, " + name).c_str(), 2 * values, pack);
+        Report(("slot unpack, " + name).c_str(), 2 * values, unpack);
     }
 }
 

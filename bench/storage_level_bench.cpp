@@ -42,7 +42,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Bytes {
-    uint64_t all = 0, river = 0;
+    uint64_t all = 0, river = 0, river_averages = 0;
 };
 
 Bytes StoreBytes(const BuiltTree& tree) {
@@ -52,6 +52,7 @@ Bytes StoreBytes(const BuiltTree& tree) {
             const uint64_t size = s ? s->SizeBytes() : 0;
             bytes.all += size;
             bytes.river += node.street == 3 ? size : 0;
+            bytes.river_averages += node.street == 3 && s == node.second.get() ? size : 0;
         }
     return bytes;
 }
@@ -189,7 +190,10 @@ int main(int argc, char** argv) {
                     iterations, seconds, iterations / seconds, pct, bytes.all / 1048576.0,
                     bytes.river / 1048576.0);
         if (none_bytes)
-            std::printf(", %.3f of none's at its end", double(bytes.all) / none_bytes);
+            std::printf(", %.3f of none's at its end (river regrets %.3f, averages %.3f)",
+                        double(bytes.all) / none_bytes,
+                        double(bytes.river - bytes.river_averages) / none_bytes,
+                        double(bytes.river_averages) / none_bytes);
         std::printf("\n       targets:");
         for (size_t t = 0; t < reached.size(); ++t)
             std::printf(" %.2f%% %s", spot.targets_pct_pot[t],

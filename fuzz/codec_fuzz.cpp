@@ -72,18 +72,16 @@ void FuzzSlots(const uint8_t* data, size_t size) {
     if (size < 3)
         return;
     const int       combos = 1 + data[1] % 200;
-    const bool      narrow = (data[2] & 2) != 0;
-    const SlotShape shape{1 + data[0] % 5, combos, size_t((combos + 31) / 32 * 32), narrow};
-    const SlotCodec codec = data[2] & 1 ? SlotCodec::kEntropy : SlotCodec::kBytes;
+    const SlotShape shape{1 + data[0] % 5, combos, size_t((combos + 31) / 32 * 32)};
     std::vector<uint16_t> rows(shape.actions * shape.stride + 1, 0x5A5A);
-    if (!UnpackSlot(codec, shape, data + 3, size - 3, rows.data()))
+    if (!UnpackSlot(shape, data + 3, size - 3, rows.data()))
         return;
     if (rows.back() != 0x5A5A)
         std::abort();
-    std::vector<uint8_t>  packed(PackedSlotBound(codec, shape));
-    const size_t          n = PackSlot(codec, shape, rows.data(), packed.data());
+    std::vector<uint8_t>  packed(PackedSlotBound(shape));
+    const size_t          n = PackSlot(shape, rows.data(), packed.data());
     std::vector<uint16_t> again(rows.size() - 1);
-    if (!UnpackSlot(codec, shape, packed.data(), n, again.data()) ||
+    if (!UnpackSlot(shape, packed.data(), n, again.data()) ||
         !std::equal(again.begin(), again.end(), rows.begin()))
         std::abort();
 }

@@ -1,19 +1,19 @@
 #include "solver/compressed_average_storage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <vector>
 
 #include "solver/average_blocks.h"
 #include "solver/average_storage.h"
+#include "solver/combo_quantizer.h"
 
 CompressedAverageStorage::CompressedAverageStorage(const RunoutLayout& layout, int mode)
     : layout_(layout),
       mode_(mode),
-      sums_(std::make_unique<PackedSlots>(mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy,
-                                          SlotShape{layout.actions, layout.RowCombos(),
-                                                    layout.StoredStride(), true},
-                                          layout.slots)) {
+      sums_(std::make_unique<PackedSlots>(
+          SlotShape{layout.actions, layout.RowCombos(), layout.StoredStride()}, layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     locks_.Reset(layout);
     Allocate();
@@ -50,7 +50,8 @@ void CompressedAverageStorage::CurrentStrategy(int slot, const SolverKernels& ke
 
 void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                                  const float* const* child_reach, double weight) {
-    if (locks_.Locked(slot) || !(weight > 0.0))
+    // One action's average is that action whatever the weights: they are not kept.
+    if (locks_.Locked(slot) || !(weight > 0.0) || layout_.actions == 1)
         return;
     locks_.ForgetWritten(slot);
     const ComboSpan span    = layout_.Span(slot);
@@ -65,8 +66,12 @@ void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                          exponents_[slot * layout_.actions + a],
                                          child_reach[a] + span.first, weight, span.count, slot, a);
     }
-    if (changed)
-        sums_->Store(slot, rows);
+    if (!changed)
+        return;
+    if (mode_ == 2)
+        QuantizeCombos(rows, layout_.actions, layout_.StoredStride(), span.count,
+                       kAverageBitsMode2, QuantizeSeed(slot, std::bit_cast<uint64_t>(weight), 1));
+    sums_->Store(slot, rows);
 }
 
 uint64_t CompressedAverageStorage::ByteSize() const {

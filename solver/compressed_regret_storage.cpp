@@ -5,13 +5,14 @@
 #include <cmath>
 
 #include "solver/adaptive_precision.h"
+#include "solver/combo_quantizer.h"
 #include "solver/regret_storage.h"
 #include "solver/span_rows.h"
 #include "solver/terminal_scratch.h"
 
 namespace {
 
-SlotCodec CodecOfMode(int mode) { return mode == 1 ? SlotCodec::kBytes : SlotCodec::kEntropy; }
+int KeptBits(int mode) { return mode == 1 ? kRegretBitsMode1 : kRegretBitsMode2; }
 
 SlotShape ShapeOf(const RunoutLayout& layout) {
     return {layout.actions, layout.RowCombos(), layout.StoredStride()};
@@ -21,7 +22,7 @@ SlotShape ShapeOf(const RunoutLayout& layout) {
 
 CompressedRegretStorage::CompressedRegretStorage(const RunoutLayout& layout, int mode)
     : layout_(layout), mode_(mode), 
-      slots_(std::make_unique<PackedSlots>(CodecOfMode(mode), ShapeOf(layout), layout.slots)) {
+      slots_(std::make_unique<PackedSlots>(ShapeOf(layout), layout.slots)) {
     assert(layout.Valid() && (mode == 1 || mode == 2));
     factors_.Reset(layout.slots);
     locks_.Reset(layout);
@@ -74,6 +75,9 @@ uint16_t* CompressedRegretStorage::KeepLoaded(const uint16_t* rows) const {
 // regret as it was, and packing is the expensive part).
 void CompressedRegretStorage::AfterUpdate(uint16_t* rows, const uint16_t* before, int slot,
                                           const RegretUpdate& update) {
+    // Rounded first, so that the early grouping's shared regrets stay shared.
+    QuantizeCombos(rows, layout_.actions, layout_.StoredStride(), layout_.Span(slot).count,
+                   KeptBits(mode_), QuantizeSeed(slot, update.iteration));
     if (!update.early_groups.empty())
         AverageEarlyGroups(rows, layout_.StoredStride(), layout_.actions, layout_.Span(slot),
                            update.early_groups);
@@ -87,7 +91,8 @@ void CompressedRegretStorage::AfterUpdate(uint16_t* rows, const uint16_t* before
 void CompressedRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
                                             const float* const* action_values,
                                             const float* node_values, const RegretUpdate& update) {
-    if (locks_.Locked(slot))
+    // One action is played whatever its regrets: they are not kept (and read as 0).
+    if (locks_.Locked(slot) || layout_.actions == 1)
         return;
     locks_.ForgetWritten(slot);
     uint16_t*        rows   = LoadSlot(slot);
@@ -130,8 +135,12 @@ uint64_t CompressedRegretStorage::ChildReach(int slot, const SolverKernels& kern
 
 // As RunoutRegretStorage::SeedStrategy, on the unpacked slot.
 void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
+    if (layout_.actions == 1)
+        return;
     uint16_t* regrets = LoadSlot(slot);
     SeedRegrets(regrets, layout_, layout_.Span(slot), rows, stride);
+    QuantizeCombos(regrets, layout_.actions, layout_.StoredStride(), layout_.Span(slot).count,
+                   KeptBits(mode_), QuantizeSeed(slot, ~0ull));
     slots_->Store(slot, regrets);
 }
 

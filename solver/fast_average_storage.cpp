@@ -42,7 +42,9 @@ void FastAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
 
 void FastAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
                                            const float* const* child_reach, double weight) {
-    if (locks_.Locked(slot) || !(weight > 0.0))
+    // One action's average is that action: as the packed stores, it adds nothing (so that
+    // both play the same exact 1, not a normalised sum).
+    if (locks_.Locked(slot) || !(weight > 0.0) || layout_.actions == 1)
         return;
     locks_.ForgetWritten(slot);
     const ComboSpan span = layout_.Span(slot);

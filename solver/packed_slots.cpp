@@ -19,8 +19,8 @@ uint8_t* ThreadPackBuffer(size_t bytes) {
 // Room for every slot at its largest packed size, four times over: blocks freed by slots
 // that moved to another size wait in the free lists until a slot of their size comes.
 // Address space only; memory is committed as it is used.
-uint64_t ReservedBytes(SlotCodec codec, const SlotShape& shape, int slots) {
-    const uint64_t bound = PackedSlotBound(codec, shape) + kSlotArenaUnit;
+uint64_t ReservedBytes(const SlotShape& shape, int slots) {
+    const uint64_t bound = PackedSlotBound(shape) + kSlotArenaUnit;
     return 4 * bound * uint64_t(std::max(slots, 1));
 }
 
@@ -35,21 +35,21 @@ uint16_t* ThreadSlotRows(size_t elements) {
     return rows.data();
 }
 
-PackedSlots::PackedSlots(SlotCodec codec, const SlotShape& shape, int slots)
-    : codec_(codec), shape_(shape), slots_(slots), arena_(ReservedBytes(codec, shape, slots)) {}
+PackedSlots::PackedSlots(const SlotShape& shape, int slots)
+    : shape_(shape), slots_(slots), arena_(ReservedBytes(shape, slots)) {}
 
 void PackedSlots::Load(int slot, uint16_t* rows) const {
     const Slot&    s    = slots_[slot];
     const uint8_t* data = s.size ? arena_.At(s.block) : nullptr;
-    if (!UnpackSlot(codec_, shape_, data, s.size, rows)) {
+    if (!UnpackSlot(shape_, data, s.size, rows)) {
         std::printf("compressed storage damaged (slot %d)\n", slot);
         std::exit(1);
     }
 }
 
 void PackedSlots::Store(int slot, const uint16_t* rows) {
-    uint8_t*     packed = ThreadPackBuffer(PackedSlotBound(codec_, shape_));
-    const size_t size   = PackSlot(codec_, shape_, rows, packed);
+    uint8_t*     packed = ThreadPackBuffer(PackedSlotBound(shape_));
+    const size_t size   = PackSlot(shape_, rows, packed);
     Slot&        s      = slots_[slot];
     if (size > s.block.capacity || size + kShrinkUnits * kSlotArenaUnit <= s.block.capacity) {
         arena_.Free(s.block);
@@ -70,8 +70,11 @@ void PackedSlots::Tidy() {
         return;
     std::vector<SlotArena::Block*> blocks;
     for (Slot& s : slots_)
-        if (s.block.capacity > 0)
+        if (s.block.capacity > 0) {
+            // Trimmed to the packed bytes: the room a block kept to shrink into goes too.
+            s.block.capacity = SlotArena::CapacityFor(s.size);
             blocks.push_back(&s.block);
+        }
     arena_.Compact(blocks);
 }
 

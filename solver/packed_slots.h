@@ -18,7 +18,7 @@
 
 class PackedSlots {
 public:
-    PackedSlots(SlotCodec codec, const SlotShape& shape, int slots);
+    PackedSlots(const SlotShape& shape, int slots);
     // Owns its arena: neither copied nor moved (swap the owners instead).
     PackedSlots(const PackedSlots&)            = delete;
     PackedSlots& operator=(const PackedSlots&) = delete;
@@ -36,7 +36,8 @@ public:
     // Every slot back to zeros, blocks freed.
     void Clear();
 
-    // Compacts the arena when it is fragmented. Only while no other thread uses the slots.
+    // Compacts the arena when it is fragmented, trimming every block to its packed bytes.
+    // Only while no other thread uses the slots.
     void Tidy();
 
     // Bytes held: the arena's committed range plus the per-slot records.
@@ -48,7 +49,6 @@ private:
         uint32_t         size = 0;
     };
 
-    SlotCodec         codec_;
     SlotShape         shape_;
     std::vector<Slot> slots_;
     SlotArena         arena_;

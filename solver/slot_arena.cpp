@@ -9,6 +9,9 @@ constexpr uint64_t kPage = 4096;
 
 uint32_t UnitsOf(uint32_t bytes) { return (bytes + kSlotArenaUnit - 1) / kSlotArenaUnit; }
 
+// Committing runs ahead by this fraction of the range in use.
+uint64_t WithRunAhead(uint64_t bytes) { return bytes + bytes / 64; }
+
 }  // namespace
 
 SlotArena::SlotArena(uint64_t reserved_bytes) : arena_(reserved_bytes, kPage) {}
@@ -26,7 +29,7 @@ SlotArena::Block SlotArena::Allocate(uint32_t bytes) {
     const uint64_t offset = end_;
     end_ += capacity;
     if (end_ > arena_.CommittedSize())
-        arena_.Ensure(std::max(end_, std::min(end_ + end_ / 16, arena_.ReservedSize())));
+        arena_.Ensure(std::max(end_, std::min(WithRunAhead(end_), arena_.ReservedSize())));
     return {static_cast<uint32_t>(offset / kSlotArenaUnit), capacity};
 }
 
@@ -54,7 +57,7 @@ void SlotArena::Compact(std::span<Block*> blocks) {
     end_        = uint64_t(next) * kSlotArenaUnit;
     free_bytes_ = 0;
     free_.clear();
-    arena_.Shrink(end_ + end_ / 16);
+    arena_.Shrink(end_);
 }
 
 void SlotArena::Clear() {

@@ -4,11 +4,13 @@
 //
 // Blocks come in classes of kSlotArenaUnit bytes. A block given back goes to its class's
 // free list and is handed out again to the next request of that class; otherwise blocks
-// are cut from the committed end. Committing runs ahead by a sixteenth of what is in use,
+// are cut from the committed end. Committing runs ahead by a 64th of what is in use,
 // so a growing store commits in a few steps instead of one per block.
 //
 // Blocks given back pile up as slots change size; the store compacts its arena between
-// passes when more than an eighth of it is free (Compact).
+// iterations when more than a 32nd of it is free (Compact): the free blocks are memory
+// that the smaller storage levels cannot spare, and compacting copies only the store's
+// packed bytes, little next to packing them.
 //
 // Threads: Allocate and Free may be called from several threads at once (the subgame
 // tasks of a pass pack different slots of one store); a mutex guards the lists. The
@@ -35,17 +37,22 @@ public:
         uint32_t capacity = 0;  // bytes
     };
     Block Allocate(uint32_t bytes);
+    // The capacity of a block of 'bytes' (> 0): whole units.
+    static uint32_t CapacityFor(uint32_t bytes) {
+        return (bytes + kSlotArenaUnit - 1) / kSlotArenaUnit * kSlotArenaUnit;
+    }
     void  Free(const Block& block);
 
     uint8_t* At(const Block& block) const {
         return arena_.Base() + uint64_t(block.unit) * kSlotArenaUnit;
     }
 
-    // Free blocks make up more than an eighth of what was cut: worth compacting.
-    bool Fragmented() const { return free_bytes_ * 8 > end_; }
+    // Free blocks make up more than a 32nd of what was cut: worth compacting.
+    bool Fragmented() const { return free_bytes_ * 32 > end_; }
 
     // Compaction by the owner, with no other thread using the arena: 'blocks' (every
-    // block in use) move down, in offset order, to the start of the range; the free lists
+    // block in use, each keeping its first 'capacity' bytes, which the owner may have
+    // lowered) move down, in offset order, to the start of the range; the free lists
     // empty and the pages past the new end go back to the system.
     void Compact(std::span<Block*> blocks);
 

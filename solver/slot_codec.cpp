@@ -2,264 +2,228 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <vector>
-
-#include "tree/fse.h"
 
 namespace {
 
-constexpr int      kGroup         = 8;
-constexpr uint32_t kOneByteLimit  = 128;
-constexpr uint32_t kTwoByteLimit  = 16384;
-constexpr uint8_t  kTwoByteTag    = 0x80;
-constexpr uint8_t  kThreeByteLead = 0xC0;
-constexpr size_t   kBlockHeader   = 8;  // u32 n, u32 c
+constexpr size_t  kHeader       = 3;
+constexpr int     kMaxShiftBits = 4;
+constexpr uint8_t kPatternOnly  = 0x80;  // in the third header byte
 
-size_t GroupsPerRow(const SlotShape& shape) { return (size_t(shape.combos) + kGroup - 1) / kGroup; }
-size_t MaskCount(const SlotShape& shape) { return size_t(shape.actions) * GroupsPerRow(shape); }
-size_t ValueCount(const SlotShape& shape) { return size_t(shape.actions) * shape.combos; }
-
-// Bits of a group's mask that stand for values past the end of the row.
-uint8_t PastEndBits(int combos, int group_start) {
-    const int inside = std::min(kGroup, combos - group_start);
-    return static_cast<uint8_t>(0xFF << inside);
-}
-
-uint8_t GroupMask(const uint16_t* row, int start, int end) {
-    uint8_t mask = 0;
-    for (int i = start; i < end; ++i)
-        mask |= static_cast<uint8_t>(row[i] != 0) << (i - start);
-    return mask;
-}
-
-void ZeroPadding(const SlotShape& shape, uint16_t* rows) {
-    for (int a = 0; a < shape.actions; ++a)
-        std::fill(rows + a * shape.stride + shape.combos, rows + (a + 1) * shape.stride, uint16_t{0});
-}
-
-// --- kBytes --------------------------------------------------------------------------
-
-size_t PackBytes(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
-    uint8_t* p   = out;
-    bool     any = false;
-    for (int a = 0; a < shape.actions; ++a) {
-        const uint16_t* row = rows + a * shape.stride;
-        for (int g = 0; g < shape.combos; g += kGroup) {
-            const int     end  = std::min(g + kGroup, shape.combos);
-            const uint8_t mask = GroupMask(row, g, end);
-            *p++               = mask;
-            any |= mask != 0;
-            // Only the set bits: zeros cost no branch of their own.
-            for (unsigned m = mask; m != 0; m &= m - 1) {
-                const uint32_t v = row[g + std::countr_zero(m)];
-                if (shape.narrow || v < kOneByteLimit) {
-                    *p++ = static_cast<uint8_t>(v);
-                } else if (v < kTwoByteLimit) {
-                    *p++ = static_cast<uint8_t>(kTwoByteTag | v >> 8);
-                    *p++ = static_cast<uint8_t>(v);
-                } else {
-                    *p++ = kThreeByteLead;
-                    *p++ = static_cast<uint8_t>(v >> 8);
-                    *p++ = static_cast<uint8_t>(v);
-                }
-            }
+class BitWriter {
+public:
+    explicit BitWriter(uint8_t* out) : out_(out) {}
+    // Up to 32 bits at a time.
+    void Put(uint64_t value, int bits) {
+        if (bits == 0)
+            return;
+        buffer_ |= value << filled_;
+        filled_ += bits;
+        while (filled_ >= 8) {
+            *out_++ = static_cast<uint8_t>(buffer_);
+            buffer_ >>= 8;
+            filled_ -= 8;
         }
     }
-    return any ? static_cast<size_t>(p - out) : 0;
-}
-
-bool UnpackBytes(const SlotShape& shape, const uint8_t* p, const uint8_t* end, uint16_t* rows) {
-    for (int a = 0; a < shape.actions; ++a) {
-        uint16_t* row = rows + a * shape.stride;
-        std::fill_n(row, shape.combos, uint16_t{0});
-        for (int g = 0; g < shape.combos; g += kGroup) {
-            if (p == end)
-                return false;
-            const uint8_t mask = *p++;
-            if (mask & PastEndBits(shape.combos, g))
-                return false;
-            for (unsigned m = mask; m != 0; m &= m - 1) {
-                const int i = g + std::countr_zero(m);
-                if (p == end)
-                    return false;
-                const uint8_t lead = *p++;
-                if (shape.narrow || lead < kOneByteLimit) {
-                    row[i] = lead;
-                } else if ((lead & 0xC0) == kTwoByteTag) {
-                    if (p == end)
-                        return false;
-                    row[i] = static_cast<uint16_t>((lead & 0x3F) << 8 | *p++);
-                } else if (lead == kThreeByteLead && end - p >= 2) {
-                    row[i] = static_cast<uint16_t>(p[0] << 8 | p[1]);
-                    p += 2;
-                } else {
-                    return false;
-                }
-            }
-        }
+    uint8_t* Finish() {
+        if (filled_ > 0)
+            *out_++ = static_cast<uint8_t>(buffer_);
+        return out_;
     }
-    return p == end;
-}
 
-// --- kEntropy ------------------------------------------------------------------------
-
-size_t StreamBound(size_t n) { return n + kBlockHeader * (n / kFseMaxBlock + 1); }
-
-void PutU32(uint8_t*& p, uint32_t value) {
-    std::memcpy(p, &value, 4);
-    p += 4;
-}
-
-uint32_t GetU32(const uint8_t*& p) {
-    uint32_t value;
-    std::memcpy(&value, p, 4);
-    p += 4;
-    return value;
-}
-
-// Codes 'count' bytes as blocks of at most 64 KiB, each in its smallest form.
-void PutStream(const uint8_t* bytes, size_t count, uint8_t*& p) {
-    thread_local std::vector<uint8_t> coded(FseCompressBound(kFseMaxBlock));
-    for (size_t start = 0; start < count; start += kFseMaxBlock) {
-        const size_t   n    = std::min(kFseMaxBlock, count - start);
-        const uint8_t* data = bytes + start;
-        size_t         c    = 0;
-        PutU32(p, static_cast<uint32_t>(n));
-        if (FseCompress({data, n}, coded, c) == FseStatus::kOk) {
-            PutU32(p, static_cast<uint32_t>(c));
-            std::memcpy(p, coded.data(), c);
-            p += c;
-        } else if (std::all_of(data, data + n, [&](uint8_t b) { return b == data[0]; })) {
-            PutU32(p, 1);
-            *p++ = data[0];
-        } else {
-            PutU32(p, 0);
-            std::memcpy(p, data, n);
-            p += n;
-        }
-    }
-}
-
-bool GetStream(const uint8_t*& p, const uint8_t* end, size_t count, std::vector<uint8_t>& bytes) {
-    bytes.resize(count);
-    for (size_t start = 0; start < count;) {
-        if (end - p < static_cast<ptrdiff_t>(kBlockHeader))
-            return false;
-        const uint32_t n = GetU32(p), c = GetU32(p);
-        const size_t   payload = c == 0 ? n : c;
-        if (n == 0 || n > kFseMaxBlock || n > count - start || (c >= 2 && c >= n) ||
-            end - p < static_cast<ptrdiff_t>(payload))
-            return false;
-        uint8_t* out = bytes.data() + start;
-        if (c == 0)
-            std::memcpy(out, p, n);
-        else if (c == 1)
-            std::memset(out, *p, n);
-        else if (FseDecompress({p, c}, {out, n}) != FseStatus::kOk)
-            return false;
-        p += payload;
-        start += n;
-    }
-    return true;
-}
-
-struct SplitStreams {
-    std::vector<uint8_t> masks, low, high;
+private:
+    uint8_t* out_;
+    uint64_t buffer_ = 0;
+    int      filled_ = 0;
 };
 
-SplitStreams& ThreadStreams() {
-    thread_local SplitStreams streams;
-    return streams;
-}
-
-size_t PackEntropy(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
-    SplitStreams& s = ThreadStreams();
-    s.masks.resize(MaskCount(shape));
-    s.low.resize(ValueCount(shape));
-    s.high.resize(shape.narrow ? 0 : ValueCount(shape));
-    uint8_t* mask = s.masks.data();
-    uint8_t* low  = s.low.data();
-    uint8_t* high = s.high.data();
-    for (int a = 0; a < shape.actions; ++a) {
-        const uint16_t* row = rows + a * shape.stride;
-        for (int g = 0; g < shape.combos; g += kGroup) {
-            const int end = std::min(g + kGroup, shape.combos);
-            *mask++       = GroupMask(row, g, end);
-            for (int i = g; i < end; ++i) {
-                const uint16_t v = row[i];
-                *low             = static_cast<uint8_t>(v);
-                low += v != 0;
-                if (!shape.narrow) {
-                    *high = static_cast<uint8_t>(v >> 8);
-                    high += v != 0;
-                }
-            }
+class BitReader {
+public:
+    BitReader(const uint8_t* p, const uint8_t* end) : p_(p), end_(end) {}
+    // Up to 32 bits at a time; false when the stream ends first.
+    bool Get(int bits, uint64_t& value) {
+        while (filled_ < bits) {
+            if (p_ == end_)
+                return false;
+            buffer_ |= uint64_t(*p_++) << filled_;
+            filled_ += 8;
         }
+        value = bits == 0 ? 0 : buffer_ & ((uint64_t(1) << bits) - 1);
+        buffer_ >>= bits;
+        filled_ -= bits;
+        return true;
     }
-    const size_t values = static_cast<size_t>(low - s.low.data());
-    if (values == 0)
-        return 0;
-    uint8_t* p = out;
-    PutStream(s.masks.data(), s.masks.size(), p);
-    PutStream(s.low.data(), values, p);
-    if (!shape.narrow)
-        PutStream(s.high.data(), values, p);
-    return static_cast<size_t>(p - out);
+    // Every byte used, and the bits left in the last one zero.
+    bool AtCleanEnd() const { return p_ == end_ && filled_ < 8 && buffer_ == 0; }
+
+private:
+    const uint8_t* p_;
+    const uint8_t* end_;
+    uint64_t       buffer_ = 0;
+    int            filled_ = 0;
+};
+
+int PatternBits(int actions) { return actions == 1 ? 0 : actions; }
+
+struct ComboCode {
+    uint64_t pattern = 0;
+    int      zeros   = 0;  // trailing zero bits that the combo's non-zero numbers share
+    int      width   = 0;  // bits of its widest number
+};
+
+ComboCode CodeOf(const SlotShape& shape, const uint16_t* rows, int c) {
+    ComboCode code{0, 15, 0};
+    for (int a = 0; a < shape.actions; ++a)
+        if (const uint16_t x = rows[a * shape.stride + c]) {
+            code.pattern |= 1ull << a;
+            code.zeros = std::min(code.zeros, std::countr_zero(x));
+            code.width = std::max(code.width, int(std::bit_width(x)));
+        }
+    return code;
 }
 
-bool UnpackEntropy(const SlotShape& shape, const uint8_t* p, const uint8_t* end, uint16_t* rows) {
-    SplitStreams& s = ThreadStreams();
-    if (!GetStream(p, end, MaskCount(shape), s.masks))
-        return false;
-    size_t values = 0;
-    for (size_t m = 0; m < s.masks.size(); ++m) {
-        if (s.masks[m] & PastEndBits(shape.combos, int(m % GroupsPerRow(shape)) * kGroup))
+// The slot's coding: shifts from 'low' with 'shift_bits' bits of offset (a combo whose
+// zeros reach past the largest offset shifts less), numbers in 'value_bits'; whether the
+// pattern alone (0: absent) tells the absent combos, or a presence bit comes first.
+struct SlotCoding {
+    int  low = 15, shift_bits = 0, value_bits = 0;
+    bool pattern_only = false;
+
+    int ShiftOf(const ComboCode& code) const {
+        return std::min(code.zeros, low + (1 << shift_bits) - 1);
+    }
+};
+
+// Picks the shift offset width that codes the slot in the fewest bits: offsets cost every
+// present combo, and pay only where they narrow the slot's widest shifted number (numbers
+// rounded per combo need them; unrounded numbers rarely share zero bits).
+SlotCoding ChooseCoding(const std::vector<ComboCode>& codes, int actions_of_slot) {
+    SlotCoding coding;
+    uint64_t   present = 0, numbers = 0;
+    for (const ComboCode& code : codes)
+        if (code.pattern != 0) {
+            coding.low = std::min(coding.low, code.zeros);
+            ++present;
+            numbers += std::popcount(code.pattern);
+        }
+    uint64_t best = ~0ull;
+    for (int shift_bits = 0; shift_bits <= kMaxShiftBits; ++shift_bits) {
+        SlotCoding trial{coding.low, shift_bits, 0};
+        for (const ComboCode& code : codes)
+            if (code.pattern != 0)
+                trial.value_bits = std::max(trial.value_bits, code.width - trial.ShiftOf(code));
+        const uint64_t cost = present * shift_bits + numbers * trial.value_bits;
+        if (cost < best)
+            best = cost, coding = trial;
+    }
+    // Presence bits pay where many combos are absent (averages of combos that never reach
+    // the node); where nearly all are present (regrets) the pattern alone is shorter.
+    const uint64_t combos = codes.size(), actions = PatternBits(actions_of_slot);
+    coding.pattern_only   = actions > 0 && combos * actions < combos + present * actions;
+    return coding;
+}
+
+// Patterns of up to 64 actions, in pieces of at most 32 bits.
+void PutPattern(BitWriter& bits, uint64_t pattern, int count) {
+    for (int done = 0; done < count; done += 32)
+        bits.Put((pattern >> done) & 0xFFFFFFFFull, std::min(32, count - done));
+}
+
+bool GetPattern(BitReader& bits, int count, uint64_t& pattern) {
+    if (count == 0)
+        return true;  // one action: implied
+    pattern = 0;
+    for (int done = 0; done < count; done += 32) {
+        uint64_t piece = 0;
+        if (!bits.Get(std::min(32, count - done), piece))
             return false;
-        values += std::popcount(s.masks[m]);
-    }
-    if (!GetStream(p, end, values, s.low))
-        return false;
-    if (shape.narrow)
-        s.high.assign(values, 0);
-    else if (!GetStream(p, end, values, s.high))
-        return false;
-    if (p != end)
-        return false;
-    size_t next = 0, mask_index = 0;
-    for (int a = 0; a < shape.actions; ++a) {
-        uint16_t* row = rows + a * shape.stride;
-        std::fill_n(row, shape.combos, uint16_t{0});
-        for (int g = 0; g < shape.combos; g += kGroup) {
-            for (unsigned m = s.masks[mask_index++]; m != 0; m &= m - 1, ++next)
-                row[g + std::countr_zero(m)] = static_cast<uint16_t>(s.low[next] | s.high[next] << 8);
-        }
+        pattern |= piece << done;
     }
     return true;
 }
 
 }  // namespace
 
-size_t PackedSlotBound(SlotCodec codec, const SlotShape& shape) {
-    const size_t value_bytes = shape.narrow ? 1 : codec == SlotCodec::kBytes ? 3 : 2;
-    if (codec == SlotCodec::kBytes)
-        return MaskCount(shape) + value_bytes * ValueCount(shape);
-    return StreamBound(MaskCount(shape)) + value_bytes * StreamBound(ValueCount(shape));
+size_t PackedSlotBound(const SlotShape& shape) {
+    const size_t per_combo = 1 + PatternBits(shape.actions) + kMaxShiftBits + 16 * size_t(shape.actions);
+    return kHeader + (size_t(shape.combos) * per_combo + 7) / 8;
 }
 
-size_t PackSlot(SlotCodec codec, const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
-    return codec == SlotCodec::kBytes ? PackBytes(shape, rows, out) : PackEntropy(shape, rows, out);
-}
-
-bool UnpackSlot(SlotCodec codec, const SlotShape& shape, const uint8_t* in, size_t size,
-                uint16_t* rows) {
-    ZeroPadding(shape, rows);
-    if (size == 0) {
-        for (int a = 0; a < shape.actions; ++a)
-            std::fill_n(rows + a * shape.stride, shape.combos, uint16_t{0});
-        return true;
+size_t PackSlot(const SlotShape& shape, const uint16_t* rows, uint8_t* out) {
+    thread_local std::vector<ComboCode> codes;
+    codes.resize(shape.combos);
+    bool any = false;
+    for (int c = 0; c < shape.combos; ++c) {
+        codes[c] = CodeOf(shape, rows, c);
+        any |= codes[c].pattern != 0;
     }
-    const uint8_t* end = in + size;
-    return codec == SlotCodec::kBytes ? UnpackBytes(shape, in, end, rows)
-                                      : UnpackEntropy(shape, in, end, rows);
+    if (!any)
+        return 0;
+    const SlotCoding coding = ChooseCoding(codes, shape.actions);
+    out[0]                  = static_cast<uint8_t>(coding.value_bits);
+    out[1]                  = static_cast<uint8_t>(coding.low);
+    out[2] = static_cast<uint8_t>(coding.shift_bits | (coding.pattern_only ? kPatternOnly : 0));
+    BitWriter bits(out + kHeader);
+    for (int c = 0; c < shape.combos; ++c) {
+        const ComboCode& code = codes[c];
+        if (coding.pattern_only) {
+            PutPattern(bits, code.pattern, PatternBits(shape.actions));
+        } else {
+            bits.Put(code.pattern != 0, 1);
+            if (code.pattern != 0)
+                PutPattern(bits, code.pattern, PatternBits(shape.actions));
+        }
+        if (code.pattern == 0)
+            continue;
+        const int shift = coding.ShiftOf(code);
+        bits.Put(uint64_t(shift - coding.low), coding.shift_bits);
+        for (uint64_t m = code.pattern; m != 0; m &= m - 1)
+            bits.Put(rows[std::countr_zero(m) * shape.stride + c] >> shift, coding.value_bits);
+    }
+    return static_cast<size_t>(bits.Finish() - out);
+}
+
+bool UnpackSlot(const SlotShape& shape, const uint8_t* p, size_t size, uint16_t* rows) {
+    for (int a = 0; a < shape.actions; ++a)
+        std::fill(rows + a * shape.stride, rows + (a + 1) * shape.stride, uint16_t{0});
+    if (size == 0)
+        return true;
+    if (size < kHeader)
+        return false;
+    const int  value_bits = p[0], low = p[1], shift_bits = p[2] & ~kPatternOnly;
+    const bool pattern_only = (p[2] & kPatternOnly) != 0;
+    const int  pattern_bits = PatternBits(shape.actions);
+    if (value_bits < 1 || value_bits > 16 || low > 15 || shift_bits > kMaxShiftBits ||
+        (pattern_only && pattern_bits == 0))
+        return false;
+    const uint64_t allowed = shape.actions == 64 ? ~0ull : (1ull << shape.actions) - 1;
+    BitReader      bits(p + kHeader, p + size);
+    for (int c = 0; c < shape.combos; ++c) {
+        uint64_t present = 1, pattern = 1, offset = 0;
+        if (pattern_only) {
+            if (!GetPattern(bits, pattern_bits, pattern))
+                return false;
+            if (pattern == 0)
+                continue;
+        } else {
+            if (!bits.Get(1, present))
+                return false;
+            if (!present)
+                continue;
+            if (!GetPattern(bits, pattern_bits, pattern))
+                return false;
+        }
+        if (!bits.Get(shift_bits, offset))
+            return false;
+        const uint64_t shift = low + offset;
+        if (pattern == 0 || (pattern & ~allowed) != 0 || shift > 15)
+            return false;
+        for (uint64_t m = pattern; m != 0; m &= m - 1) {
+            uint64_t x = 0;
+            if (!bits.Get(value_bits, x) || x == 0 || (x << shift) > 0xFFFF)
+                return false;
+            rows[std::countr_zero(m) * shape.stride + c] = static_cast<uint16_t>(x << shift);
+        }
+    }
+    return bits.AtCleanEnd();
 }

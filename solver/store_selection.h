@@ -8,17 +8,15 @@
 //                 the first parameter              mode = the second; 3: fast
 // The pair is (0, 0) on trees that do not start on the flop (the tree applies that).
 //
-// Compressed regrets are lossless (mode 1 byte packing, mode 2 entropy packing), so they
-// solve exactly as the plain ones. Compressed and fast averages share 8-bit numbers
-// (average_blocks.h), so every level with a positive second parameter reports the same
-// averages whatever its packing; together with the river-average schedule of those
-// levels (averaging_schedule.h), low, medium, high and fast solve identically, and max
-// differs from them by its early grouping only.
+// Compressed regrets are rounded to 7 significant bits per combo (mode 1 packs them in
+// bytes, mode 2 in bits); compressed averages keep the fast store's 8-bit numbers (mode 1)
+// or round them further to 6 bits per combo (mode 2); both pack in bits (average_blocks.h,
+// combo_quantizer.h, slot_codec.h). So low and fast solve identically (plain regrets, the
+// same averages and river-average schedule, averaging_schedule.h); medium and high share
+// their regrets and differ in their averages; max adds the early grouping.
 //
-// Memory against none (bench/storage_level_bench.cpp): on the flop spot of examples/
-// after six iterations low 0.65, medium 0.34, high 0.34, max 0.27, fast 0.75; on the turn
-// spot solved to 0.3 % of the pot (levels forced onto its river stores) low 0.60,
-// medium 0.38, high 0.38, max 0.30, fast 0.75.
+// Memory against none at the end of a solve of examples/flop_narrow.json (README,
+// storage levels): see the table there.
 //
 // Constants: a first parameter of 2 sets early grouping of river regrets to the first
 // 30 iterations (0 otherwise); a second parameter of 3 sets the iteration cap to 2200

@@ -55,15 +55,15 @@ std::vector<uint8_t> FseSeed(std::mt19937& rng) {
     return seed;
 }
 
-std::vector<uint8_t> SlotSeed(std::mt19937& rng, SlotCodec codec) {
+std::vector<uint8_t> SlotSeed(std::mt19937& rng) {
     const SlotShape       shape{3, 150, 160};
     std::vector<uint16_t> rows(3 * 160, 0);
     for (int a = 0; a < 3; ++a)
         for (int i = 0; i < 150; ++i)
             rows[a * 160 + i] = static_cast<uint16_t>(rng() % 2 ? 0 : rng() % 30000);
-    std::vector<uint8_t> packed(PackedSlotBound(codec, shape));
-    packed.resize(PackSlot(codec, shape, rows.data(), packed.data()));
-    std::vector<uint8_t> seed = {2, 2, 149, uint8_t(codec == SlotCodec::kEntropy)};
+    std::vector<uint8_t> packed(PackedSlotBound(shape));
+    packed.resize(PackSlot(shape, rows.data(), packed.data()));
+    std::vector<uint8_t> seed = {2, 2, 149, 0};
     seed.insert(seed.end(), packed.begin(), packed.end());
     return seed;
 }
@@ -94,8 +94,7 @@ int main(int argc, char** argv) {
     for (uint8_t unit : {3, 40, 200})
         WriteFile(root / "codec" / ("stream_" + std::to_string(unit)), StreamSeed(rng, unit));
     WriteFile(root / "codec" / "fse", FseSeed(rng));
-    WriteFile(root / "codec" / "slot_bytes", SlotSeed(rng, SlotCodec::kBytes));
-    WriteFile(root / "codec" / "slot_entropy", SlotSeed(rng, SlotCodec::kEntropy));
+    WriteFile(root / "codec" / "slot", SlotSeed(rng));
 
     InstallSolverHooks();
     State().settings.thread_count = 1;

@@ -1,11 +1,13 @@
-// The compressed river stores against the stores they stand in for: the slot codec's
-// round trips, packed regrets that stay bit-identical to the plain store and packed
-// averages that stay bit-identical to the fast store under the same updates (compared
-// through the shared saved form), the fast store's coarser averages, sizes, locks, and
-// moving contents between layouts.
+// The compressed river stores against the stores they stand in for: packed regrets
+// rounded per combo that stay close to the plain store and
+// reproducible, zero rows and dominant actions that survive the rounding, packed averages
+// that hold the fast store's numbers (mode 1) or stay close to them (mode 2) under the
+// same updates (compared through the shared saved form), the fast store's coarser
+// averages, sizes, locks, and moving contents between layouts.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <bit>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -14,8 +16,6 @@
 #include "solver/compressed_regret_storage.h"
 #include "solver/fast_average_storage.h"
 #include "solver/regret_storage.h"
-#include "solver/slot_arena.h"
-#include "solver/slot_codec.h"
 #include "solver/solver_kernels.h"
 #include "solver/store_selection.h"
 
@@ -29,30 +29,8 @@ std::vector<uint8_t> Saved(const StrategyStore& store) {
     return out.bytes();
 }
 
-// Rows of a slot: zero-heavy like solved data, with the codec's boundary values.
-std::vector<uint16_t> RandomRows(std::mt19937& rng, const SlotShape& shape) {
-    std::vector<uint16_t> rows(shape.actions * shape.stride, 0);
-    for (int a = 0; a < shape.actions; ++a)
-        for (int i = 0; i < shape.combos; ++i) {
-            const uint32_t pick = rng() % 10;
-            rows[a * shape.stride + i] = static_cast<uint16_t>(
-                pick < 5 ? 0 : pick < 7 ? rng() % 128 : pick < 9 ? rng() % 16384 : rng() % 65536);
-        }
-    return rows;
-}
-
-std::vector<uint16_t> RoundTrip(SlotCodec codec, const SlotShape& shape,
-                                const std::vector<uint16_t>& rows, size_t* packed_size = nullptr) {
-    std::vector<uint8_t>  packed(PackedSlotBound(codec, shape));
-    const size_t          size = PackSlot(codec, shape, rows.data(), packed.data());
-    std::vector<uint16_t> out(rows.size(), 0xDEAD);
-    EXPECT_TRUE(UnpackSlot(codec, shape, packed.data(), size, out.data()));
-    if (packed_size)
-        *packed_size = size;
-    return out;
-}
-
-// The same random regret updates on two stores of one layout.
+// The same random regret updates on two stores of one layout (each plays its own
+// strategy in the fused updates).
 void UpdateBoth(StrategyStore& a, StrategyStore& b, std::mt19937& rng, int rounds) {
     const RunoutLayout& layout = a.Layout();
     std::normal_distribution<float> value(0.0f, 3.0f);
@@ -74,7 +52,8 @@ void UpdateBoth(StrategyStore& a, StrategyStore& b, std::mt19937& rng, int round
         } else {
             a.FusedUpdate(slot, Wide(), values, node_a.data(), update);
             b.FusedUpdate(slot, Wide(), values, node_b.data(), update);
-            ASSERT_EQ(node_a, node_b) << "round " << round;
+            if (a.Kind() == b.Kind())  // stores of one kind play alike
+                ASSERT_EQ(node_a, node_b) << "round " << round;
         }
     }
 }
@@ -106,84 +85,137 @@ std::vector<float> Strategy(const StrategyStore& store, int slot) {
 
 }  // namespace
 
-TEST(SlotCodec, BothFormsRoundTripEveryShape) {
-    for (SlotCodec codec : {SlotCodec::kBytes, SlotCodec::kEntropy}) {
-        for (uint32_t seed = 1; seed <= 30; ++seed) {
-            std::mt19937    rng(seed);
-            const int       combos = 1 + int(rng() % 1326);
-            const bool      narrow = seed % 3 == 0;
-            const SlotShape shape{1 + int(rng() % 6), combos, size_t((combos + 31) / 32 * 32), narrow};
-            auto            rows = RandomRows(rng, shape);
-            if (narrow)
-                for (uint16_t& v : rows)
-                    v &= 0xFF;
-            size_t     size = 0;
-            EXPECT_EQ(RoundTrip(codec, shape, rows, &size), rows) << "(seed " << seed << ")";
-            // A narrow slot keeps one byte a value at most (mask bytes aside).
-            if (narrow)
-                EXPECT_LE(size, rows.size() + rows.size() / 8 + 64) << "(seed " << seed << ")";
+// Largest absolute difference between two stores' strategies over every slot, and the
+// mean over every combo and action.
+double StrategyDistance(const StrategyStore& a, const StrategyStore& b, double* mean = nullptr) {
+    double worst = 0, sum = 0;
+    size_t count = 0;
+    for (int slot = 0; slot < a.Layout().slots; ++slot) {
+        const auto x = Strategy(a, slot), y = Strategy(b, slot);
+        for (size_t i = 0; i < x.size(); ++i) {
+            worst = std::max(worst, double(std::fabs(x[i] - y[i])));
+            sum += std::fabs(x[i] - y[i]);
+            count += i % a.Layout().RowStride() < size_t(a.Layout().combos);
         }
-        const SlotShape shape{3, 1081, 1088};
-        size_t          size = 1;
-        std::vector<uint16_t> zeros(3 * 1088, 0);
-        EXPECT_EQ(RoundTrip(codec, shape, zeros, &size), zeros);
-        EXPECT_EQ(size, 0u);
-        std::vector<uint16_t> full(3 * 1088, 65535);
-        for (int a = 0; a < 3; ++a)
-            std::fill(full.begin() + a * 1088 + 1081, full.begin() + (a + 1) * 1088, 0);
-        EXPECT_EQ(RoundTrip(codec, shape, full), full);
-        std::vector<uint16_t> edges(3 * 1088, 0);
-        const uint16_t        values[] = {1, 127, 128, 16383, 16384, 65534, 65535};
-        for (int i = 0; i < 1081; ++i)
-            edges[i] = values[i % 7];
-        EXPECT_EQ(RoundTrip(codec, shape, edges), edges);
+    }
+    if (mean)
+        *mean = sum / double(count);
+    return worst;
+}
+
+// The same regret updates (given node values, so that neither store's play feeds back)
+// on two stores.
+void UpdateRegretsBoth(StrategyStore& a, StrategyStore& b, std::mt19937& rng, int rounds) {
+    const RunoutLayout&             layout = a.Layout();
+    std::normal_distribution<float> value(0.0f, 3.0f);
+    std::vector<std::vector<float>> rows(layout.actions, std::vector<float>(layout.combos));
+    std::vector<float>              node(layout.combos);
+    const float*                    values[kMaxActions];
+    for (int round = 0; round < rounds; ++round) {
+        for (int x = 0; x < layout.actions; ++x) {
+            for (float& v : rows[x])
+                v = value(rng) + 0.3f * float(x);  // later actions a little better
+            values[x] = rows[x].data();
+        }
+        for (float& v : node)
+            v = value(rng) * 0.3f;
+        const int          slot = static_cast<int>(rng() % layout.slots);
+        const RegretUpdate update{.scale = 40.0, .iteration = round};
+        a.UpdateRegrets(slot, Wide(), values, node.data(), update);
+        b.UpdateRegrets(slot, Wide(), values, node.data(), update);
     }
 }
 
-TEST(SlotCodec, DamagedSlotsAreRefusedWithoutOverrun) {
-    std::mt19937    rng(4);
-    const SlotShape shape{3, 300, 320};
-    const auto      rows = RandomRows(rng, shape);
-    for (SlotCodec codec : {SlotCodec::kBytes, SlotCodec::kEntropy}) {
-        std::vector<uint8_t> packed(PackedSlotBound(codec, shape));
-        const size_t         size = PackSlot(codec, shape, rows.data(), packed.data());
-        std::vector<uint16_t> out(rows.size() + 1, 0xBEEF);
-        EXPECT_FALSE(UnpackSlot(codec, shape, packed.data(), size - 1, out.data()));
-        EXPECT_FALSE(UnpackSlot(codec, shape, packed.data(), size / 2, out.data()));
-        int refused = 0;
-        for (size_t at = 0; at < size; at += 5) {
-            std::vector<uint8_t> bad(packed.begin(), packed.begin() + size);
-            bad[at] ^= 0x81;
-            refused += !UnpackSlot(codec, shape, bad.data(), bad.size(), out.data());
-        }
-        EXPECT_GT(refused, 0);
-        EXPECT_EQ(out.back(), 0xBEEF);
-    }
-}
-
-TEST(CompressedRegretStorage, StaysBitIdenticalToThePlainStore) {
+TEST(CompressedRegretStorage, RoundedRegretsStayCloseToThePlainStore) {
     for (int mode : {1, 2})
         for (int actions : {2, 3, 5}) {
             SCOPED_TRACE("mode " + std::to_string(mode) + " actions " + std::to_string(actions));
             const RunoutLayout      layout{actions, 203, 6};
-            RunoutRegretStorage     plain(layout);
-            CompressedRegretStorage packed(layout, mode);
-            std::mt19937            rng(mode * 10 + actions);
-            UpdateBoth(plain, packed, rng, 60);
-            EXPECT_EQ(Saved(packed), Saved(plain));
-            for (int slot = 0; slot < layout.slots; ++slot)
-                EXPECT_EQ(Strategy(packed, slot), Strategy(plain, slot));
+            RunoutRegretStorage     plain(layout), reference(layout);
+            CompressedRegretStorage packed(layout, mode), twin(layout, mode);
+            std::mt19937            rng(mode * 10 + actions), same(mode * 10 + actions);
+            UpdateRegretsBoth(plain, packed, rng, 200);
+            UpdateRegretsBoth(reference, twin, same, 200);
+            // Reproducible: the same updates give the same bytes.
+            EXPECT_EQ(Saved(twin), Saved(packed));
+            // Rounded to 'bits' per combo (steps of at most 2^(1 - bits) of the combo's
+            // largest regret, unbiased): after about 33 updates of every slot the
+            // frequencies stay within a few steps of the plain store's on average; single
+            // combos whose regrets nearly cancel can move further.
+            const int bits = mode == 1 ? kRegretBitsMode1 : kRegretBitsMode2;
+            EXPECT_NE(Saved(packed), Saved(plain));
+            double       mean     = 0;
+            const double distance = StrategyDistance(plain, packed, &mean);
+            EXPECT_GT(distance, 0.0);
+            EXPECT_LT(distance, 0.5);
+            EXPECT_LT(mean, 1.6 / (1 << bits));
+            for (int slot = 0; slot < layout.slots; ++slot) {
+                const auto regrets = packed.SlotRegrets(slot);
+                for (int c = 0; c < layout.combos; ++c) {
+                    uint32_t largest = 0;
+                    for (int a = 0; a < actions; ++a)
+                        largest = std::max<uint32_t>(largest, regrets[a * layout.StoredStride() + c]);
+                    const int shift = std::max(0, int(std::bit_width(largest)) - bits);
+                    for (int a = 0; a < actions; ++a)
+                        ASSERT_EQ(regrets[a * layout.StoredStride() + c] % (1u << shift), 0u);
+                }
+            }
         }
 }
 
-TEST(CompressedRegretStorage, WrittenStrategiesSeedingAndChildReachAsThePlainStore) {
+TEST(CompressedRegretStorage, ZeroRowsStayZeroAndDominantActionsSurvive) {
+    for (int mode : {1, 2}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        const RunoutLayout      layout{3, 64, 2};
+        CompressedRegretStorage store(layout, mode);
+        std::vector<float>      good(64), bad(64, -3.0f), node(64, 0.0f);
+        for (int i = 0; i < 64; ++i)
+            good[i] = 0.01f * float(1 + i);
+        const float* values[] = {good.data(), bad.data(), bad.data()};
+        for (int t = 1; t <= 40; ++t)
+            store.UpdateRegrets(0, Wide(), values, node.data(), {.scale = 4000.0, .iteration = t});
+        const auto regrets = store.SlotRegrets(0);
+        const auto strategy = Strategy(store, 0);
+        const size_t stride = layout.RowStride();
+        for (int i = 0; i < 64; ++i) {
+            EXPECT_GT(regrets[i], 0) << i;  // small and large regrets of the best action stay
+            EXPECT_EQ(regrets[layout.StoredStride() + i], 0) << i;
+            EXPECT_NEAR(strategy[i], 1.0f, 1e-6) << i;
+            EXPECT_EQ(strategy[2 * stride + i], 0.0f) << i;
+        }
+        // The slot never updated is all zeros, holds no packed bytes and plays uniformly.
+        for (uint16_t r : store.SlotRegrets(1))
+            EXPECT_EQ(r, 0);
+        EXPECT_NEAR(Strategy(store, 1)[0], 1.0f / 3, 1e-6);
+    }
+}
+
+TEST(CompressedStores, OneActionKeepsNoNumbersAndPlaysItsAction) {
+    const RunoutLayout       layout{1, 64, 3};
+    CompressedRegretStorage  regrets(layout, 2);
+    CompressedAverageStorage averages(layout, 1);
+    const uint64_t           empty_regrets = regrets.ByteSize(), empty_averages = averages.ByteSize();
+    std::vector<float>       value(64, 5.0f), node(64, 0.0f), reach(64, 0.5f);
+    const float*             values[] = {value.data()};
+    for (int t = 1; t <= 20; ++t) {
+        regrets.UpdateRegrets(t % 3, Wide(), values, node.data(), {.scale = 40.0, .iteration = t});
+        averages.AccumulateAverage(t % 3, Wide(), values, 1e4 * t);
+    }
+    EXPECT_EQ(regrets.ByteSize(), empty_regrets);
+    EXPECT_EQ(averages.ByteSize(), empty_averages);
+    for (int slot = 0; slot < 3; ++slot)
+        for (const StrategyStore* store : {static_cast<const StrategyStore*>(&regrets),
+                                           static_cast<const StrategyStore*>(&averages)})
+            for (int i = 0; i < 64; ++i)
+                ASSERT_EQ(Strategy(*store, slot)[i], 1.0f) << slot << " " << i;
+}
+
+TEST(CompressedRegretStorage, WrittenStrategiesAsThePlainStoreSeedingWithinTheRounding) {
     for (int mode : {1, 2}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         const RunoutLayout      layout{3, 70, 4};
         RunoutRegretStorage     plain(layout);
         CompressedRegretStorage packed(layout, mode);
-        std::mt19937            rng(40 + mode);
-        UpdateBoth(plain, packed, rng, 20);
         const size_t       stride = layout.RowStride();
         std::vector<float> written(3 * stride, 0.0f);
         for (int i = 0; i < layout.combos; ++i) {
@@ -195,6 +227,7 @@ TEST(CompressedRegretStorage, WrittenStrategiesSeedingAndChildReachAsThePlainSto
             store->Locks().WriteStrategy(1, 3, written.data(), stride);
             store->SeedStrategy(2, written.data(), stride);
         }
+        std::mt19937       rng(40 + mode);
         std::vector<float> reach(layout.combos), out_plain(3 * stride), out_packed(3 * stride);
         for (float& r : reach)
             r = float(rng() % 100) / 100.0f;
@@ -203,10 +236,14 @@ TEST(CompressedRegretStorage, WrittenStrategiesSeedingAndChildReachAsThePlainSto
             float* packed_rows[] = {out_packed.data(), out_packed.data() + stride, out_packed.data() + 2 * stride};
             EXPECT_EQ(plain.ChildReach(slot, Wide(), reach.data(), layout.combos, plain_rows),
                       packed.ChildReach(slot, Wide(), reach.data(), layout.combos, packed_rows));
-            EXPECT_EQ(out_plain, out_packed) << "slot " << slot;
+            for (size_t i = 0; i < out_plain.size(); ++i) {
+                const size_t combo = i % stride;
+                if (slot == 2 && combo < size_t(layout.combos))  // seeded regrets are rounded
+                    ASSERT_NEAR(out_packed[i], out_plain[i], reach[combo] / 32 + 1e-6) << i;
+                else
+                    ASSERT_EQ(out_packed[i], out_plain[i]) << "slot " << slot << " " << i;
+            }
         }
-        UpdateBoth(plain, packed, rng, 20);  // updates drop the written strategy of slot 1
-        EXPECT_EQ(Saved(packed), Saved(plain));
     }
 }
 
@@ -231,7 +268,7 @@ TEST(CompressedRegretStorage, LocksEarlyGroupsAndSize) {
     EXPECT_FALSE(store.IsAllocated());
 }
 
-TEST(CompressedAverageStorage, HoldsExactlyTheFastStoresNumbersPacked) {
+TEST(CompressedAverageStorage, HoldsTheFastStoresNumbersPackedRoundedInMode2) {
     for (int mode : {1, 2}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         const RunoutLayout       layout{3, 150, 5};
@@ -239,9 +276,16 @@ TEST(CompressedAverageStorage, HoldsExactlyTheFastStoresNumbersPacked) {
         CompressedAverageStorage packed(layout, mode);
         std::mt19937             rng(mode);
         AccumulateBoth(fast, packed, rng, 80);
-        EXPECT_EQ(Saved(packed), Saved(fast));
-        for (int slot = 0; slot < layout.slots; ++slot)
-            EXPECT_EQ(Strategy(packed, slot), Strategy(fast, slot));
+        if (mode == 1) {  // the same 8-bit numbers
+            EXPECT_EQ(Saved(packed), Saved(fast));
+            for (int slot = 0; slot < layout.slots; ++slot)
+                EXPECT_EQ(Strategy(packed, slot), Strategy(fast, slot));
+        } else {  // rounded to 5 bits per combo as well: frequencies within a few 1/32
+            EXPECT_NE(Saved(packed), Saved(fast));
+            const double distance = StrategyDistance(packed, fast);
+            EXPECT_GT(distance, 0.0);
+            EXPECT_LT(distance, 0.12);
+        }
         // Solved river averages are mostly zeros: a slot reached by a tenth of the combos
         // packs to a fraction of the fast store's byte a number.
         const RunoutLayout       wide{3, 1000, 40};
@@ -255,7 +299,8 @@ TEST(CompressedAverageStorage, HoldsExactlyTheFastStoresNumbersPacked) {
             sparse.AccumulateAverage(slot, Wide(), rows, 1e5);
             fast_sparse.AccumulateAverage(slot, Wide(), rows, 1e5);
         }
-        EXPECT_EQ(Saved(sparse), Saved(fast_sparse));
+        if (mode == 1)
+            EXPECT_EQ(Saved(sparse), Saved(fast_sparse));
         EXPECT_LT(sparse.ByteSize(), fast_sparse.ByteSize() * 0.35);
         packed.Locks().Lock(0);
         const auto before = Saved(packed);
@@ -363,38 +408,4 @@ TEST(FastAverageStorage, LateSmallIncrementsStillCount) {
     }
     EXPECT_LT(large_worst, 0.04);
     EXPECT_LT(weighted_error / total, 0.02);
-}
-
-TEST(SlotArena, ReusesFreedBlocksAndCompactsWithoutLosingData) {
-    SlotArena                     arena(1 << 20);
-    std::vector<SlotArena::Block> blocks;
-    for (uint32_t i = 0; i < 64; ++i) {
-        blocks.push_back(arena.Allocate(20 + i * 10));
-        EXPECT_GE(blocks.back().capacity, 20 + i * 10);
-        std::memset(arena.At(blocks.back()), int(i), 20 + i * 10);
-    }
-    const uint64_t committed = arena.CommittedBytes();
-    // A freed block serves the next request of its size class.
-    arena.Free(blocks[5]);
-    const SlotArena::Block again = arena.Allocate(blocks[5].capacity - 3);
-    EXPECT_EQ(again.unit, blocks[5].unit);
-    EXPECT_FALSE(arena.Fragmented());
-    // Half the blocks freed: fragmented; compaction keeps every live block's bytes.
-    std::vector<SlotArena::Block*> live;
-    for (uint32_t i = 0; i < 64; ++i) {
-        if (i % 2 == 0)
-            arena.Free(blocks[i]);
-        else
-            live.push_back(&blocks[i]);
-    }
-    EXPECT_TRUE(arena.Fragmented());
-    arena.Compact(live);
-    EXPECT_FALSE(arena.Fragmented());
-    EXPECT_LT(arena.CommittedBytes(), committed);
-    for (uint32_t i = 1; i < 64; i += 2) {
-        const uint8_t* data = arena.At(blocks[i]);
-        for (uint32_t b = 0; b < 20 + i * 10; ++b)
-            ASSERT_EQ(data[b], i) << "block " << i << " byte " << b;
-    }
-    EXPECT_EQ(blocks[1].unit, 0u);
 }
