@@ -12,8 +12,9 @@ constexpr int kSumTables = 4;
 
 // Per combo of the list's entries first .. end - 1: the sum of 'reach' over the combos
 // sharing no card with it (the whole reach less the sums of the combo's two cards, plus its
-// own reach, counted in both). Returns the whole reach. Consecutive combos often share a card: the card sums are kept
-// in kSumTables tables, so that an addition does not wait for the one before.
+// own reach, counted in both). Returns the whole reach. Consecutive combos often share a
+// card: the card sums are kept in kSumTables tables, so that an addition does not wait for
+// the one before.
 float CompatibleReach(const RunoutCombos& list, const float* reach, int first, int end,
                       float* mass) {
     float           sums[kSumTables][kCardCount] = {};
@@ -176,13 +177,16 @@ void CountUnreachedDecision(const RunoutCombos& list, int player, int street, in
     const float           tolerance = static_cast<float>(kStatsTolerance);
     StreetCounts&         s         = counts.Street(street);
     int64_t               infosets  = 0;
+    BinCount              pure_at_zero;  // summed here, as in CountDecision
     for (int i = span.first; i < span.End(); ++i) {
         if (!(range[combo[i]] > 0))
             continue;
         ++infosets;
-        s.pure[grid.FloatBin(1.0f - tolerance - largest[i])].Add(0, 0);
-        s.dominated[0].Add(0, 0);
+        const int pure_bin = grid.FloatBin(1.0f - tolerance - largest[i]);
+        (pure_bin ? s.pure[pure_bin] : pure_at_zero).Add(0, 0);
     }
+    s.pure[0].Add(pure_at_zero);
+    s.dominated[0].Add({infosets, 0, 0});  // none is dominated
     ++s.instances;
     s.infosets += infosets;
     s.infoset_actions += infosets * actions;
