@@ -256,15 +256,18 @@ void CfrEngine::EvaluateShowdownTasks(PassState& pass, const std::vector<int>& g
     TerminalScratch&      scratch = ThreadTerminalScratch();
     const RakeSettings&   rake    = pass.rake;
     const int             n       = runout.Size();
-    const size_t          width   = static_cast<size_t>(pass.width);
+    VectorArena&          arena   = ThreadVectorArena();
     for (size_t first = 0; first < group.size(); first += pass.showdown_width) {
         const int count = static_cast<int>(std::min<size_t>(pass.showdown_width, group.size() - first));
+        ArenaScope   scope(arena);
         ShowdownLane lanes[kMaxBatchLanes];
         for (int l = 0; l < count; ++l) {
-            const Task& task  = pass.tasks[group[first + l]];
-            float*      base  = pass.task_data.data() + task.offset;
+            const Task& task   = pass.tasks[group[first + l]];
+            float*      values = pass.TaskValues(task);
+            float*      reach  = arena.Allocate(n);
+            std::copy_n(values, n, reach);
             const float stake = static_cast<float>(tree_.Node(task.node).value);
-            lanes[l] = {base, base + width, stake, rake.Enabled() ? RakeRate(rake, stake) : 0.0f};
+            lanes[l] = {reach, values, stake, rake.Enabled() ? RakeRate(rake, stake) : 0.0f};
         }
         const uint64_t start = pass.counters ? ReadCycleCounter() : 0;
         EvaluateShowdowns(*pass.kernels, groups, nullptr, std::span(lanes, count), scratch, pass.alt1);
@@ -272,7 +275,7 @@ void CfrEngine::EvaluateShowdownTasks(PassState& pass, const std::vector<int>& g
             pass.counters->CountBatch(BatchCategory::kShowdown, count, n, ReadCycleCounter() - start);
         if (!pass.update)
             for (int l = 0; l < count; ++l)
-                std::copy_n(lanes[l].values, n, lanes[l].values + width);
+                std::copy_n(lanes[l].values, n, pass.TaskBest(pass.tasks[group[first + l]]));
     }
 }
 

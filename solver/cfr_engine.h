@@ -221,7 +221,7 @@ private:
     struct Task {
         uint32_t node;
         Runout   runout;
-        size_t   offset;     // reach at offset, values at + width, best at + 2 width
+        size_t   offset;     // where PassState::TaskValues finds its vectors
         bool     reachable;  // some entering reach is positive
     };
     struct PassState;
@@ -318,7 +318,10 @@ private:
 
     // Phases 0 and 1 of a pass whose tasks root where 'street' is dealt; with 'only', the
     // tasks of other subgames are left out.
-    void SubgamePass(PassState& pass, int street, const Task* only);
+    // With 'entering', the entering reach of the task 'only' is copied there (empty when
+    // the task is not reached).
+    void SubgamePass(PassState& pass, int street, const Task* only,
+                     std::vector<float>* entering = nullptr);
     void CreateMissingStorage(uint32_t node);
     double SubgameExploitability(const Task& key);
 

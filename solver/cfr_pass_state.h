@@ -47,9 +47,17 @@ struct CfrEngine::PassState {
     // Showdown tasks evaluated together, one list of tasks per runout (RunTasks).
     std::vector<std::vector<int>> showdown_groups{};
 
-    // Reserves room for one task's reach, values and best-response values.
+    // A task's room in the buffer: one vector that holds its entering reach until the
+    // task runs and its values afterwards (the task copies the reach out first), and in
+    // result passes a second one for its best-response values.
+    size_t TaskFloats() const { return (update ? 1 : 2) * static_cast<size_t>(width); }
+    float* TaskValues(const Task& task) const { return task_data.data() + task.offset; }
+    float* TaskReach(const Task& task) const { return TaskValues(task); }
+    float* TaskBest(const Task& task) const { return update ? nullptr : TaskValues(task) + width; }
+
+    // Reserves room for one task.
     size_t TaskOffset() {
-        const size_t floats = 3 * static_cast<size_t>(width);
+        const size_t floats = TaskFloats();
         if (task_used + floats > task_data.size())
             task_data.resize(std::max(task_data.size() * 2, task_used + floats));
         const size_t offset = task_used;

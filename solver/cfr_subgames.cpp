@@ -22,7 +22,8 @@ private:
 
 }  // namespace
 
-void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only) {
+void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only,
+                            std::vector<float>* entering) {
     const int base   = tree_.BaseStreet();
     pass.task_street = street;
     Runout root;
@@ -38,6 +39,12 @@ void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only) {
             task.reachable = task.reachable && task.node == only->node &&
                              task.runout.turn_slot == only->runout.turn_slot &&
                              task.runout.river_slot == only->runout.river_slot;
+    if (entering) {
+        entering->clear();
+        for (const Task& task : pass.tasks)
+            if (task.reachable)
+                entering->assign(pass.TaskReach(task), pass.TaskReach(task) + task.runout.Size());
+    }
     pass.phase = 1;
     RunTasks(pass);
 }
@@ -112,14 +119,12 @@ double CfrEngine::SubgameExploitability(const Task& key) {
     std::vector<float> reach[2], value[2], best[2];
     for (int traverser : {1, 0}) {
         PassState pass = NewPass(traverser, false);
-        SubgamePass(pass, street, &key);
+        SubgamePass(pass, street, &key, &reach[1 - traverser]);
         for (const Task& task : pass.tasks) {
             if (!task.reachable)
                 continue;
-            const float* data = pass.task_data.data() + task.offset;
-            reach[1 - traverser].assign(data, data + m);
-            value[traverser].assign(data + pass.width, data + pass.width + m);
-            best[traverser].assign(data + 2 * pass.width, data + 2 * pass.width + m);
+            value[traverser].assign(pass.TaskValues(task), pass.TaskValues(task) + m);
+            best[traverser].assign(pass.TaskBest(task), pass.TaskBest(task) + m);
         }
     }
     if (reach[0].empty() || reach[1].empty())

@@ -96,7 +96,7 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     // The task buffer takes its largest size once: growing it by doubling would leave up
     // to half of it unused and hold the old and new copies at once while it grows.
     if (base < 3) {
-        const size_t floats = size_t(TaskCapacity()) * 3 * size_t(pass.width);
+        const size_t floats = size_t(TaskCapacity()) * pass.TaskFloats();
         if (task_data_.size() < floats)
             task_data_.resize(floats);
     }
@@ -106,8 +106,6 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         tallies.emplace(tree_.Range(traverser), root.list->combo, pass.width,
                         StatsCountScale(*this, traverser));
         pass.tallies = &*tallies;
-        if (base < 3)
-            tallies->ReserveTasks(TaskCapacity());
     }
     const StatsLane    root_lane = tallies ? tallies->RootLane() : StatsLane{};
     const StatsLane*   lane      = tallies ? &root_lane : nullptr;
@@ -214,13 +212,16 @@ void CfrEngine::GroupShowdownTasks(PassState& pass, std::vector<int>& order) con
 void CfrEngine::RunTask(PassState& pass, int t) {
     if (t < 0)
         return EvaluateShowdownTasks(pass, pass.showdown_groups[-1 - t]);
-    const Task&     task = pass.tasks[t];
-    float*          base = pass.task_data.data() + task.offset;
-    const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(t) : StatsLane{};
+    const Task& task = pass.tasks[t];
+    VectorArena& arena = ThreadVectorArena();
+    ArenaScope   scope(arena);
+    const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(t, *pass.kernels, arena) : StatsLane{};
     if (!task.reachable)
         return CountUnreached(pass, task.node, task.runout, *lane.counts);
-    Sweep(pass, task.node, task.runout, base, base + pass.width,
-          pass.update ? nullptr : base + 2 * pass.width, pass.tallies ? &lane : nullptr);
+    float* const reach = arena.Allocate(pass.width);
+    std::copy_n(pass.TaskReach(task), pass.width, reach);
+    Sweep(pass, task.node, task.runout, reach, pass.TaskValues(task), pass.TaskBest(task),
+          pass.tallies ? &lane : nullptr);
 }
 
 void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
@@ -335,6 +336,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
     VectorArena& arena    = ThreadVectorArena();
 
     if (task_edge && pass.phase == 0) {
+        const int edge = lane ? pass.tallies->AddEdge(lane->own, n) : -1;
         for (const DealtCard& deal : deals) {
             Runout child = runout;
             child.street = runout.street + 1;
@@ -346,8 +348,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
             pass.tasks.push_back({index, child, offset, AnyPositive(child_reach, child.Size())});
             if (lane)
-                pass.kernels->GatherKept(lane->own, child.list->kept.data(), n,
-                                         pass.tallies->AddTask(DealtChance(*lane, deal, factor)));
+                pass.tallies->AddTask(edge, child.list->kept.data(), DealtChance(*lane, deal, factor));
         }
         return;
     }
@@ -370,9 +371,8 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
             const Task& task = pass.tasks[pass.cursor++];
             if (!task.reachable)  // counted by RunTask in a pass that counts statistics
                 continue;
-            const float* base_ptr = pass.task_data.data() + task.offset;
-            child_values          = base_ptr + width;
-            child_best            = best ? base_ptr + 2 * width : nullptr;
+            child_values = pass.TaskValues(task);
+            child_best   = best ? pass.TaskBest(task) : nullptr;
         } else {
             float* child_reach = arena.Zeroed(width);
             pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);

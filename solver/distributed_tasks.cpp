@@ -74,7 +74,7 @@ CfrEngine::PassRequest CfrEngine::BuildRequest(const PassState& pass) {
             continue;
         }
         out.count = static_cast<uint32_t>(task.runout.Size());
-        out.reach = reinterpret_cast<const uint8_t*>(pass.task_data.data() + task.offset);
+        out.reach = reinterpret_cast<const uint8_t*>(pass.TaskReach(task));
         request.expected[out.owner].push_back(static_cast<int>(t));
         request.any_remote = true;
     }
@@ -162,10 +162,10 @@ bool CfrEngine::InstallValues(PassState& pass, int worker, const WorkerReply& re
             return false;
     for (size_t k = 0; k < expected.size(); ++k) {
         const ReplyTask& in   = decoded->tasks[k];
-        float*           base = pass.task_data.data() + pass.tasks[expected[k]].offset;
-        LoadFloats(in.values, in.count, base + pass.width);
-        if (in.best)
-            LoadFloats(in.best, in.count, base + 2 * pass.width);
+        const Task&      task = pass.tasks[expected[k]];
+        LoadFloats(in.values, in.count, pass.TaskValues(task));
+        if (in.best && !pass.update)
+            LoadFloats(in.best, in.count, pass.TaskBest(task));
     }
     return true;
 }

@@ -18,21 +18,21 @@ StatsCounts& PassTallies::ThreadCounts() { return per_thread_[omp_get_thread_num
 
 StatsLane PassTallies::RootLane() { return {root_own_.data(), 1.0, &ThreadCounts()}; }
 
-void PassTallies::ReserveTasks(int tasks) {
-    task_own_.reserve(static_cast<size_t>(tasks) * width_);
-    task_chance_.reserve(tasks);
+int PassTallies::AddEdge(const float* own, int n) {
+    edge_own_.emplace_back(own, own + n);
+    return static_cast<int>(edge_own_.size()) - 1;
 }
 
-float* PassTallies::AddTask(double chance) {
-    const size_t offset = task_own_.size();
-    task_own_.resize(offset + width_, 0.0f);
-    task_chance_.push_back(chance);
-    return task_own_.data() + offset;
+void PassTallies::AddTask(int edge, const uint16_t* keep, double chance) {
+    tasks_.push_back({edge, keep, chance});
 }
 
-StatsLane PassTallies::TaskLane(int task) {
-    return {task_own_.data() + static_cast<size_t>(task) * width_, task_chance_[task],
-            &ThreadCounts()};
+StatsLane PassTallies::TaskLane(int task, const SolverKernels& kernels, VectorArena& arena) {
+    const TaskRecord&         record = tasks_[task];
+    const std::vector<float>& parent = edge_own_[record.edge];
+    float* const              own    = arena.Zeroed(width_);
+    kernels.GatherKept(parent.data(), record.keep, static_cast<int>(parent.size()), own);
+    return {own, record.chance, &ThreadCounts()};
 }
 
 StatsCounts PassTallies::Totals() const {

@@ -21,7 +21,9 @@
 #include <vector>
 
 #include "solver/decision_tally.h"
+#include "solver/solver_kernels.h"
 #include "solver/stats_tally.h"
+#include "solver/vector_arena.h"
 
 // Where a swept subtree's decisions count: the traverser's own reach over the runout's
 // list (the pass's vector width, 0 past the list), the runout's chance weight, the counts.
@@ -43,12 +45,15 @@ public:
     // Lanes count into the calling thread's counts.
     StatsLane RootLane();
 
-    // Room for 'tasks' subgame tasks, so that recording them does not move the vectors.
-    void      ReserveTasks(int tasks);
-    // Records the next subgame task (tasks are added in the pass's task order): returns its
-    // own reach vector (zeroed, the pass's width) to fill before the next call.
-    float*    AddTask(double chance);
-    StatsLane TaskLane(int task);
+    // Subgame tasks: AddEdge keeps the own reach (n entries) at a node whose dealt cards
+    // become tasks and returns the edge's number; AddTask records the next task (tasks
+    // are added in the pass's task order) below 'edge', with the keep masks of its list
+    // (solver_kernels.h, GatherKept) and its chance weight. TaskLane gathers the task's own
+    // reach into a vector of the calling thread's arena, valid while the caller's scope
+    // lasts.
+    int       AddEdge(const float* own, int n);
+    void      AddTask(int edge, const uint16_t* keep, double chance);
+    StatsLane TaskLane(int task, const SolverKernels& kernels, VectorArena& arena);
 
     // Every thread's counts added.
     StatsCounts Totals() const;
@@ -59,8 +64,14 @@ private:
     const std::vector<double>& range_;
     CountScale                 scale_;
     int                        width_;
-    std::vector<float>         root_own_;
-    std::vector<float>         task_own_;
-    std::vector<double>        task_chance_;
+    struct TaskRecord {
+        int             edge;
+        const uint16_t* keep;
+        double          chance;
+    };
+
+    std::vector<float>              root_own_;
+    std::vector<std::vector<float>> edge_own_;
+    std::vector<TaskRecord>         tasks_;
     std::vector<StatsCounts>   per_thread_;
 };

@@ -126,10 +126,8 @@ CfrEngine::WorkerPass CfrEngine::TraverseForMaster(int traverser, bool update,
     ReplyWriter reply({traverser, update, worker}, static_cast<uint32_t>(mine.size()),
                       std::move(buffer), expected);
     for (int t : mine) {
-        const float* base = pass.task_data.data() + pass.tasks[t].offset;
-        reply.AddTask(static_cast<uint32_t>(t), base + pass.width,
-                      update ? nullptr : base + 2 * pass.width,
-                      static_cast<uint32_t>(pass.tasks[t].runout.Size()));
+        reply.AddTask(static_cast<uint32_t>(t), pass.TaskValues(pass.tasks[t]),
+                      pass.TaskBest(pass.tasks[t]), static_cast<uint32_t>(pass.tasks[t].runout.Size()));
     }
     return {reply.Finish(), static_cast<uint32_t>(mine.size())};
 }
