@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "solver/aligned_buffer.h"
+#include "solver/runout_layout.h"
 
 class VectorArena {
 public:
@@ -20,7 +21,11 @@ public:
     void   Release(size_t mark) { used_ = mark; }
 
 private:
-    static constexpr size_t kBlockFloats = size_t{1} << 20;
+    // A new block is resident at once (AlignedArray zeroes it), so blocks are small: 512
+    // KB still holds the largest single request, a strategy of 64 actions over a padded
+    // list of 1326 combos.
+    static constexpr size_t kBlockFloats = size_t{1} << 17;
+    static_assert(kBlockFloats >= size_t{kMaxActions} * 1344);
 
     // Blocks are chained: an allocation that does not fit the current block moves on to
     // the next (allocating it when needed); 'used_' counts floats over all blocks.
