@@ -35,10 +35,22 @@ struct CfrEngine::BatchWork {
         DecisionFrame decision;
         StatsLane     lane;  // own reach and counts in passes that count statistics
     };
-    uint32_t              root = 0;
-    std::vector<Entry>    entries;  // by node index - root
-    std::vector<uint32_t> showdowns;
-    std::vector<uint32_t> folds;
+    uint32_t                root = 0;
+    std::vector<Entry>      entries;  // by node index - root
+    std::vector<PendingEnd> showdowns;
+    std::vector<PendingEnd> folds;
+
+    // Ready for the subtree at 'first' .. 'end' - 1: entries are filled when their node
+    // is reached, so only the flags need resetting.
+    void Start(uint32_t first, uint32_t end) {
+        root = first;
+        if (entries.size() < end - first)
+            entries.resize(end - first);
+        for (uint32_t i = 0; i < end - first; ++i)
+            entries[i].live = false;
+        showdowns.clear();
+        folds.clear();
+    }
 };
 
 namespace {
@@ -56,17 +68,21 @@ void CfrEngine::PrepareSubtreeFigures() {
     const uint32_t size = tree_.Size();
     subtree_end_.assign(size, 0);
     terminal_count_.assign(size, 0);
+    showdown_count_.assign(size, 0);
     river_root_.assign(size, 0);
     for (uint32_t i = size; i-- > 0;) {
         const BuiltNode& node      = tree_.Node(i);
         uint32_t         end       = i + 1;
         uint32_t         terminals = node.kind == kDecisionNode ? 0 : 1;
+        uint32_t         showdowns = node.kind == kShowdownEnd ? 1 : 0;
         for (uint32_t child : tree_.Children(i)) {
             end = std::max(end, subtree_end_[child]);
             terminals += terminal_count_[child];
+            showdowns += showdown_count_[child];
         }
         subtree_end_[i]    = end;
         terminal_count_[i] = terminals;
+        showdown_count_[i] = showdowns;
         river_root_[i]     = node.kind == kDecisionNode && node.street == 3 &&
                          (node.parent_index == kNoParent || tree_.Node(node.parent_index).street < 3);
     }
@@ -118,27 +134,77 @@ void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runou
                              const float* reach, float* values, float* best,
                              const StatsLane* lane) {
     thread_local BatchWork work;
-    VectorArena&           arena = ThreadVectorArena();
-    ArenaScope             scope(arena);
-    const uint32_t         end   = subtree_end_[root];
-    const int              width = pass.width;
-    const int              n     = runout.Size();
-    work.root                    = root;
-    // Entries are filled when their node is reached; only the flags need resetting.
-    if (work.entries.size() < end - root)
-        work.entries.resize(end - root);
-    for (uint32_t i = 0; i < end - root; ++i)
-        work.entries[i].live = false;
-    work.showdowns.clear();
-    work.folds.clear();
-
+    ArenaScope             scope(ThreadVectorArena());
+    work.Start(root, subtree_end_[root]);
     DescendBatched(pass, work, root, runout, reach, lane);
-    EvaluatePending(pass, work, runout);
+    EvaluatePending(pass, work.showdowns, work.folds, runout);
+    FinishBatched(pass, work, runout, values, best, lane != nullptr);
+}
 
-    float* zeros = arena.Zeroed(width);  // values of children nobody reaches
-    float*       child_values[kMaxActions];
-    float*       child_best[kMaxActions];
-    const float* child_reach[kMaxActions];
+// Subgame tasks of one river runout (RunTasks): each river subtree is swept top down and
+// each showdown end joins the pending ends, then the ends of all of them are evaluated
+// together, then each subtree is finished bottom up.
+void CfrEngine::RunTaskGroup(PassState& pass, const std::vector<int>& group) {
+    thread_local std::vector<BatchWork>  works;
+    thread_local std::vector<PendingEnd> showdowns, folds;
+    VectorArena&                         arena = ThreadVectorArena();
+    ArenaScope                           scope(arena);
+    if (works.size() < group.size())
+        works.resize(group.size());
+    showdowns.clear();
+    folds.clear();
+    for (size_t i = 0; i < group.size(); ++i) {
+        const Task&  task   = pass.tasks[group[i]];
+        float* const values = pass.TaskValues(task);
+        // A subtree's values overwrite its entering reach only when its root is finished,
+        // after the last read of that reach, unless the statistics count the root with it
+        // then; a showdown end would write its values while it reads the reach.
+        const bool showdown = tree_.Node(task.node).kind == kShowdownEnd;
+        float*     reach    = values;
+        if (showdown || pass.tallies) {
+            reach = arena.Allocate(pass.width);
+            std::copy_n(values, pass.width, reach);
+        }
+        if (showdown) {
+            showdowns.push_back({task.node, reach, values});
+            continue;
+        }
+        const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(group[i], *pass.kernels, arena)
+                                            : StatsLane{};
+        if (pass.counters)
+            pass.counters->CountDecision(true);
+        PrefetchSubtree(pass, task.node, task.runout);
+        works[i].Start(task.node, subtree_end_[task.node]);
+        DescendBatched(pass, works[i], task.node, task.runout, reach, pass.tallies ? &lane : nullptr);
+        showdowns.insert(showdowns.end(), works[i].showdowns.begin(), works[i].showdowns.end());
+        folds.insert(folds.end(), works[i].folds.begin(), works[i].folds.end());
+    }
+    EvaluatePending(pass, showdowns, folds, pass.tasks[group.front()].runout);
+    for (size_t i = 0; i < group.size(); ++i) {
+        const Task& task = pass.tasks[group[i]];
+        if (tree_.Node(task.node).kind == kShowdownEnd) {
+            if (!pass.update)
+                std::copy_n(pass.TaskValues(task), task.runout.Size(), pass.TaskBest(task));
+            continue;
+        }
+        FinishBatched(pass, works[i], task.runout, pass.TaskValues(task), pass.TaskBest(task),
+                      pass.tallies != nullptr);
+    }
+}
+
+// Step 3: the reached decision nodes of the subtree, children before parents; the root's
+// values go to 'values' and 'best'.
+void CfrEngine::FinishBatched(PassState& pass, BatchWork& work, const Runout& runout,
+                              float* values, float* best, bool counting) {
+    VectorArena&   arena = ThreadVectorArena();
+    const uint32_t root  = work.root;
+    const uint32_t end   = subtree_end_[root];
+    const int      width = pass.width;
+    const int      n     = runout.Size();
+    float*         zeros = arena.Zeroed(width);  // values of children nobody reaches
+    float*         child_values[kMaxActions];
+    float*         child_best[kMaxActions];
+    const float*   child_reach[kMaxActions];
     for (uint32_t i = end; i-- > root;) {
         BatchWork::Entry& entry = work.entries[i - root];
         if (!entry.live || tree_.Node(i).kind != kDecisionNode)
@@ -154,7 +220,7 @@ void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runou
         entry.best   = !best ? nullptr : i == root ? best : TailZeroed(arena, width, n);
         FinishDecision(pass, entry.decision, child_values, child_best, child_reach, entry.values,
                        entry.best);
-        if (lane && entry.decision.traverser)
+        if (counting && entry.decision.traverser)
             CountSweptDecision(pass, entry.decision, runout, entry.lane, entry.reach, child_values);
     }
 }
@@ -171,7 +237,7 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     if (node.kind != kDecisionNode) {
         entry.values = TailZeroed(arena, width, n);
         entry.best   = pass.update ? nullptr : entry.values;
-        (node.kind == kShowdownEnd ? work.showdowns : work.folds).push_back(index);
+        (node.kind == kShowdownEnd ? work.showdowns : work.folds).push_back({index, reach, entry.values});
         return;
     }
     entry.decision            = BeginDecision(pass, index, runout);
@@ -200,14 +266,15 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     }
 }
 
-void CfrEngine::EvaluatePending(PassState& pass, BatchWork& work, const Runout& runout) {
+void CfrEngine::EvaluatePending(PassState& pass, std::span<const PendingEnd> showdowns,
+                                std::span<const PendingEnd> folds, const Runout& runout) {
     const SolverKernels& kernels = *pass.kernels;
     TerminalScratch&     scratch = ThreadTerminalScratch();
     const RakeSettings&  rake    = pass.rake;
     const bool           raked   = rake.Enabled();
     const int            n       = runout.Size();
 
-    auto batches = [&](const std::vector<uint32_t>& ends, int width, BatchCategory category,
+    auto batches = [&](std::span<const PendingEnd> ends, int width, BatchCategory category,
                        auto&& evaluate) {
         for (size_t first = 0; first < ends.size(); first += width) {
             const int      count = static_cast<int>(std::min<size_t>(width, ends.size() - first));
@@ -218,64 +285,32 @@ void CfrEngine::EvaluatePending(PassState& pass, BatchWork& work, const Runout& 
         }
     };
 
-    if (!work.showdowns.empty()) {
+    if (!showdowns.empty()) {
         const StrengthGroups& groups = StrengthOf(runout);
-        batches(work.showdowns, pass.showdown_width, BatchCategory::kShowdown,
-                [&](const uint32_t* ends, int count) {
+        batches(showdowns, pass.showdown_width, BatchCategory::kShowdown,
+                [&](const PendingEnd* ends, int count) {
                     ShowdownLane lanes[kMaxBatchLanes];
                     for (int l = 0; l < count; ++l) {
-                        const BatchWork::Entry& entry = work.entries[ends[l] - work.root];
-                        const float stake = static_cast<float>(tree_.Node(ends[l]).value);
-                        lanes[l] = {entry.reach, entry.values, stake, raked ? RakeRate(rake, stake) : 0.0f};
+                        const float stake = static_cast<float>(tree_.Node(ends[l].node).value);
+                        lanes[l] = {ends[l].reach, ends[l].values, stake, raked ? RakeRate(rake, stake) : 0.0f};
                     }
                     EvaluateShowdowns(kernels, groups, nullptr, std::span(lanes, count), scratch,
                                       pass.alt1);
                 });
     }
-    if (!work.folds.empty()) {
+    if (!folds.empty()) {
         const std::span<const CardPair> cards(runout.list->cards);
-        batches(work.folds, pass.fold_width, BatchCategory::kFold,
-                [&](const uint32_t* ends, int count) {
+        batches(folds, pass.fold_width, BatchCategory::kFold,
+                [&](const PendingEnd* ends, int count) {
                     FoldLane lanes[kMaxBatchLanes];
                     for (int l = 0; l < count; ++l) {
-                        const BuiltNode&        node   = tree_.Node(ends[l]);
-                        const BatchWork::Entry& entry  = work.entries[ends[l] - work.root];
-                        const float             stake  = static_cast<float>(node.value);
-                        const float             payoff = node.player == pass.traverser ? -stake : stake;
-                        lanes[l] = {entry.reach, entry.values, payoff, raked ? RakeRate(rake, payoff) : 0.0f};
+                        const BuiltNode& node   = tree_.Node(ends[l].node);
+                        const float      stake  = static_cast<float>(node.value);
+                        const float      payoff = node.player == pass.traverser ? -stake : stake;
+                        lanes[l] = {ends[l].reach, ends[l].values, payoff, raked ? RakeRate(rake, payoff) : 0.0f};
                     }
                     EvaluateFolds(kernels, cards, std::span(lanes, count), scratch);
                 });
-    }
-}
-
-// Showdown tasks of one runout, batched as EvaluatePending batches a subtree's ends.
-void CfrEngine::EvaluateShowdownTasks(PassState& pass, const std::vector<int>& group) {
-    const Runout&         runout  = pass.tasks[group.front()].runout;
-    const StrengthGroups& groups  = StrengthOf(runout);
-    TerminalScratch&      scratch = ThreadTerminalScratch();
-    const RakeSettings&   rake    = pass.rake;
-    const int             n       = runout.Size();
-    VectorArena&          arena   = ThreadVectorArena();
-    for (size_t first = 0; first < group.size(); first += pass.showdown_width) {
-        const int count = static_cast<int>(std::min<size_t>(pass.showdown_width, group.size() - first));
-        ArenaScope   scope(arena);
-        ShowdownLane lanes[kMaxBatchLanes];
-        for (int l = 0; l < count; ++l) {
-            const Task& task   = pass.tasks[group[first + l]];
-            float*      values = pass.TaskValues(task);
-            float*      reach  = arena.Allocate(n);
-            std::copy_n(values, n, reach);
-            const float stake = static_cast<float>(tree_.Node(task.node).value);
-            lanes[l] = {reach, values, stake, rake.Enabled() ? RakeRate(rake, stake) : 0.0f};
-        }
-        const uint64_t start = pass.counters ? ReadCycleCounter() : 0;
-        EvaluateShowdowns(*pass.kernels, groups, nullptr, std::span(lanes, count), scratch, pass.alt1);
-        if (pass.counters)
-            pass.counters->CountBatch(BatchCategory::kShowdown, count, n, ReadCycleCounter() - start);
-        if (!pass.update)
-            for (int l = 0; l < count; ++l)
-                std::copy_n(lanes[l].values, n, pass.TaskBest(pass.tasks[group[first + l]]));
     }
 }
 

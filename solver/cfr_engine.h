@@ -249,8 +249,8 @@ private:
     void RunTaskList(PassState& pass, const std::vector<int>& order);
     void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);
     void RunTask(PassState& pass, int task);  // a task, or a group of showdown tasks
-    void GroupShowdownTasks(PassState& pass, std::vector<int>& order) const;
-    void EvaluateShowdownTasks(PassState& pass, const std::vector<int>& group);
+    bool Groups(const PassState& pass, const Task& task) const;
+    void GroupTasks(PassState& pass, std::vector<int>& order) const;
 
     // Phase 1 on the connected workers (distributed_tasks.cpp): false when there are none
     // or the pass is not a flop tree's solving pass, and the caller runs the tasks itself.
@@ -296,7 +296,17 @@ private:
                       float* values, float* best, const StatsLane* lane);
     void DescendBatched(PassState& pass, BatchWork& work, uint32_t node, const Runout& runout,
                         const float* reach, const StatsLane* lane);
-    void EvaluatePending(PassState& pass, BatchWork& work, const Runout& runout);
+    // A terminal end the top-down step left for evaluation: its node, reach and values.
+    struct PendingEnd {
+        uint32_t     node;
+        const float* reach;
+        float*       values;
+    };
+    void EvaluatePending(PassState& pass, std::span<const PendingEnd> showdowns,
+                         std::span<const PendingEnd> folds, const Runout& runout);
+    void FinishBatched(PassState& pass, BatchWork& work, const Runout& runout, float* values,
+                       float* best, bool counting);
+    void RunTaskGroup(PassState& pass, const std::vector<int>& group);
     const StrengthGroups& StrengthOf(const Runout& runout) const;
     void PrefetchChild(const PassState& pass, uint32_t node, const Runout& runout) const;
     void PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const;
@@ -369,6 +379,7 @@ private:
 
     std::vector<uint32_t> subtree_end_;     // per node: one past its subtree (pre-order)
     std::vector<uint32_t> terminal_count_;  // per node: terminal ends in its subtree
+    std::vector<uint32_t> showdown_count_;  // per node: showdown ends in its subtree
     std::vector<uint8_t>  river_root_;      // per node: first river decision below a deal
     BatchPolicy           batch_policy_;
 

@@ -44,8 +44,13 @@ struct CfrEngine::PassState {
     std::vector<float>& task_data;  // grows, never shrinks: no page faults per pass
     size_t              task_used = 0;
     size_t              cursor    = 0;  // next task phase 2 consumes
-    // Showdown tasks evaluated together, one list of tasks per runout (RunTasks).
-    std::vector<std::vector<int>> showdown_groups{};
+    // Tasks of one river runout that run as one work item, their terminal ends evaluated
+    // together (RunTasks): work item -1 - g is group g.
+    std::vector<std::vector<int>> task_groups{};
+    // The task a work item starts with.
+    const Task& FirstTask(int item) const {
+        return tasks[item >= 0 ? item : task_groups[-1 - item].front()];
+    }
 
     // A task's room in the buffer: one vector that holds its entering reach until the
     // task runs and its values afterwards (the task copies the reach out first), and in

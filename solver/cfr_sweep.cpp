@@ -164,13 +164,7 @@ void CfrEngine::RunTasks(PassState& pass) {
 
 // Runs the given tasks, largest first so that the dynamic loop ends evenly.
 void CfrEngine::RunTasksInOrder(PassState& pass, std::vector<int> order) {
-    auto work = [&](int t) {
-        const Task& task = pass.tasks[t];
-        return uint64_t(subtree_end_[task.node] - task.node) * uint64_t(task.runout.Size());
-    };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return work(a) > work(b); });
-    GroupShowdownTasks(pass, order);
-
+    GroupTasks(pass, order);
     const int numa_mode = State().settings.numa_mode;
     const int nodes     = numa_mode == 2 ? 2 : numa_mode == 1 ? NumaNodeCount() : 1;
     if (nodes >= 2)
@@ -179,39 +173,89 @@ void CfrEngine::RunTasksInOrder(PassState& pass, std::vector<int> order) {
         RunTaskList(pass, order);
 }
 
-// Tasks that are a single showdown end on a river runout (all-in before the river) are
-// evaluated together per runout, one batch lane each, when batching is always on: the
-// showdown tasks of one runout become one work item, -1 - (its index in
-// pass.showdown_groups), placed after the other tasks (they are the smallest).
-void CfrEngine::GroupShowdownTasks(PassState& pass, std::vector<int>& order) const {
-    pass.showdown_groups.clear();
-    if (pass.eval_mode != 3 || !pass.storage_allows)
-        return;
-    std::vector<int> rest;
-    rest.reserve(order.size());
-    constexpr int    kRiverSlots = kMaxRunoutSlots / 49;  // river slots per turn slot
-    std::vector<int> group_of(size_t(kMaxRunoutSlots), -1);
+// A reached task on a river runout that is a showdown end, or a river subtree that the
+// batched sweep would take whole.
+bool CfrEngine::Groups(const PassState& pass, const Task& task) const {
+    const BuiltNode& node = tree_.Node(task.node);
+    if (!task.reachable || task.runout.street != 3)
+        return false;
+    return node.kind == kShowdownEnd ||
+           (node.kind == kDecisionNode && node.street == 3 &&
+            terminal_count_[task.node] <= uint32_t(pass.eval_cap));
+}
+
+// Orders the work items largest first (a stable sort keeps equal sizes in tree order).
+// When batching is always on, the tasks of one river runout that are a single showdown
+// end (all-in before the river) or a river subtree are grouped (pass.task_groups) so that
+// their showdown ends fill one batch as nearly as they can (first fit, most ends first):
+// the few ends of each are then evaluated in wide batches with those of the others.
+void CfrEngine::GroupTasks(PassState& pass, std::vector<int>& order) const {
+    pass.task_groups.clear();
+    const bool grouping = pass.eval_mode == 3 && pass.storage_allows;
+    constexpr int kRiverSlots = kMaxRunoutSlots / 49;  // river slots per turn slot
+    std::vector<int> runout_list;
+    std::vector<std::vector<int>> runouts;  // per river runout with such tasks, in task order
+    if (grouping)
+        runout_list.assign(size_t(kMaxRunoutSlots), -1);
+    std::vector<int> items;
+    items.reserve(order.size());
     for (int t : order) {
         const Task& task = pass.tasks[t];
-        if (tree_.Node(task.node).kind != kShowdownEnd || task.runout.street != 3) {
-            rest.push_back(t);
+        if (!grouping || !Groups(pass, task)) {
+            items.push_back(t);
             continue;
         }
         const int key = std::max(task.runout.turn_slot, 0) * kRiverSlots + task.runout.river_slot;
-        if (group_of[key] < 0) {
-            group_of[key] = static_cast<int>(pass.showdown_groups.size());
-            pass.showdown_groups.emplace_back();
+        if (runout_list[key] < 0) {
+            runout_list[key] = static_cast<int>(runouts.size());
+            runouts.emplace_back();
         }
-        pass.showdown_groups[group_of[key]].push_back(t);
+        runouts[runout_list[key]].push_back(t);
     }
-    for (int g = 0; g < static_cast<int>(pass.showdown_groups.size()); ++g)
-        rest.push_back(-1 - g);
-    order = std::move(rest);
+    auto lanes = [&](int t) { return static_cast<int>(showdown_count_[pass.tasks[t].node]); };
+    for (std::vector<int>& list : runouts) {
+        std::stable_sort(list.begin(), list.end(), [&](int a, int b) { return lanes(a) > lanes(b); });
+        std::vector<std::pair<int, int>> open;  // group, lanes taken
+        for (int t : list) {
+            auto fit = std::find_if(open.begin(), open.end(), [&](const std::pair<int, int>& bin) {
+                return bin.second + lanes(t) <= pass.showdown_width;
+            });
+            if (fit == open.end()) {
+                pass.task_groups.emplace_back();
+                items.push_back(-static_cast<int>(pass.task_groups.size()));
+                fit = open.insert(open.end(), {static_cast<int>(pass.task_groups.size()) - 1, 0});
+            }
+            pass.task_groups[fit->first].push_back(t);
+            fit->second += lanes(t);
+        }
+    }
+    auto task_work = [&](int t) {
+        const Task& task = pass.tasks[t];
+        return uint64_t(subtree_end_[task.node] - task.node) * uint64_t(task.runout.Size());
+    };
+    auto work = [&](int item) {
+        if (item >= 0)
+            return task_work(item);
+        uint64_t sum = 0;
+        for (int t : pass.task_groups[-1 - item])
+            sum += task_work(t);
+        return sum;
+    };
+    std::vector<uint64_t> size(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        size[i] = work(items[i]);
+    std::vector<int> index(items.size());
+    for (size_t i = 0; i < index.size(); ++i)
+        index[i] = static_cast<int>(i);
+    std::stable_sort(index.begin(), index.end(), [&](int a, int b) { return size[a] > size[b]; });
+    order.clear();
+    for (int i : index)
+        order.push_back(items[i]);
 }
 
 void CfrEngine::RunTask(PassState& pass, int t) {
     if (t < 0)
-        return EvaluateShowdownTasks(pass, pass.showdown_groups[-1 - t]);
+        return RunTaskGroup(pass, pass.task_groups[-1 - t]);
     const Task& task = pass.tasks[t];
     VectorArena& arena = ThreadVectorArena();
     ArenaScope   scope(arena);
@@ -247,7 +291,7 @@ void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
 void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes) {
     std::vector<std::vector<int>> lists(nodes);
     for (int t : order) {
-        const Runout& runout = pass.tasks[t >= 0 ? t : pass.showdown_groups[-1 - t].front()].runout;
+        const Runout& runout = pass.FirstTask(t).runout;
         const int     slot   = runout.street == 3 ? runout.river_slot : runout.turn_slot;
         lists[std::max(slot, 0) % nodes].push_back(t);
     }

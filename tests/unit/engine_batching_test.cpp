@@ -187,6 +187,19 @@ TEST_F(SpeedSettings, TurnAllInShowdownsOfOneRiverCardShareABatch) {
     }
 }
 
+// Every river card of TurnSpot has two river subtrees, one with two showdown ends (after a
+// checked turn) and one with one (after a called bet): batching puts the three ends of
+// one card in one batch, in each pass and for every river card that is reached.
+TEST_F(SpeedSettings, RiverSubtreesOfOneRiverCardShareTheirBatches) {
+    State().solver.batch_counters.Reset();
+    Solve(TurnSpot(), {"enable_perf_counters 1", "set_eval_mode 3"}, false, 1);
+    const BatchCounters& counters = State().solver.batch_counters;
+    EXPECT_GE(counters.Batches(BatchCategory::kShowdown, 3), 2u * 40u);
+    EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, 2), 0u);
+    for (int width = 4; width <= BatchCounters::kWidths; ++width)
+        EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, width), 0u) << width;
+}
+
 // The AVX2 kernels divide through a coarser reciprocal estimate, so the strategies drift
 // apart by float rounding only: the figures agree to a small fraction of a chip.
 TEST_F(SpeedSettings, Avx2KernelsGiveTheSameFigures) {
