@@ -204,7 +204,6 @@ void CfrEngine::FinishBatched(PassState& pass, BatchWork& work, const Runout& ru
     float*         zeros = arena.Zeroed(width);  // values of children nobody reaches
     float*         child_values[kMaxActions];
     float*         child_best[kMaxActions];
-    const float*   child_reach[kMaxActions];
     for (uint32_t i = end; i-- > root;) {
         BatchWork::Entry& entry = work.entries[i - root];
         if (!entry.live || tree_.Node(i).kind != kDecisionNode)
@@ -214,12 +213,10 @@ void CfrEngine::FinishBatched(PassState& pass, BatchWork& work, const Runout& ru
             const BatchWork::Entry& child = work.entries[children[a] - root];
             child_values[a] = child.live ? child.values : zeros;
             child_best[a]   = best ? (child.live ? child.best : zeros) : nullptr;
-            child_reach[a]  = child.live && !entry.decision.traverser ? child.reach : nullptr;
         }
         entry.values = i == root ? values : TailZeroed(arena, width, n);
         entry.best   = !best ? nullptr : i == root ? best : TailZeroed(arena, width, n);
-        FinishDecision(pass, entry.decision, child_values, child_best, child_reach, entry.values,
-                       entry.best);
+        FinishDecision(pass, entry.decision, child_values, child_best, entry.values, entry.best);
         if (counting && entry.decision.traverser)
             CountSweptDecision(pass, entry.decision, runout, entry.lane, entry.reach, child_values);
     }
@@ -251,6 +248,7 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
         for (size_t a = 0; a < children.size(); ++a)
             next[a] = TailZeroed(arena, width, n);
         live = ChildReaches(pass, frame, reach, next);
+        AccumulateAverages(pass, frame, next, live);
     }
     for (size_t a = 0; a < children.size(); ++a) {
         if (a + 1 < children.size())

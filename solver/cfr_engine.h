@@ -284,9 +284,10 @@ private:
     // The children's reach at a node of the opponent; bit a set when child a is reached.
     uint64_t ChildReaches(const PassState& pass, const DecisionFrame& frame, const float* reach,
                           float* const* out) const;
+    void AccumulateAverages(const PassState& pass, const DecisionFrame& frame,
+                            const float* const* next, uint64_t live);
     void FinishDecision(PassState& pass, const DecisionFrame& frame, float* const* child_values,
-                        float* const* child_best, const float* const* child_reach, float* values,
-                        float* best);
+                        float* const* child_best, float* values, float* best);
 
     // River subtrees: the batching decision and the batched sweep (cfr_batch_sweep.cpp).
     bool BatchCandidate(uint32_t node, int cap) const;

@@ -508,7 +508,7 @@ uint64_t CfrEngine::ChildReaches(const PassState& pass, const DecisionFrame& fra
 
 void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
                                float* const* child_values, float* const* child_best,
-                               const float* const* child_reach, float* values, float* best) {
+                               float* values, float* best) {
     const BuiltNode&     node     = tree_.Node(frame.index);
     const int            actions  = frame.actions;
     const int            n        = frame.n;
@@ -556,9 +556,20 @@ void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
     k.ValueSum(child_values, actions, n, values);
     if (best)
         k.ValueSum(child_best, actions, n, best);
-    const bool river_ok = node.street < 3 || pass.river_averages;
-    if (pass.update && frame.averages && pass.average_weight > 0 && river_ok)
-        frame.averages->AccumulateAverage(slot, k, child_reach, pass.average_weight);
+}
+
+// The averages of an opponent's node take its children's reach (null for the children
+// nobody reaches) as soon as it is computed, while it is still in the first-level cache;
+// nothing reads a node's averages during the update pass, so the moment does not matter.
+void CfrEngine::AccumulateAverages(const PassState& pass, const DecisionFrame& frame,
+                                   const float* const* next, uint64_t live) {
+    const bool river_ok = tree_.Node(frame.index).street < 3 || pass.river_averages;
+    if (!pass.update || !frame.averages || !(pass.average_weight > 0) || !river_ok)
+        return;
+    const float* child_reach[kMaxActions];
+    for (int a = 0; a < frame.actions; ++a)
+        child_reach[a] = live >> a & 1 ? next[a] : nullptr;
+    frame.averages->AccumulateAverage(frame.slot, *pass.kernels, child_reach, pass.average_weight);
 }
 
 void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& runout,
@@ -574,11 +585,9 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
 
     float*       child_values[kMaxActions];
     float*       child_best[kMaxActions];
-    const float* child_reach[kMaxActions];
     for (int a = 0; a < actions; ++a) {
         child_values[a] = arena.Zeroed(width);
         child_best[a]   = best ? arena.Zeroed(width) : nullptr;
-        child_reach[a]  = nullptr;
     }
     float*   next[kMaxActions];
     uint64_t live = 0;
@@ -586,6 +595,8 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
         for (int a = 0; a < actions; ++a)
             next[a] = TailZeroed(arena, width, frame.n);
         live = ChildReaches(pass, frame, reach, next);
+        if (!collecting)
+            AccumulateAverages(pass, frame, next, live);
     }
     for (int a = 0; a < actions; ++a) {
         if (a + 1 < actions)
@@ -595,7 +606,6 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
             Sweep(pass, children[a], runout, reach, child_values[a], child_best[a],
                   lane ? &own : nullptr);
         } else if (live >> a & 1) {
-            child_reach[a] = next[a];
             Sweep(pass, children[a], runout, next[a], child_values[a], child_best[a], lane);
         } else if (lane && !collecting) {
             CountUnreached(pass, children[a], runout, *lane->counts);
@@ -603,7 +613,7 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
     }
     if (collecting)
         return;
-    FinishDecision(pass, frame, child_values, child_best, child_reach, values, best);
+    FinishDecision(pass, frame, child_values, child_best, values, best);
     if (lane && frame.traverser)
         CountSweptDecision(pass, frame, runout, *lane, reach, child_values);
     if (!pass.update && runout.street < 3)
