@@ -26,21 +26,22 @@ void LockTable::Reset(int slots, int combos) {
     combos_ = combos;
     spans_.reset();
     flags_.assign(slots, 0);
-    weights_.clear();
-    weights_.resize(slots);
-    skip_bits_.clear();
-    skip_bits_.resize(slots);
-    row_skip_bits_.clear();
-    row_skip_bits_.resize(slots);
-    written_.clear();
-    written_.resize(slots);
+    extra_.clear();
+}
+
+LockTable::Extra& LockTable::ExtraOf(int slot) {
+    if (extra_.empty())
+        extra_.resize(flags_.size());
+    return extra_[slot];
 }
 
 void LockTable::DropComboLock(int slot) {
     flags_[slot] &= ~kComboLockedFlag;
-    weights_[slot].Reset(0);
-    skip_bits_[slot].Reset(0);
-    row_skip_bits_[slot].Reset(0);
+    if (extra_.empty())
+        return;
+    extra_[slot].weights.Reset(0);
+    extra_[slot].skip_bits.Reset(0);
+    extra_[slot].row_skip_bits.Reset(0);
 }
 
 void LockTable::Lock(int slot) {
@@ -56,35 +57,40 @@ void LockTable::Unlock(int slot) {
 void LockTable::ComboLock(int slot, std::span<const float> weights) {
     assert(weights.size() == size_t(combos_));
     flags_[slot] = kComboLockedFlag | (flags_[slot] & kFreshFlag);
-    weights_[slot].Reset(combos_);
-    skip_bits_[slot].Reset((combos_ + 31) / 32 + 1);
+    Extra& extra = ExtraOf(slot);
+    extra.weights.Reset(combos_);
+    extra.skip_bits.Reset((combos_ + 31) / 32 + 1);
     const ComboSpan span = Span(slot);
-    row_skip_bits_[slot].Reset((span.count + 31) / 32 + 1);
+    extra.row_skip_bits.Reset((span.count + 31) / 32 + 1);
     for (int i = 0; i < combos_; ++i) {
-        weights_[slot][i] = weights[i];
+        extra.weights[i] = weights[i];
         if (weights[i] == 0.0f)
             continue;
-        skip_bits_[slot][i / 32] |= 1u << (i % 32);
+        extra.skip_bits[i / 32] |= 1u << (i % 32);
         if (i >= span.first && i < span.End())
-            row_skip_bits_[slot][(i - span.first) / 32] |= 1u << ((i - span.first) % 32);
+            extra.row_skip_bits[(i - span.first) / 32] |= 1u << ((i - span.first) % 32);
     }
 }
 
 std::span<const float> LockTable::ComboLockWeights(int slot) const {
-    return {weights_[slot].data(), weights_[slot].size()};
+    const Extra* extra = FindExtra(slot);
+    return extra ? std::span<const float>(extra->weights.data(), extra->weights.size())
+                 : std::span<const float>();
 }
 
 const uint32_t* LockTable::SkipBits(int slot) const {
-    return skip_bits_[slot].empty() ? nullptr : skip_bits_[slot].data();
+    const Extra* extra = FindExtra(slot);
+    return extra && !extra->skip_bits.empty() ? extra->skip_bits.data() : nullptr;
 }
 
 const uint32_t* LockTable::RowSkipBits(int slot) const {
-    return row_skip_bits_[slot].empty() ? nullptr : row_skip_bits_[slot].data();
+    const Extra* extra = FindExtra(slot);
+    return extra && !extra->row_skip_bits.empty() ? extra->row_skip_bits.data() : nullptr;
 }
 
 void LockTable::WriteStrategy(int slot, int actions, const float* rows, size_t stride) {
     assert(actions >= 1 && actions <= kMaxActions);
-    AlignedArray<float>& written = written_[slot];
+    AlignedArray<float>& written = ExtraOf(slot).written;
     if (written.size() != size_t(actions) * combos_)
         written.Reset(size_t(actions) * combos_);
     for (int a = 0; a < actions; ++a)
@@ -93,9 +99,9 @@ void LockTable::WriteStrategy(int slot, int actions, const float* rows, size_t s
 }
 
 void LockTable::ApplyWrittenStrategy(int slot, float* strategy, size_t stride) const {
-    const AlignedArray<float>& written = written_[slot];
-    if (written.empty())
+    if (!HasWrittenStrategy(slot))
         return;
+    const AlignedArray<float>& written = extra_[slot].written;
     const int       actions = static_cast<int>(written.size() / combos_);
     const bool      every   = (flags_[slot] & (kLockedFlag | kFreshFlag)) != 0;
     const uint32_t* fixed   = every ? nullptr : SkipBits(slot);
@@ -117,29 +123,31 @@ void LockTable::ApplyWrittenStrategy(int slot, float* strategy, size_t stride) c
 
 void LockTable::ForgetWritten(int slot) {
     flags_[slot] &= ~kFreshFlag;
-    if (!(flags_[slot] & kComboLockedFlag))
-        written_[slot].Reset(0);
+    if (!(flags_[slot] & kComboLockedFlag) && !extra_.empty())
+        extra_[slot].written.Reset(0);
 }
 
 uint64_t LockTable::ByteSize() const {
-    uint64_t bytes = flags_.size() * sizeof(uint32_t);
-    for (size_t s = 0; s < flags_.size(); ++s)
-        bytes += (weights_[s].size() + written_[s].size()) * sizeof(float) +
-                 (skip_bits_[s].size() + row_skip_bits_[s].size()) * sizeof(uint32_t);
+    uint64_t bytes = flags_.size() * sizeof(uint32_t) + extra_.size() * sizeof(Extra);
+    for (const Extra& extra : extra_)
+        bytes += (extra.weights.size() + extra.written.size()) * sizeof(float) +
+                 (extra.skip_bits.size() + extra.row_skip_bits.size()) * sizeof(uint32_t);
     return bytes;
 }
 
 void LockTable::Write(StorageWriter& out) const {
     for (size_t s = 0; s < flags_.size(); ++s) {
-        uint32_t saved = Flags(int(s));
-        if (!written_[s].empty())
+        const Extra* extra   = FindExtra(int(s));
+        const bool   written = HasWrittenStrategy(int(s));
+        uint32_t     saved   = Flags(int(s));
+        if (written)
             saved |= kSavedWrittenBit | (flags_[s] & kFreshFlag ? kSavedFreshBit : 0);
         out.Put(saved);
         if (flags_[s] & kComboLockedFlag)
-            out.PutBytes(weights_[s].data(), weights_[s].size() * sizeof(float));
-        if (!written_[s].empty()) {
-            out.Put(static_cast<uint16_t>(written_[s].size() / combos_));
-            out.PutBytes(written_[s].data(), written_[s].size() * sizeof(float));
+            out.PutBytes(extra->weights.data(), extra->weights.size() * sizeof(float));
+        if (written) {
+            out.Put(static_cast<uint16_t>(extra->written.size() / combos_));
+            out.PutBytes(extra->written.data(), extra->written.size() * sizeof(float));
         }
     }
 }
@@ -169,7 +177,8 @@ StorageStatus LockTable::Read(StorageReader& in) {
         } else {
             Unlock(int(s));
         }
-        written_[s].Reset(0);
+        if (!extra_.empty())
+            extra_[s].written.Reset(0);
         if (!(saved & kSavedWrittenBit))
             continue;
         uint16_t actions = 0;

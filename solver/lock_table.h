@@ -59,7 +59,10 @@ public:
     // Stores 'actions' rows of frequencies (row a at rows + a * stride, 'combos' floats
     // each) as the slot's written strategy, fresh.
     void WriteStrategy(int slot, int actions, const float* rows, size_t stride);
-    bool HasWrittenStrategy(int slot) const { return !written_[slot].empty(); }
+    bool HasWrittenStrategy(int slot) const {
+        const Extra* extra = FindExtra(slot);
+        return extra && !extra->written.empty();
+    }
 
     // Replaces, in 'strategy' (actions rows at 'stride'), the frequencies of the combos
     // of the slot's span that the written strategy applies to (see the header). Linear in
@@ -82,11 +85,20 @@ private:
     void      DropComboLock(int slot);
     ComboSpan Span(int slot) const { return spans_ ? spans_->slot[slot] : ComboSpan{0, combos_}; }
 
-    int                                 combos_ = 0;
-    std::shared_ptr<const SpanTable>    spans_;
-    std::vector<uint32_t>               flags_;  // the lock flags, and kFreshFlag
-    std::vector<AlignedArray<float>>    weights_;
-    std::vector<AlignedArray<uint32_t>> skip_bits_;
-    std::vector<AlignedArray<uint32_t>> row_skip_bits_;
-    std::vector<AlignedArray<float>>    written_;  // actions x combos, or empty
+    // What a slot holds beside its flags once it is combo-locked or written.
+    struct Extra {
+        AlignedArray<float>    weights;
+        AlignedArray<uint32_t> skip_bits;
+        AlignedArray<uint32_t> row_skip_bits;
+        AlignedArray<float>    written;  // actions x combos, or empty
+    };
+    // The slot's record, the records of all slots created on first use: most stores never
+    // see a lock or a written strategy, and then keep only the flags.
+    Extra& ExtraOf(int slot);
+    const Extra* FindExtra(int slot) const { return extra_.empty() ? nullptr : &extra_[slot]; }
+
+    int                              combos_ = 0;
+    std::shared_ptr<const SpanTable> spans_;
+    std::vector<uint32_t>            flags_;  // the lock flags, and kFreshFlag
+    std::vector<Extra>               extra_;  // per slot, or empty
 };
