@@ -154,23 +154,21 @@ void CfrEngine::RunTaskGroup(PassState& pass, const std::vector<int>& group) {
     showdowns.clear();
     folds.clear();
     for (size_t i = 0; i < group.size(); ++i) {
-        const Task&  task   = pass.tasks[group[i]];
-        float* const values = pass.TaskValues(task);
-        // A subtree's values overwrite its entering reach only when its root is finished,
-        // after the last read of that reach, unless the statistics count the root with it
-        // then; a showdown end would write its values while it reads the reach.
-        const bool showdown = tree_.Node(task.node).kind == kShowdownEnd;
-        float*     reach    = values;
-        if (showdown || pass.tallies) {
-            reach = arena.Allocate(pass.width);
-            std::copy_n(values, pass.width, reach);
-        }
-        if (showdown) {
-            showdowns.push_back({task.node, reach, values});
+        Task&           task     = pass.tasks[group[i]];
+        const bool      showdown = tree_.Node(task.node).kind == kShowdownEnd;
+        const StatsLane lane     = pass.tallies && !showdown
+                                       ? pass.tallies->TaskLane(group[i], *pass.kernels, arena)
+                                       : StatsLane{};
+        float* const    reach    = arena.Allocate(pass.width);
+        if (!LoadTaskReach(pass, task, reach)) {
+            if (pass.tallies && !showdown)
+                CountUnreached(pass, task.node, task.runout, *lane.counts);
             continue;
         }
-        const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(group[i], *pass.kernels, arena)
-                                            : StatsLane{};
+        if (showdown) {
+            showdowns.push_back({task.node, reach, pass.TaskValues(task)});
+            continue;
+        }
         if (pass.counters)
             pass.counters->CountDecision(true);
         PrefetchSubtree(pass, task.node, task.runout);
@@ -182,6 +180,8 @@ void CfrEngine::RunTaskGroup(PassState& pass, const std::vector<int>& group) {
     EvaluatePending(pass, showdowns, folds, pass.tasks[group.front()].runout);
     for (size_t i = 0; i < group.size(); ++i) {
         const Task& task = pass.tasks[group[i]];
+        if (!task.reachable)
+            continue;
         if (tree_.Node(task.node).kind == kShowdownEnd) {
             if (!pass.update)
                 std::copy_n(pass.TaskValues(task), task.runout.Size(), pass.TaskBest(task));

@@ -222,7 +222,10 @@ private:
         uint32_t node;
         Runout   runout;
         size_t   offset;     // where PassState::TaskValues finds its vectors
-        bool     reachable;  // some entering reach is positive
+        bool     reachable;  // some entering reach is positive (until the task has run:
+                             // false only when it is known to be 0)
+        int      edge = -1;  // where its entering reach comes from (PassState::edges), or
+                             // -1 when its slot holds it
     };
     struct PassState;
     struct DecisionFrame;
@@ -248,7 +251,10 @@ private:
     int  TaskCapacity() const;
     void RunTaskList(PassState& pass, const std::vector<int>& order);
     void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);
-    void RunTask(PassState& pass, int task);  // a task, or a group of showdown tasks
+    void RunTask(PassState& pass, int task);  // a task, or a group of tasks
+    // The task's entering reach into 'out' (the pass's width, 0 past the task's list);
+    // records in the task whether any of it is positive, and returns that.
+    bool LoadTaskReach(const PassState& pass, Task& task, float* out) const;
     bool Groups(const PassState& pass, const Task& task) const;
     void GroupTasks(PassState& pass, std::vector<int>& order) const;
 

@@ -41,6 +41,14 @@ struct CfrEngine::PassState {
     int            prefetch_mode  = 0;
 
     std::vector<Task>&  tasks;      // the engine's, kept between passes
+    // The nodes whose dealt cards phase 0 made tasks of: the reach there (n entries at
+    // 'offset' in edge_reach), from which each task gathers its own when it runs.
+    struct Edge {
+        size_t offset;
+        int    n;
+    };
+    std::vector<Edge>  edges{};
+    std::vector<float> edge_reach{};
     std::vector<float>& task_data;  // grows, never shrinks: no page faults per pass
     size_t              task_used = 0;
     size_t              cursor    = 0;  // next task phase 2 consumes

@@ -41,9 +41,11 @@ void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only,
                              task.runout.river_slot == only->runout.river_slot;
     if (entering) {
         entering->clear();
-        for (const Task& task : pass.tasks)
-            if (task.reachable)
-                entering->assign(pass.TaskReach(task), pass.TaskReach(task) + task.runout.Size());
+        for (Task& task : pass.tasks) {
+            std::vector<float> reach(pass.width);
+            if (task.reachable && LoadTaskReach(pass, task, reach.data()))
+                entering->assign(reach.begin(), reach.begin() + task.runout.Size());
+        }
     }
     pass.phase = 1;
     RunTasks(pass);

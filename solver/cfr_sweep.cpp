@@ -256,16 +256,32 @@ void CfrEngine::GroupTasks(PassState& pass, std::vector<int>& order) const {
 void CfrEngine::RunTask(PassState& pass, int t) {
     if (t < 0)
         return RunTaskGroup(pass, pass.task_groups[-1 - t]);
-    const Task& task = pass.tasks[t];
+    Task&        task  = pass.tasks[t];
     VectorArena& arena = ThreadVectorArena();
     ArenaScope   scope(arena);
-    const StatsLane lane = pass.tallies ? pass.tallies->TaskLane(t, *pass.kernels, arena) : StatsLane{};
-    if (!task.reachable)
-        return CountUnreached(pass, task.node, task.runout, *lane.counts);
-    float* const reach = arena.Allocate(pass.width);
-    std::copy_n(pass.TaskReach(task), pass.width, reach);
+    const StatsLane lane  = pass.tallies ? pass.tallies->TaskLane(t, *pass.kernels, arena) : StatsLane{};
+    float* const    reach = arena.Allocate(pass.width);
+    if (!task.reachable || !LoadTaskReach(pass, task, reach)) {
+        if (pass.tallies && tree_.Node(task.node).IsDecision())
+            CountUnreached(pass, task.node, task.runout, *lane.counts);
+        return;
+    }
     Sweep(pass, task.node, task.runout, reach, pass.TaskValues(task), pass.TaskBest(task),
           pass.tallies ? &lane : nullptr);
+}
+
+bool CfrEngine::LoadTaskReach(const PassState& pass, Task& task, float* out) const {
+    const int n = task.runout.Size();
+    if (task.edge < 0) {
+        std::copy_n(pass.TaskReach(task), n, out);
+    } else {
+        const PassState::Edge& edge = pass.edges[task.edge];
+        pass.kernels->GatherKept(pass.edge_reach.data() + edge.offset, task.runout.list->kept.data(),
+                                 edge.n, out);
+    }
+    std::fill(out + n, out + pass.width, 0.0f);
+    task.reachable = AnyPositive(out, n);
+    return task.reachable;
 }
 
 void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
@@ -380,19 +396,21 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
     VectorArena& arena    = ThreadVectorArena();
 
     if (task_edge && pass.phase == 0) {
-        const int edge = lane ? pass.tallies->AddEdge(lane->own, n) : -1;
+        // The tasks gather their reach from this node's when they run, on the team.
+        const int own_edge = lane ? pass.tallies->AddEdge(lane->own, n) : -1;
+        const int edge     = static_cast<int>(pass.edges.size());
+        pass.edges.push_back({pass.edge_reach.size(), n});
+        pass.edge_reach.insert(pass.edge_reach.end(), reach, reach + n);
+        const bool reached = AnyPositive(reach, n);
         for (const DealtCard& deal : deals) {
             Runout child = runout;
             child.street = runout.street + 1;
             (turn_deal ? child.turn_slot : child.river_slot) = deal.slot;
             child.list = turn_deal ? &runouts_.Turn(deal.slot)
                                    : &runouts_.River(base == 1 ? runout.turn_slot : 0, deal.slot);
-            const size_t offset      = pass.TaskOffset();
-            float*       child_reach = pass.task_data.data() + offset;
-            pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
-            pass.tasks.push_back({index, child, offset, AnyPositive(child_reach, child.Size())});
+            pass.tasks.push_back({index, child, pass.TaskOffset(), reached, edge});
             if (lane)
-                pass.tallies->AddTask(edge, child.list->kept.data(), DealtChance(*lane, deal, factor));
+                pass.tallies->AddTask(own_edge, child.list->kept.data(), DealtChance(*lane, deal, factor));
         }
         return;
     }

@@ -59,8 +59,13 @@ CfrEngine::PassRequest CfrEngine::BuildRequest(const PassState& pass) {
     request.tasks.resize(pass.tasks.size());
     request.expected.resize(count);
     for (size_t t = 0; t < pass.tasks.size(); ++t) {
-        const Task&  task = pass.tasks[t];
+        Task&        task = pass.tasks[t];
         RequestTask& out  = request.tasks[t];
+        // A worker's task takes its entering reach in its slot.
+        if (task.reachable && task.edge >= 0 && owner_of.at(task.node) >= 0) {
+            LoadTaskReach(pass, task, pass.TaskReach(task));
+            task.edge = -1;
+        }
         out.node          = task.node;
         out.turn_slot     = static_cast<int16_t>(task.runout.turn_slot);
         out.river_slot    = static_cast<int16_t>(task.runout.river_slot);
