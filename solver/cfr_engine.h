@@ -248,6 +248,11 @@ private:
     void SweepTerminal(PassState& pass, uint32_t node, const Runout& runout, const float* reach,
                        float* values);
     void RunTasks(PassState& pass);
+    void CombineEdges(PassState& pass);
+    static void AddDealtValues(const SolverKernels& kernels, const DealtCard& deal,
+                               const RunoutCombos& list, int n, const float* child_values,
+                               const float* child_best, float* values, float* best);
+    static void ScaleDealtValues(double factor, int n, float* values, float* best);
     int  TaskCapacity() const;
     void RunTaskList(PassState& pass, const std::vector<int>& order);
     void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);

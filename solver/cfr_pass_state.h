@@ -5,12 +5,14 @@
 #pragma once
 
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "solver/batch_counters.h"
 #include "solver/cfr_engine.h"
 #include "solver/pass_tallies.h"
 #include "solver/rake.h"
+#include "solver/runout_lists.h"
 #include "solver/solver_kernels.h"
 #include "solver/strategy_store.h"
 #include "solver/vector_arena.h"
@@ -42,16 +44,25 @@ struct CfrEngine::PassState {
 
     std::vector<Task>&  tasks;      // the engine's, kept between passes
     // The nodes whose dealt cards phase 0 made tasks of: the reach there (n entries at
-    // 'offset' in edge_reach), from which each task gathers its own when it runs.
+    // 'offset' in edge_reach), from which each task gathers its own when it runs; the
+    // tasks (from first_task on, one per card of 'deals', in order) and the chance factor.
+    // After phase 1 the team adds up each edge's task values (CombineEdges) into
+    // edge_values, which phase 2 takes in the same order (edge_cursor).
     struct Edge {
-        size_t offset;
-        int    n;
+        size_t                     offset;
+        int                        n;
+        size_t                     first_task;
+        std::span<const DealtCard> deals;
+        double                     factor;
     };
     std::vector<Edge>  edges{};
     std::vector<float> edge_reach{};
+    std::vector<float> edge_values{};  // per edge: values, then best in result passes
+    size_t             edge_cursor = 0;
+
+    size_t EdgeFloats() const { return TaskFloats(); }
     std::vector<float>& task_data;  // grows, never shrinks: no page faults per pass
     size_t              task_used = 0;
-    size_t              cursor    = 0;  // next task phase 2 consumes
     // Tasks of one river runout that run as one work item, their terminal ends evaluated
     // together (RunTasks): work item -1 - g is group g.
     std::vector<std::vector<int>> task_groups{};

@@ -119,6 +119,7 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         pass.remote = RunTasksOnWorkers(pass);
         if (!pass.remote)
             RunTasks(pass);
+        CombineEdges(pass);
         pass.phase = 2;
     }
     Sweep(pass, 0, root, reach, values.data(), best_out, lane);
@@ -399,7 +400,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         // The tasks gather their reach from this node's when they run, on the team.
         const int own_edge = lane ? pass.tallies->AddEdge(lane->own, n) : -1;
         const int edge     = static_cast<int>(pass.edges.size());
-        pass.edges.push_back({pass.edge_reach.size(), n});
+        pass.edges.push_back({pass.edge_reach.size(), n, pass.tasks.size(), deals, factor});
         pass.edge_reach.insert(pass.edge_reach.end(), reach, reach + n);
         const bool reached = AnyPositive(reach, n);
         for (const DealtCard& deal : deals) {
@@ -415,6 +416,14 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         return;
     }
 
+    if (task_edge) {
+        const float* summed = pass.edge_values.data() + pass.edge_cursor++ * pass.EdgeFloats();
+        std::copy_n(summed, n, values);
+        if (best)
+            std::copy_n(summed + width, n, best);
+        return;
+    }
+
     std::fill(values, values + n, 0.0f);
     if (best)
         std::fill(best, best + n, 0.0f);
@@ -424,58 +433,85 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
         (turn_deal ? child.turn_slot : child.river_slot) = deal.slot;
         child.list = turn_deal ? &runouts_.Turn(deal.slot)
                                : &runouts_.River(base == 1 ? runout.turn_slot : 0, deal.slot);
-        const uint16_t* parent = child.list->parent.data();
-        const int       m      = child.Size();
-        ArenaScope      scope(arena);
-        const float*    child_values;
-        const float*    child_best = nullptr;
-        if (task_edge) {
-            const Task& task = pass.tasks[pass.cursor++];
-            if (!task.reachable)  // counted by RunTask in a pass that counts statistics
-                continue;
-            child_values = pass.TaskValues(task);
-            child_best   = best ? pass.TaskBest(task) : nullptr;
-        } else {
-            float* child_reach = arena.Zeroed(width);
-            pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
-            if (!AnyPositive(child_reach, m)) {
-                if (lane)
-                    CountUnreached(pass, index, child, *lane->counts);
-                continue;
-            }
-            float*    v = arena.Zeroed(width);
-            float*    b = best ? arena.Zeroed(width) : nullptr;
-            StatsLane child_lane;
-            if (lane) {
-                float* own = arena.Zeroed(width);
-                pass.kernels->GatherKept(lane->own, child.list->kept.data(), n, own);
-                child_lane = {own, DealtChance(*lane, deal, factor), lane->counts};
-            }
-            Sweep(pass, index, child, child_reach, v, b, lane ? &child_lane : nullptr);
-            child_values = v;
-            child_best   = b;
+        ArenaScope scope(arena);
+        float*     child_reach = arena.Zeroed(width);
+        pass.kernels->GatherKept(reach, child.list->kept.data(), n, child_reach);
+        if (!AnyPositive(child_reach, child.Size())) {
+            if (lane)
+                CountUnreached(pass, index, child, *lane->counts);
+            continue;
         }
-        const float     weight = deal.weight;
-        const uint16_t* kept   = child.list->kept.data();
-        pass.kernels->ScatterKeptAdd(child_values, kept, n, weight, values);
-        if (best)
-            pass.kernels->ScatterKeptAdd(child_best, kept, n, weight, best);
-        // The cards this one stands for: their values are these with two suits exchanged.
-        for (const std::vector<uint16_t>* image : deal.images) {
-            const uint16_t* swap = image->data();
-            for (int j = 0; j < m; ++j)
-                values[swap[parent[j]]] = std::fma(weight, child_values[j], values[swap[parent[j]]]);
-            if (best)
-                for (int j = 0; j < m; ++j)
-                    best[swap[parent[j]]] = std::fma(weight, child_best[j], best[swap[parent[j]]]);
+        float*    v = arena.Zeroed(width);
+        float*    b = best ? arena.Zeroed(width) : nullptr;
+        StatsLane child_lane;
+        if (lane) {
+            float* own = arena.Zeroed(width);
+            pass.kernels->GatherKept(lane->own, child.list->kept.data(), n, own);
+            child_lane = {own, DealtChance(*lane, deal, factor), lane->counts};
         }
+        Sweep(pass, index, child, child_reach, v, b, lane ? &child_lane : nullptr);
+        AddDealtValues(*pass.kernels, deal, *child.list, n, v, b, values, best);
     }
+    ScaleDealtValues(factor, n, values, best);
+}
+
+// The values of one dealt card's child (over its list) added, times the card's weight, to
+// the parent's 'n' entries, and to those of the cards it stands for under isomorphism.
+void CfrEngine::AddDealtValues(const SolverKernels& kernels, const DealtCard& deal,
+                               const RunoutCombos& list, int n, const float* child_values,
+                               const float* child_best, float* values, float* best) {
+    const float     weight = deal.weight;
+    const uint16_t* kept   = list.kept.data();
+    const uint16_t* parent = list.parent.data();
+    const int       m      = list.Size();
+    kernels.ScatterKeptAdd(child_values, kept, n, weight, values);
+    if (best)
+        kernels.ScatterKeptAdd(child_best, kept, n, weight, best);
+    // The cards this one stands for: their values are these with two suits exchanged.
+    for (const std::vector<uint16_t>* image : deal.images) {
+        const uint16_t* swap = image->data();
+        for (int j = 0; j < m; ++j)
+            values[swap[parent[j]]] = std::fma(weight, child_values[j], values[swap[parent[j]]]);
+        if (best)
+            for (int j = 0; j < m; ++j)
+                best[swap[parent[j]]] = std::fma(weight, child_best[j], best[swap[parent[j]]]);
+    }
+}
+
+void CfrEngine::ScaleDealtValues(double factor, int n, float* values, float* best) {
     const float scale = static_cast<float>(factor);
     for (int i = 0; i < n; ++i)
         values[i] *= scale;
     if (best)
         for (int i = 0; i < n; ++i)
             best[i] *= scale;
+}
+
+// Every task edge's dealt cards added up (in card order, one edge per thread at a time, so
+// that the sums do not depend on the thread count), for phase 2 to take.
+void CfrEngine::CombineEdges(PassState& pass) {
+    const size_t floats = pass.EdgeFloats();
+    const int    count  = static_cast<int>(pass.edges.size());
+    pass.edge_values.resize(size_t(count) * floats);
+    pass.edge_cursor = 0;
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int e = 0; e < count; ++e) {
+        _mm_setcsr(_mm_getcsr() | 0x8040);
+        const PassState::Edge& edge   = pass.edges[e];
+        float* const           values = pass.edge_values.data() + size_t(e) * floats;
+        float* const           best   = pass.update ? nullptr : values + pass.width;
+        std::fill_n(values, edge.n, 0.0f);
+        if (best)
+            std::fill_n(best, edge.n, 0.0f);
+        for (size_t k = 0; k < edge.deals.size(); ++k) {
+            const Task& task = pass.tasks[edge.first_task + k];
+            if (!task.reachable)  // counted by RunTask in a pass that counts statistics
+                continue;
+            AddDealtValues(*pass.kernels, edge.deals[k], *task.runout.list, edge.n,
+                           pass.TaskValues(task), pass.TaskBest(task), values, best);
+        }
+        ScaleDealtValues(edge.factor, edge.n, values, best);
+    }
 }
 
 bool CfrEngine::UsesAverage(const PassState& pass, const BuiltNode& node) const {
