@@ -83,7 +83,7 @@ uint32_t FirstRiverDecision(const BuiltTree& tree) {
 }
 
 Outcome Solve(const std::vector<std::string>& spot, const std::vector<std::string>& settings,
-              bool rake, int iterations) {
+              bool rake, int iterations, int threads = 2) {
     for (const auto& line : settings)
         EXPECT_EQ(RunCommand(line).rfind("ERROR", 0), std::string::npos) << line;
     InstallSolverHooks();
@@ -95,10 +95,10 @@ Outcome Solve(const std::vector<std::string>& spot, const std::vector<std::strin
     RunCommand(rake ? "set_rake 0.05 3" : "set_rake 0 0");
     engine.SetAveragingDelay(5);
     for (int i = 0; i < iterations; ++i)
-        engine.Iterate(2);
+        engine.Iterate(threads);
     engine.InvalidateResults();
     Outcome outcome;
-    outcome.figures       = engine.Evaluate(2);
+    outcome.figures       = engine.Evaluate(threads);
     outcome.root_strategy = engine.StrategyAt(0, -1, -1);
     const bool turn_tree  = engine.Tree().BaseStreet() == 2;
     outcome.river_strategy =
@@ -198,6 +198,23 @@ TEST_F(SpeedSettings, RiverSubtreesOfOneRiverCardShareTheirBatches) {
     EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, 2), 0u);
     for (int width = 4; width <= BatchCounters::kWidths; ++width)
         EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, width), 0u) << width;
+}
+
+// Threads share out the subgame tasks and the sums over dealt cards, never the terms of
+// one sum: any number of them gives the same bits.
+TEST_F(SpeedSettings, FiguresDoNotDependOnTheThreadCount) {
+    for (const auto& spot : {TurnSpot(), TurnAllInSpot()}) {
+        const Outcome one = Solve(spot, {}, true, 12, 1);
+        for (int threads : {2, 3}) {
+            const Outcome many = Solve(spot, {}, true, 12, threads);
+            EXPECT_EQ(many.figures.ev_oop, one.figures.ev_oop) << threads;
+            EXPECT_EQ(many.figures.ev_ip, one.figures.ev_ip) << threads;
+            EXPECT_EQ(many.figures.mes_oop, one.figures.mes_oop) << threads;
+            EXPECT_EQ(many.figures.mes_ip, one.figures.mes_ip) << threads;
+            EXPECT_EQ(many.root_strategy, one.root_strategy) << threads;
+            EXPECT_EQ(many.river_strategy, one.river_strategy) << threads;
+        }
+    }
 }
 
 // The AVX2 kernels divide through a coarser reciprocal estimate, so the strategies drift
