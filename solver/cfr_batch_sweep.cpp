@@ -25,33 +25,6 @@
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
 
-// The thread's working set of one batched subtree.
-struct CfrEngine::BatchWork {
-    struct Entry {
-        const float*  reach  = nullptr;
-        float*        values = nullptr;
-        float*        best   = nullptr;
-        bool          live   = false;  // reached with some positive reach
-        DecisionFrame decision;
-        StatsLane     lane;  // own reach and counts in passes that count statistics
-    };
-    uint32_t                root = 0;
-    std::vector<Entry>      entries;  // by node index - root
-    std::vector<PendingEnd> showdowns;
-    std::vector<PendingEnd> folds;
-
-    // Ready for the subtree at 'first' .. 'end' - 1: entries are filled when their node
-    // is reached, so only the flags need resetting.
-    void Start(uint32_t first, uint32_t end) {
-        root = first;
-        if (entries.size() < end - first)
-            entries.resize(end - first);
-        for (uint32_t i = 0; i < end - first; ++i)
-            entries[i].live = false;
-        showdowns.clear();
-        folds.clear();
-    }
-};
 
 namespace {
 
@@ -141,23 +114,19 @@ void CfrEngine::SweepBatched(PassState& pass, uint32_t root, const Runout& runou
     FinishBatched(pass, work, runout, values, best, lane != nullptr);
 }
 
-// Subgame tasks of one river runout (RunTasks): each river subtree is swept top down and
-// each showdown end joins the pending ends, then the ends of all of them are evaluated
-// together, then each subtree is finished bottom up.
+// Subgame tasks of one river runout (RunTasks), run as one group of jobs.
 void CfrEngine::RunTaskGroup(PassState& pass, const std::vector<int>& group) {
-    thread_local std::vector<BatchWork>  works;
-    thread_local std::vector<PendingEnd> showdowns, folds;
+    thread_local std::vector<SubgameJob> jobs;
+    thread_local std::vector<StatsLane>  lanes;
     VectorArena&                         arena = ThreadVectorArena();
     ArenaScope                           scope(arena);
-    if (works.size() < group.size())
-        works.resize(group.size());
-    showdowns.clear();
-    folds.clear();
-    for (size_t i = 0; i < group.size(); ++i) {
-        Task&           task     = pass.tasks[group[i]];
+    jobs.clear();
+    lanes.resize(group.size());  // the jobs point at them: no reallocation below
+    for (int t : group) {
+        Task&           task     = pass.tasks[t];
         const bool      showdown = tree_.Node(task.node).kind == kShowdownEnd;
         const StatsLane lane     = pass.tallies && !showdown
-                                       ? pass.tallies->TaskLane(group[i], *pass.kernels, arena)
+                                       ? pass.tallies->TaskLane(t, *pass.kernels, arena)
                                        : StatsLane{};
         float* const    reach    = arena.Allocate(pass.width);
         if (!LoadTaskReach(pass, task, reach)) {
@@ -165,30 +134,45 @@ void CfrEngine::RunTaskGroup(PassState& pass, const std::vector<int>& group) {
                 CountUnreached(pass, task.node, task.runout, *lane.counts);
             continue;
         }
-        if (showdown) {
-            showdowns.push_back({task.node, reach, pass.TaskValues(task)});
+        lanes[jobs.size()] = lane;
+        jobs.push_back({task.node, task.runout, reach, pass.TaskValues(task), pass.TaskBest(task),
+                        pass.tallies ? &lanes[jobs.size()] : nullptr});
+    }
+    if (!jobs.empty())
+        RunJobs(pass, jobs);
+}
+
+// River subtrees and river showdown ends of one runout: each subtree is swept top down and
+// each showdown end joins the pending ends, then the ends of all of them are evaluated
+// together, then each subtree is finished bottom up.
+void CfrEngine::RunJobs(PassState& pass, std::span<const SubgameJob> jobs) {
+    thread_local std::vector<BatchWork>  works;
+    thread_local std::vector<PendingEnd> showdowns, folds;
+    if (works.size() < jobs.size())
+        works.resize(jobs.size());
+    showdowns.clear();
+    folds.clear();
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const SubgameJob& job = jobs[i];
+        if (tree_.Node(job.node).kind == kShowdownEnd) {
+            showdowns.push_back({job.node, job.reach, job.values});
             continue;
         }
         if (pass.counters)
             pass.counters->CountDecision(true);
-        PrefetchSubtree(pass, task.node, task.runout);
-        works[i].Start(task.node, subtree_end_[task.node]);
-        DescendBatched(pass, works[i], task.node, task.runout, reach, pass.tallies ? &lane : nullptr);
+        PrefetchSubtree(pass, job.node, job.runout);
+        works[i].Start(job.node, subtree_end_[job.node]);
+        DescendBatched(pass, works[i], job.node, job.runout, job.reach, job.lane);
         showdowns.insert(showdowns.end(), works[i].showdowns.begin(), works[i].showdowns.end());
         folds.insert(folds.end(), works[i].folds.begin(), works[i].folds.end());
     }
-    EvaluatePending(pass, showdowns, folds, pass.tasks[group.front()].runout);
-    for (size_t i = 0; i < group.size(); ++i) {
-        const Task& task = pass.tasks[group[i]];
-        if (!task.reachable)
-            continue;
-        if (tree_.Node(task.node).kind == kShowdownEnd) {
-            if (!pass.update)
-                std::copy_n(pass.TaskValues(task), task.runout.Size(), pass.TaskBest(task));
-            continue;
-        }
-        FinishBatched(pass, works[i], task.runout, pass.TaskValues(task), pass.TaskBest(task),
-                      pass.tallies != nullptr);
+    EvaluatePending(pass, showdowns, folds, jobs.front().runout);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const SubgameJob& job = jobs[i];
+        if (tree_.Node(job.node).kind != kShowdownEnd)
+            FinishBatched(pass, works[i], job.runout, job.values, job.best, pass.tallies != nullptr);
+        else if (job.best)
+            std::copy_n(job.values, job.runout.Size(), job.best);
     }
 }
 
@@ -206,7 +190,7 @@ void CfrEngine::FinishBatched(PassState& pass, BatchWork& work, const Runout& ru
     float*         child_best[kMaxActions];
     for (uint32_t i = end; i-- > root;) {
         BatchWork::Entry& entry = work.entries[i - root];
-        if (!entry.live || tree_.Node(i).kind != kDecisionNode)
+        if (!entry.live || entry.dealt || tree_.Node(i).kind != kDecisionNode)
             continue;
         const auto children = tree_.Children(i);
         for (size_t a = 0; a < children.size(); ++a) {
@@ -219,6 +203,8 @@ void CfrEngine::FinishBatched(PassState& pass, BatchWork& work, const Runout& ru
         FinishDecision(pass, entry.decision, child_values, child_best, entry.values, entry.best);
         if (counting && entry.decision.traverser)
             CountSweptDecision(pass, entry.decision, runout, entry.lane, entry.reach, child_values);
+        if (!pass.update && runout.street < 3)
+            KeepValues(pass, i, entry.decision.slot, runout, entry.reach, entry.values);
     }
 }
 
@@ -231,6 +217,12 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     BatchWork::Entry& entry = work.entries[index - work.root];
     entry.live              = true;
     entry.reach             = reach;
+    if ((node.kind == kDecisionNode && node.street > runout.street) ||
+        (node.kind == kShowdownEnd && runout.street < 3)) {
+        entry.dealt = true;  // the turn sweep deals the river here (cfr_turn_sweep.cpp)
+        work.deals.push_back(index);
+        return;
+    }
     if (node.kind != kDecisionNode) {
         entry.values = TailZeroed(arena, width, n);
         entry.best   = pass.update ? nullptr : entry.values;

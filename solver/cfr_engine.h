@@ -319,6 +319,27 @@ private:
     void FinishBatched(PassState& pass, BatchWork& work, const Runout& runout, float* values,
                        float* best, bool counting);
     void RunTaskGroup(PassState& pass, const std::vector<int>& group);
+    // A river subtree, or a river showdown end, run with others of its runout: its entering
+    // reach, where its values (and best-response values in result passes) go, and its
+    // statistics lane.
+    struct SubgameJob {
+        uint32_t     node;
+        Runout       runout;
+        const float* reach;
+        float*       values;
+        float*           best;
+        const StatsLane* lane;  // null unless the pass counts statistics
+    };
+    void RunJobs(PassState& pass, std::span<const SubgameJob> jobs);
+    // A turn subtree of a flop tree with the river subtrees of its lines grouped by river
+    // card (cfr_turn_sweep.cpp); TurnGroupable says whether this pass and subtree allow it.
+    bool TurnGroupable(const PassState& pass, uint32_t root, const Runout& runout) const;
+    void SweepTurnGrouped(PassState& pass, uint32_t root, const Runout& runout,
+                          const float* reach, float* values, float* best);
+    // Packs river jobs of one runout into groups whose showdown ends fill one batch as
+    // nearly as they can (first fit, most ends first): the groups as index lists.
+    std::vector<std::vector<int>> PackByShowdowns(const PassState& pass,
+                                                  const std::vector<uint32_t>& nodes) const;
     const StrengthGroups& StrengthOf(const Runout& runout) const;
     void PrefetchChild(const PassState& pass, uint32_t node, const Runout& runout) const;
     void PrefetchSubtree(const PassState& pass, uint32_t root, const Runout& runout) const;

@@ -103,6 +103,13 @@ struct CfrEngine::PassState {
     }
 };
 
+inline bool AnyPositive(const float* v, int n) {
+    for (int i = 0; i < n; ++i)
+        if (v[i] > 0)
+            return true;
+    return false;
+}
+
 // A vector of 'width' floats whose entries from n on are 0: stores cover the root list,
 // and entries past the runout's list must add nothing to them.
 inline float* TailZeroed(VectorArena& arena, int width, int n) {
@@ -128,4 +135,35 @@ struct CfrEngine::DecisionFrame {
     // River regrets while the early grouping lasts: the runout's combos of equal strength.
     const StrengthGroups* early_groups = nullptr;
     size_t               stride   = 0;
+};
+
+// The thread's working set of one batched subtree.
+struct CfrEngine::BatchWork {
+    struct Entry {
+        const float*  reach  = nullptr;
+        float*        values = nullptr;
+        float*        best   = nullptr;
+        bool          live   = false;  // reached with some positive reach
+        bool          dealt  = false;  // a node that deals the river (turn sweeps only)
+        DecisionFrame decision;
+        StatsLane     lane;  // own reach and counts in passes that count statistics
+    };
+    uint32_t                root = 0;
+    std::vector<Entry>      entries;  // by node index - root
+    std::vector<PendingEnd> showdowns;
+    std::vector<PendingEnd> folds;
+    std::vector<uint32_t>   deals;  // turn sweeps: the nodes that deal the river, in order
+
+    // Ready for the subtree at 'first' .. 'end' - 1: entries are filled when their node
+    // is reached, so only the flags need resetting.
+    void Start(uint32_t first, uint32_t end) {
+        root = first;
+        if (entries.size() < end - first)
+            entries.resize(end - first);
+        for (uint32_t i = 0; i < end - first; ++i)
+            entries[i].live = entries[i].dealt = false;
+        showdowns.clear();
+        folds.clear();
+        deals.clear();
+    }
 };

@@ -33,12 +33,6 @@ BoostedReturn ReturnKind(const BuiltNode& child, const BuiltNode& parent) {
                                         : BoostedReturn::kSameStreetDecision;
 }
 
-bool AnyPositive(const float* v, int n) {
-    for (int i = 0; i < n; ++i)
-        if (v[i] > 0)
-            return true;
-    return false;
-}
 
 // The chance weight of a dealt runout, as the statistics walk weighs it: the card's weight
 // and the street's chance factor, times the cards it stands for under suit isomorphism.
@@ -174,6 +168,28 @@ void CfrEngine::RunTasksInOrder(PassState& pass, std::vector<int> order) {
         RunTaskList(pass, order);
 }
 
+std::vector<std::vector<int>> CfrEngine::PackByShowdowns(const PassState& pass,
+                                                         const std::vector<uint32_t>& nodes) const {
+    std::vector<int> order(nodes.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto lanes = [&](int k) { return static_cast<int>(showdown_count_[nodes[k]]); };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return lanes(a) > lanes(b); });
+    std::vector<std::vector<int>> groups;
+    std::vector<int>              taken;  // showdown lanes per group
+    for (int k : order) {
+        size_t g = 0;
+        while (g < groups.size() && taken[g] + lanes(k) > pass.showdown_width)
+            ++g;
+        if (g == groups.size()) {
+            groups.emplace_back();
+            taken.push_back(0);
+        }
+        groups[g].push_back(k);
+        taken[g] += lanes(k);
+    }
+    return groups;
+}
+
 // A reached task on a river runout that is a showdown end, or a river subtree that the
 // batched sweep would take whole.
 bool CfrEngine::Groups(const PassState& pass, const Task& task) const {
@@ -213,21 +229,15 @@ void CfrEngine::GroupTasks(PassState& pass, std::vector<int>& order) const {
         }
         runouts[runout_list[key]].push_back(t);
     }
-    auto lanes = [&](int t) { return static_cast<int>(showdown_count_[pass.tasks[t].node]); };
-    for (std::vector<int>& list : runouts) {
-        std::stable_sort(list.begin(), list.end(), [&](int a, int b) { return lanes(a) > lanes(b); });
-        std::vector<std::pair<int, int>> open;  // group, lanes taken
-        for (int t : list) {
-            auto fit = std::find_if(open.begin(), open.end(), [&](const std::pair<int, int>& bin) {
-                return bin.second + lanes(t) <= pass.showdown_width;
-            });
-            if (fit == open.end()) {
-                pass.task_groups.emplace_back();
-                items.push_back(-static_cast<int>(pass.task_groups.size()));
-                fit = open.insert(open.end(), {static_cast<int>(pass.task_groups.size()) - 1, 0});
-            }
-            pass.task_groups[fit->first].push_back(t);
-            fit->second += lanes(t);
+    for (const std::vector<int>& list : runouts) {
+        std::vector<uint32_t> nodes;
+        for (int t : list)
+            nodes.push_back(pass.tasks[t].node);
+        for (const std::vector<int>& packed : PackByShowdowns(pass, nodes)) {
+            pass.task_groups.emplace_back();
+            items.push_back(-static_cast<int>(pass.task_groups.size()));
+            for (int k : packed)
+                pass.task_groups.back().push_back(list[k]);
         }
     }
     auto task_work = [&](int t) {
@@ -267,6 +277,9 @@ void CfrEngine::RunTask(PassState& pass, int t) {
             CountUnreached(pass, task.node, task.runout, *lane.counts);
         return;
     }
+    if (TurnGroupable(pass, task.node, task.runout))
+        return SweepTurnGrouped(pass, task.node, task.runout, reach, pass.TaskValues(task),
+                                pass.TaskBest(task));
     Sweep(pass, task.node, task.runout, reach, pass.TaskValues(task), pass.TaskBest(task),
           pass.tallies ? &lane : nullptr);
 }

@@ -17,7 +17,7 @@ namespace {
 const std::vector<std::string> kDefaults = {
     "set_simd_level 16",    "set_eval_mode 3",   "set_eval_cap 72",
     "set_eval_flag alt1 0", "enable_avx512 1",   "enable_numa 0",
-    "set_prefetch_mode 0",  "enable_perf_counters 0"};
+    "set_prefetch_mode 0",  "enable_perf_counters 0", "set_isomorphism 1 0"};
 
 class SpeedSettings : public testing::Test {
 protected:
@@ -74,6 +74,22 @@ std::vector<std::string> TurnAllInSpot() {
             "add_line 30 90 90"};
 }
 
+// A flop tree with suit-symmetric ranges: turn and river cards stand for their suit
+// images, and every turn line reaches the river.
+std::vector<std::string> FlopSpot() {
+    return {"set_board Qs Jh 2h",
+            "set_isomorphism 1 1",
+            ClassRangeCommand("OOP", {"AA", "QQ", "JTs", "T9s", "A5s", "87o", "KQo"}),
+            ClassRangeCommand("IP", {"KK", "22", "AQs", "98s", "QTo", "65s"}),
+            "set_pot 0 0 40",
+            "add_line 0 0 0 0 0 0",
+            "add_line 0 0 0 0 20 20",
+            "add_line 0 0 10 10 10 10",
+            "add_line 0 0 10 10 30 30",
+            "add_line 10 10 10 10 10 10",
+            "add_line 10 10 30 30 30 30"};
+}
+
 // The first river decision node of the tree.
 uint32_t FirstRiverDecision(const BuiltTree& tree) {
     for (uint32_t i = 0; i < tree.Size(); ++i)
@@ -100,9 +116,10 @@ Outcome Solve(const std::vector<std::string>& spot, const std::vector<std::strin
     Outcome outcome;
     outcome.figures       = engine.Evaluate(threads);
     outcome.root_strategy = engine.StrategyAt(0, -1, -1);
-    const bool turn_tree  = engine.Tree().BaseStreet() == 2;
-    outcome.river_strategy =
-        engine.StrategyAt(FirstRiverDecision(engine.Tree()), -1, turn_tree ? 0 /* 2c */ : -1);
+    const int base = engine.Tree().BaseStreet();
+    outcome.river_strategy = engine.StrategyAt(FirstRiverDecision(engine.Tree()),
+                                               base == 1 ? 1 /* 2d */ : -1,
+                                               base == 3 ? -1 : 0 /* 2c */);
     return outcome;
 }
 
@@ -164,6 +181,13 @@ TEST_F(SpeedSettings, RakedTurnAnswersDoNotDependOnEvaluationSettings) {
     ExpectAllSettingsAgree(TurnSpot(), true, 12);
 }
 
+// Flop trees sweep each turn card's subtree with the river subtrees of all its lines
+// grouped by river card when batching is always on, line by line otherwise.
+TEST_F(SpeedSettings, FlopAnswersDoNotDependOnEvaluationSettings) {
+    ExpectAllSettingsAgree(FlopSpot(), false, 14);
+    ExpectAllSettingsAgree(FlopSpot(), true, 8);
+}
+
 TEST_F(SpeedSettings, TurnAllInAnswersDoNotDependOnEvaluationSettings) {
     ExpectAllSettingsAgree(TurnAllInSpot(), false, 30);
     ExpectAllSettingsAgree(TurnAllInSpot(), true, 12);
@@ -203,7 +227,7 @@ TEST_F(SpeedSettings, RiverSubtreesOfOneRiverCardShareTheirBatches) {
 // Threads share out the subgame tasks and the sums over dealt cards, never the terms of
 // one sum: any number of them gives the same bits.
 TEST_F(SpeedSettings, FiguresDoNotDependOnTheThreadCount) {
-    for (const auto& spot : {TurnSpot(), TurnAllInSpot()}) {
+    for (const auto& spot : {TurnSpot(), TurnAllInSpot(), FlopSpot()}) {
         const Outcome one = Solve(spot, {}, true, 12, 1);
         for (int threads : {2, 3}) {
             const Outcome many = Solve(spot, {}, true, 12, threads);
