@@ -72,5 +72,5 @@ void CfrEngine::KeepPassStatistics(const PassState& pass) {
     if (pass.remote)
         return;
     stats_answers_.Store(pass.traverser, StatsStamp(*this),
-                         {pass.tallies->Totals(), pass.tallies->Scale().weight_unit});
+                         {pass.tallies->TakeTotals(), pass.tallies->Scale().weight_unit});
 }

@@ -35,9 +35,10 @@ StatsLane PassTallies::TaskLane(int task, const SolverKernels& kernels, VectorAr
     return {own, record.chance, &ThreadCounts()};
 }
 
-StatsCounts PassTallies::Totals() const {
-    StatsCounts sum;
-    for (const StatsCounts& thread : per_thread_)
-        sum.Add(thread);
+StatsCounts PassTallies::TakeTotals() {
+    StatsCounts sum = std::move(per_thread_.front());
+    for (size_t t = 1; t < per_thread_.size(); ++t)
+        sum.Add(per_thread_[t]);
+    per_thread_.clear();
     return sum;
 }

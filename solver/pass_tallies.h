@@ -55,8 +55,8 @@ public:
     void      AddTask(int edge, const uint16_t* keep, double chance);
     StatsLane TaskLane(int task, const SolverKernels& kernels, VectorArena& arena);
 
-    // Every thread's counts added.
-    StatsCounts Totals() const;
+    // Every thread's counts added, taken out of the tallies (they count nothing more).
+    StatsCounts TakeTotals();
 
 private:
     StatsCounts& ThreadCounts();
