@@ -33,7 +33,6 @@ BoostedReturn ReturnKind(const BuiltNode& child, const BuiltNode& parent) {
                                         : BoostedReturn::kSameStreetDecision;
 }
 
-
 // The chance weight of a dealt runout, as the statistics walk weighs it: the card's weight
 // and the street's chance factor, times the cards it stands for under suit isomorphism.
 double DealtChance(const StatsLane& lane, const DealtCard& deal, double factor) {
@@ -256,8 +255,7 @@ void CfrEngine::GroupTasks(PassState& pass, std::vector<int>& order) const {
     for (size_t i = 0; i < items.size(); ++i)
         size[i] = work(items[i]);
     std::vector<int> index(items.size());
-    for (size_t i = 0; i < index.size(); ++i)
-        index[i] = static_cast<int>(i);
+    std::iota(index.begin(), index.end(), 0);
     std::stable_sort(index.begin(), index.end(), [&](int a, int b) { return size[a] > size[b]; });
     order.clear();
     for (int i : index)
