@@ -323,10 +323,10 @@ private:
     // reach, where its values (and best-response values in result passes) go, and its
     // statistics lane.
     struct SubgameJob {
-        uint32_t     node;
-        Runout       runout;
-        const float* reach;
-        float*       values;
+        uint32_t         node;
+        Runout           runout;
+        const float*     reach;
+        float*           values;
         float*           best;
         const StatsLane* lane;  // null unless the pass counts statistics
     };

@@ -71,9 +71,9 @@ struct CfrEngine::PassState {
         return tasks[item >= 0 ? item : task_groups[-1 - item].front()];
     }
 
-    // A task's room in the buffer: one vector that holds its entering reach until the
-    // task runs and its values afterwards (the task copies the reach out first), and in
-    // result passes a second one for its best-response values.
+    // A task's room in the buffer: one vector for its values (a task a master sent holds
+    // its entering reach there until it runs, edge -1), and in result passes a second one
+    // for its best-response values.
     size_t TaskFloats() const { return (update ? 1 : 2) * static_cast<size_t>(width); }
     float* TaskValues(const Task& task) const { return task_data.data() + task.offset; }
     float* TaskReach(const Task& task) const { return TaskValues(task); }

@@ -41,11 +41,10 @@ void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only,
                              task.runout.river_slot == only->runout.river_slot;
     if (entering) {
         entering->clear();
-        for (Task& task : pass.tasks) {
-            std::vector<float> reach(pass.width);
+        std::vector<float> reach(pass.width);
+        for (Task& task : pass.tasks)
             if (task.reachable && LoadTaskReach(pass, task, reach.data()))
                 entering->assign(reach.begin(), reach.begin() + task.runout.Size());
-        }
     }
     pass.phase = 1;
     RunTasks(pass);
