@@ -217,8 +217,7 @@ void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,
     BatchWork::Entry& entry = work.entries[index - work.root];
     entry.live              = true;
     entry.reach             = reach;
-    if ((node.kind == kDecisionNode && node.street > runout.street) ||
-        (node.kind == kShowdownEnd && runout.street < 3)) {
+    if (DealsNextCard(node, runout)) {
         entry.dealt = true;  // the turn sweep deals the river here (cfr_turn_sweep.cpp)
         work.deals.push_back(index);
         return;

@@ -64,6 +64,18 @@ struct Runout {
     int Size() const { return list->Size(); }
 };
 
+// Whether sweeping 'node' on 'runout' deals the next card first: a decision node of a later
+// street, or a showdown before the river (an all-in).
+bool DealsNextCard(const BuiltNode& node, const Runout& runout);
+
+// Whether a per-combo reach vector reaches anything: some of its first n entries is positive.
+inline bool AnyPositive(const float* v, int n) {
+    for (int i = 0; i < n; ++i)
+        if (v[i] > 0)
+            return true;
+    return false;
+}
+
 // A lock or strategy edit the engine refuses; the message is the reason as printed.
 class InconsistentEdit : public std::runtime_error {
 public:

@@ -103,13 +103,6 @@ struct CfrEngine::PassState {
     }
 };
 
-inline bool AnyPositive(const float* v, int n) {
-    for (int i = 0; i < n; ++i)
-        if (v[i] > 0)
-            return true;
-    return false;
-}
-
 // A vector of 'width' floats whose entries from n on are 0: stores cover the root list,
 // and entries past the runout's list must add nothing to them.
 inline float* TailZeroed(VectorArena& arena, int width, int n) {

@@ -41,6 +41,11 @@ double DealtChance(const StatsLane& lane, const DealtCard& deal, double factor) 
 
 }  // namespace
 
+bool DealsNextCard(const BuiltNode& node, const Runout& runout) {
+    return (node.kind == kDecisionNode && node.street > runout.street) ||
+           (node.kind == kShowdownEnd && runout.street < kRiver);
+}
+
 CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     const EngineSettings& settings = State().settings;
     task_list_.clear();
@@ -349,9 +354,7 @@ void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& or
 void CfrEngine::Sweep(PassState& pass, uint32_t index, const Runout& runout, const float* reach,
                       float* values, float* best, const StatsLane* lane) {
     const BuiltNode& node = tree_.Node(index);
-    const bool deals = (node.kind == kDecisionNode && node.street > runout.street) ||
-                       (node.kind == kShowdownEnd && runout.street < 3);
-    if (deals)
+    if (DealsNextCard(node, runout))
         return SweepDealt(pass, index, runout, reach, values, best, lane);
     if (node.kind == kDecisionNode) {
         if (runout.street == 3 && BatchCandidate(index, pass.eval_cap))

@@ -19,13 +19,6 @@ namespace {
 
 constexpr int kMaxLanes = 2;  // reach vectors carried through a chance node
 
-bool AnyPositive(const float* v, int n) {
-    for (int i = 0; i < n; ++i)
-        if (v[i] > 0)
-            return true;
-    return false;
-}
-
 // Sums per-deal results over the chance node after 'runout'. For each deal, 'child'
 // gets the deal's runout, the reach vectors gathered into its list (null stays null),
 // zeroed output vectors and the deal's chance (times the number of cards it stands for
@@ -147,9 +140,7 @@ void SubtreeWalk::Values(uint32_t node, const Runout& runout, const float* own_r
 
 void SubtreeWalk::Walk(uint32_t index, const Runout& runout, const Lane& lane) const {
     const BuiltNode& node  = engine_.Tree().Node(index);
-    const bool       deals = (node.IsDecision() && node.street > runout.street) ||
-                       (node.kind == kShowdownEnd && runout.street < kRiver);
-    if (deals)
+    if (DealsNextCard(node, runout))
         WalkDealt(index, runout, lane);
     else if (node.IsDecision())
         WalkDecision(index, runout, lane);
