@@ -42,22 +42,26 @@ void CfrEngine::PrepareSubtreeFigures() {
     subtree_end_.assign(size, 0);
     terminal_count_.assign(size, 0);
     showdown_count_.assign(size, 0);
+    river_ends_max_.assign(size, 0);
     river_root_.assign(size, 0);
     for (uint32_t i = size; i-- > 0;) {
         const BuiltNode& node      = tree_.Node(i);
         uint32_t         end       = i + 1;
         uint32_t         terminals = node.kind == kDecisionNode ? 0 : 1;
         uint32_t         showdowns = node.kind == kShowdownEnd ? 1 : 0;
+        uint32_t         river_max = 0;
         for (uint32_t child : tree_.Children(i)) {
             end = std::max(end, subtree_end_[child]);
             terminals += terminal_count_[child];
             showdowns += showdown_count_[child];
+            river_max = std::max(river_max, river_ends_max_[child]);
         }
         subtree_end_[i]    = end;
         terminal_count_[i] = terminals;
         showdown_count_[i] = showdowns;
         river_root_[i]     = node.kind == kDecisionNode && node.street == 3 &&
                          (node.parent_index == kNoParent || tree_.Node(node.parent_index).street < 3);
+        river_ends_max_[i] = river_root_[i] ? std::max(river_max, terminals) : river_max;
     }
 }
 

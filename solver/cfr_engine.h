@@ -425,6 +425,7 @@ private:
     std::vector<uint32_t> subtree_end_;     // per node: one past its subtree (pre-order)
     std::vector<uint32_t> terminal_count_;  // per node: terminal ends in its subtree
     std::vector<uint32_t> showdown_count_;  // per node: showdown ends in its subtree
+    std::vector<uint32_t> river_ends_max_;  // per node: most ends of a river subtree in it
     std::vector<uint8_t>  river_root_;      // per node: first river decision below a deal
     BatchPolicy           batch_policy_;
 

@@ -20,14 +20,10 @@
 #include "tree/built_tree.h"
 
 bool CfrEngine::TurnGroupable(const PassState& pass, uint32_t root, const Runout& runout) const {
-    if (pass.eval_mode != 3 || !pass.storage_allows || pass.tallies || runout.street != 2 ||
-        tree_.BaseStreet() != 1 || tree_.Node(root).kind != kDecisionNode)
-        return false;
     // Every river subtree must be one the batched sweep takes whole.
-    for (uint32_t i = root; i < subtree_end_[root]; ++i)
-        if (river_root_[i] && terminal_count_[i] > uint32_t(pass.eval_cap))
-            return false;
-    return true;
+    return pass.eval_mode == 3 && pass.storage_allows && !pass.tallies && runout.street == 2 &&
+           tree_.BaseStreet() == 1 && tree_.Node(root).kind == kDecisionNode &&
+           river_ends_max_[root] <= uint32_t(pass.eval_cap);
 }
 
 void CfrEngine::SweepTurnGrouped(PassState& pass, uint32_t root, const Runout& runout,
