@@ -138,12 +138,15 @@ void CfrEngine::RunTaskGroup(PassState& pass, const std::vector<int>& group) {
                 CountUnreached(pass, task.node, task.runout, *lane.counts);
             continue;
         }
+        OpenTask(pass, task);
         lanes[jobs.size()] = lane;
         jobs.push_back({task.node, task.runout, reach, pass.TaskValues(task), pass.TaskBest(task),
                         pass.tallies ? &lanes[jobs.size()] : nullptr});
     }
     if (!jobs.empty())
         RunJobs(pass, jobs);
+    for (int t : group)
+        CloseTask(pass, t);
 }
 
 // River subtrees and river showdown ends of one runout: each subtree is swept top down and

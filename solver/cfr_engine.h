@@ -45,6 +45,7 @@
 #include "solver/runout_lists.h"
 #include "solver/solver_engine.h"
 #include "solver/strategy_store.h"
+#include "solver/task_buffers.h"
 
 class BuiltTree;
 class StatsCounts;
@@ -261,6 +262,12 @@ private:
                        float* values);
     void RunTasks(PassState& pass);
     void CombineEdges(PassState& pass);
+    // Streamed passes: the edges' sums zeroed and the tasks outside 'order' marked done
+    // (StartStreaming); a task's buffer taken when it runs (OpenTask) and its values added
+    // in card order once it is done (CloseTask). Nothing when the pass is not streamed.
+    void StartStreaming(PassState& pass, const std::vector<int>& order) const;
+    static void OpenTask(PassState& pass, Task& task);
+    static void CloseTask(PassState& pass, int task);
     static void AddDealtValues(const SolverKernels& kernels, const DealtCard& deal,
                                const RunoutCombos& list, int n, const float* child_values,
                                const float* child_best, float* values, float* best);
@@ -440,6 +447,7 @@ private:
 
     std::vector<Task>  task_list_;  // subgame tasks of the pass under way
     std::vector<float> task_data_;  // their reach and result vectors
+    TaskBuffers        task_buffers_;  // or, in streamed passes, those of the running tasks
     int           cached_at_ = -1;
 
     NodeValueCache kept_values_;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "solver/runout_lists.h"
 #include "solver/solver_kernels.h"
 #include "solver/strategy_store.h"
+#include "solver/task_buffers.h"
 #include "solver/vector_arena.h"
 
 struct CfrEngine::PassState {
@@ -60,6 +62,15 @@ struct CfrEngine::PassState {
     std::vector<float> edge_values{};  // per edge: values, then best in result passes
     size_t             edge_cursor = 0;
 
+    // Streamed passes (buffers set): a task takes a buffer when it runs, and its values are
+    // added to its edge's sums as soon as those of the cards before it are (CloseTask);
+    // per edge, the next card to add and a lock, and per task whether it is done.
+    TaskBuffers*            buffers = nullptr;
+    std::vector<std::mutex> edge_locks{};
+    std::vector<size_t>     edge_next{};
+    std::vector<uint8_t>    task_done{};
+    float* EdgeValues(size_t e) { return edge_values.data() + e * EdgeFloats(); }
+
     size_t EdgeFloats() const { return TaskFloats(); }
     std::vector<float>& task_data;  // grows, never shrinks: no page faults per pass
     size_t              task_used = 0;
@@ -71,16 +82,21 @@ struct CfrEngine::PassState {
         return tasks[item >= 0 ? item : task_groups[-1 - item].front()];
     }
 
-    // A task's room in the buffer: one vector for its values (a task a master sent holds
-    // its entering reach there until it runs, edge -1), and in result passes a second one
-    // for its best-response values.
+    // A task's room: one vector for its values (a task a master sent holds its entering
+    // reach there until it runs, edge -1), and in result passes a second one for its
+    // best-response values. In the pass's buffer, or in streamed passes a buffer of their
+    // own (task.offset is its id) while the task runs.
     size_t TaskFloats() const { return (update ? 1 : 2) * static_cast<size_t>(width); }
-    float* TaskValues(const Task& task) const { return task_data.data() + task.offset; }
+    float* TaskValues(const Task& task) const {
+        return buffers ? buffers->Data(task.offset) : task_data.data() + task.offset;
+    }
     float* TaskReach(const Task& task) const { return TaskValues(task); }
     float* TaskBest(const Task& task) const { return update ? nullptr : TaskValues(task) + width; }
 
-    // Reserves room for one task.
+    // Reserves room for one task (in the buffer, unless the pass is streamed).
     size_t TaskOffset() {
+        if (buffers)
+            return 0;
         const size_t floats = TaskFloats();
         if (task_used + floats > task_data.size())
             task_data.resize(std::max(task_data.size() * 2, task_used + floats));

@@ -13,6 +13,7 @@
 #include "solver/cfr_engine.h"
 #include "solver/averaging_schedule.h"
 #include "solver/cfr_pass_state.h"
+#include "net/workers.h"
 #include "solver/ev_boost.h"
 #include "solver/fold_values.h"
 #include "solver/showdown_values.h"
@@ -91,12 +92,17 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     root.turn_slot = base == 2 ? 0 : -1;
     root.list      = &runouts_.Root();
 
-    // The task buffer takes its largest size once: growing it by doubling would leave up
-    // to half of it unused and hold the old and new copies at once while it grows.
-    if (base < 3) {
+    // Tasks that may run on workers keep their vectors until all are back; those run here
+    // hold a buffer only while they run (streamed). The task buffer takes its largest size
+    // once: growing it by doubling would leave up to half of it unused and hold the old and
+    // new copies at once while it grows.
+    if (base == 1 && WorkersConnected()) {
         const size_t floats = size_t(TaskCapacity()) * pass.TaskFloats();
         if (task_data_.size() < floats)
             task_data_.resize(floats);
+    } else if (base < 3) {
+        task_buffers_.Start(size_t(TaskCapacity()), 2 * size_t(pass.width));
+        pass.buffers = &task_buffers_;
     }
 
     std::optional<PassTallies> tallies;
@@ -117,7 +123,8 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         pass.remote = RunTasksOnWorkers(pass);
         if (!pass.remote)
             RunTasks(pass);
-        CombineEdges(pass);
+        if (!pass.buffers)
+            CombineEdges(pass);
         pass.phase = 2;
     }
     Sweep(pass, 0, root, reach, values.data(), best_out, lane);
@@ -158,6 +165,7 @@ void CfrEngine::RunTasks(PassState& pass) {
     for (int t = 0; t < static_cast<int>(pass.tasks.size()); ++t)
         if (pass.tasks[t].reachable || (pass.tallies && tree_.Node(pass.tasks[t].node).IsDecision()))
             order.push_back(t);
+    StartStreaming(pass, order);
     RunTasksInOrder(pass, std::move(order));
 }
 
@@ -259,9 +267,19 @@ void CfrEngine::GroupTasks(PassState& pass, std::vector<int>& order) const {
     std::vector<uint64_t> size(items.size());
     for (size_t i = 0; i < items.size(); ++i)
         size[i] = work(items[i]);
+    // Streamed passes take the cards in order, largest first within a card: a card's values
+    // wait for those of the cards before it, so that taking them in order keeps few waiting.
+    std::vector<size_t> card(items.size(), 0);
+    if (pass.buffers)
+        for (size_t i = 0; i < items.size(); ++i) {
+            const Task& task = pass.FirstTask(items[i]);
+            card[i] = size_t(&task - pass.tasks.data()) - pass.edges[task.edge].first_task;
+        }
     std::vector<int> index(items.size());
     std::iota(index.begin(), index.end(), 0);
-    std::stable_sort(index.begin(), index.end(), [&](int a, int b) { return size[a] > size[b]; });
+    std::stable_sort(index.begin(), index.end(), [&](int a, int b) {
+        return card[a] != card[b] ? card[a] < card[b] : size[a] > size[b];
+    });
     order.clear();
     for (int i : index)
         order.push_back(items[i]);
@@ -278,13 +296,16 @@ void CfrEngine::RunTask(PassState& pass, int t) {
     if (!task.reachable || !LoadTaskReach(pass, task, reach)) {
         if (pass.tallies && tree_.Node(task.node).IsDecision())
             CountUnreached(pass, task.node, task.runout, *lane.counts);
-        return;
+        return CloseTask(pass, t);
     }
+    OpenTask(pass, task);
     if (TurnGroupable(pass, task.node, task.runout))
-        return SweepTurnGrouped(pass, task.node, task.runout, reach, pass.TaskValues(task),
-                                pass.TaskBest(task));
-    Sweep(pass, task.node, task.runout, reach, pass.TaskValues(task), pass.TaskBest(task),
-          pass.tallies ? &lane : nullptr);
+        SweepTurnGrouped(pass, task.node, task.runout, reach, pass.TaskValues(task),
+                         pass.TaskBest(task));
+    else
+        Sweep(pass, task.node, task.runout, reach, pass.TaskValues(task), pass.TaskBest(task),
+              pass.tallies ? &lane : nullptr);
+    CloseTask(pass, t);
 }
 
 bool CfrEngine::LoadTaskReach(const PassState& pass, Task& task, float* out) const {
@@ -526,6 +547,48 @@ void CfrEngine::CombineEdges(PassState& pass) {
         }
         ScaleDealtValues(edge.factor, edge.n, values, best);
     }
+}
+
+void CfrEngine::StartStreaming(PassState& pass, const std::vector<int>& order) const {
+    if (!pass.buffers)
+        return;
+    pass.edge_values.assign(pass.edges.size() * pass.EdgeFloats(), 0.0f);
+    pass.edge_cursor = 0;
+    pass.edge_locks  = std::vector<std::mutex>(pass.edges.size());
+    pass.edge_next.assign(pass.edges.size(), 0);
+    pass.task_done.assign(pass.tasks.size(), 1);
+    for (int t : order)
+        pass.task_done[t] = 0;
+}
+
+void CfrEngine::OpenTask(PassState& pass, Task& task) {
+    if (pass.buffers)
+        task.offset = pass.buffers->Acquire();
+}
+
+// The task is done: its edge's values take those of every done task from the next card
+// on, up to the first card still running or waiting; the last card scales the sums.
+void CfrEngine::CloseTask(PassState& pass, int t) {
+    if (!pass.buffers)
+        return;
+    const int              e    = pass.tasks[t].edge;
+    const PassState::Edge& edge = pass.edges[e];
+    float* const           values = pass.EdgeValues(e);
+    float* const           best   = pass.update ? nullptr : values + pass.width;
+    std::lock_guard        lock(pass.edge_locks[e]);
+    pass.task_done[t] = 1;
+    size_t&      next  = pass.edge_next[e];
+    const size_t cards = edge.deals.size();
+    for (; next < cards && pass.task_done[edge.first_task + next]; ++next) {
+        const Task& task = pass.tasks[edge.first_task + next];
+        if (!task.reachable)
+            continue;
+        AddDealtValues(*pass.kernels, edge.deals[next], *task.runout.list, edge.n,
+                       pass.TaskValues(task), pass.TaskBest(task), values, best);
+        pass.buffers->Release(task.offset);
+    }
+    if (next == cards)
+        ScaleDealtValues(edge.factor, edge.n, values, best);
 }
 
 bool CfrEngine::UsesAverage(const PassState& pass, const BuiltNode& node) const {

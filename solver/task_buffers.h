@@ -1,0 +1,38 @@
+// Room for the values of the subgame tasks that are running, or finished but not yet added
+// to their dealing node's sums (a card's values are added only after those of the cards
+// before it, so that the sums do not depend on the thread count).
+//
+// A pass holds only a few buffers at a time, not one per task: a turn tree's pass has
+// hundreds of tasks, and one vector per task (two in result passes) was the largest
+// working allocation of a turn solve. Buffers are kept between passes; their addresses
+// never move while a pass runs.
+#pragma once
+
+#include <cstddef>
+#include <mutex>
+#include <vector>
+
+#include "solver/aligned_buffer.h"
+
+class TaskBuffers {
+public:
+    // Ready for a pass of at most 'capacity' tasks at once, 'floats' floats each. Called
+    // between passes only.
+    void Start(size_t capacity, size_t floats);
+
+    // A free buffer's id (thread-safe); its contents are whatever its last user left.
+    size_t Acquire();
+    // Hands a buffer back (thread-safe).
+    void Release(size_t id);
+
+    float* Data(size_t id) const { return const_cast<float*>(buffers_[id].data()); }
+    // Buffers allocated so far: the most a pass has held at once.
+    size_t Allocated() const { return allocated_; }
+
+private:
+    std::mutex                       mutex_;
+    std::vector<AlignedArray<float>> buffers_;  // by id, empty until first used
+    std::vector<size_t>              free_;
+    size_t                           floats_    = 0;
+    size_t                           allocated_ = 0;
+};
