@@ -30,12 +30,14 @@ void RunoutAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernel
         top = std::max(top, Exponent(slot, a));
     for (int a = 0; a < layout_.actions; ++a)
         row_scale[a] = std::ldexp(1.0f, int(Exponent(slot, a)) - int(top));
-    NormalizeSpan(kernels, Row(slot, 0), layout_, layout_.Span(slot), row_scale, strategy, stride);
+    NormalizeSpan(kernels, Row(slot, 0), layout_.SlotStride(slot), layout_, layout_.Span(slot),
+                  row_scale, strategy, stride);
 }
 
-void NormalizeSpan(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
-                   ComboSpan span, const float* row_scale, float* strategy, size_t stride) {
-    kernels.NormalizeAverages(rows, layout.StoredStride(), row_scale, layout.actions, span.count,
+void NormalizeSpan(const SolverKernels& kernels, const uint16_t* rows, size_t rs,
+                   const RunoutLayout& layout, ComboSpan span, const float* row_scale,
+                   float* strategy, size_t stride) {
+    kernels.NormalizeAverages(rows, rs, row_scale, layout.actions, span.count,
                               strategy + span.first, stride);
     ZeroOutsideRows(strategy, stride, layout.actions, span, layout.combos);
 }
@@ -92,7 +94,7 @@ void RunoutAverageStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, Kind(), kFormatVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, s, Row(s, 0));
+        WriteSlotRows(out, layout_, s, Row(s, 0), layout_.SlotStride(s));
     locks_.Write(out);
 }
 
@@ -108,7 +110,7 @@ StorageStatus RunoutAverageStorage::Read(StorageReader& in) {
         if (loaded.exponents_[i] > kMaxAverageExponent)
             return StorageStatus::kBadValue;
     for (int s = 0; s < layout_.slots; ++s)
-        if (!ReadSlotRows(in, layout_, s, loaded.Row(s, 0)))
+        if (!ReadSlotRows(in, layout_, s, loaded.Row(s, 0), layout_.SlotStride(s)))
             return StorageStatus::kTruncated;
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

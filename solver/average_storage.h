@@ -34,11 +34,12 @@
 inline constexpr uint32_t kAverageMax         = 65535;
 inline constexpr int      kMaxAverageExponent = 120;
 
-// The average strategy of a slot's span from its stored rows (row scales as in
-// BlockScales), into full rows at 'stride', 0 outside the span. Shared by the average
+// The average strategy of a slot's span from its stored rows, 'rs' apart (row scales as
+// in BlockScales), into full rows at 'stride', 0 outside the span. Shared by the average
 // stores.
-void NormalizeSpan(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
-                   ComboSpan span, const float* row_scale, float* strategy, size_t stride);
+void NormalizeSpan(const SolverKernels& kernels, const uint16_t* rows, size_t rs,
+                   const RunoutLayout& layout, ComboSpan span, const float* row_scale,
+                   float* strategy, size_t stride);
 
 class RunoutAverageStorage final : public StrategyStore {
 public:

@@ -45,7 +45,8 @@ void CompressedAverageStorage::CurrentStrategy(int slot, const SolverKernels& ke
                                                float* strategy, size_t stride) const {
     float row_scale[kMaxActions];
     BlockScales(exponents_.data() + slot * layout_.actions, layout_.actions, row_scale);
-    NormalizeSpan(kernels, LoadSlot(slot), layout_, layout_.Span(slot), row_scale, strategy, stride);
+    NormalizeSpan(kernels, LoadSlot(slot), layout_.StoredStride(), layout_, layout_.Span(slot),
+                  row_scale, strategy, stride);
 }
 
 void CompressedAverageStorage::AccumulateAverage(int slot, const SolverKernels&,
@@ -83,7 +84,7 @@ void CompressedAverageStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, StoreKind::kRunoutAverages, RunoutAverageStorage::kFormatVersion, layout_);
     out.PutBytes(exponents_.data(), exponents_.size());
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, s, LoadSlot(s));
+        WriteSlotRows(out, layout_, s, LoadSlot(s), layout_.StoredStride());
     locks_.Write(out);
 }
 

@@ -59,7 +59,7 @@ void CompressedRegretStorage::CurrentStrategy(int slot, const SolverKernels& ker
                                               float* strategy, size_t stride) const {
     // One action needs no regrets: skip the unpacking.
     const uint16_t* rows = layout_.actions == 1 ? nullptr : LoadSlot(slot);
-    MatchRegrets(kernels, rows, layout_, layout_.Span(slot), strategy, stride);
+    MatchRegrets(kernels, rows, layout_.StoredStride(), layout_, layout_.Span(slot), strategy, stride);
 }
 
 // The slot's regrets as loaded, kept to tell whether an update changed them.
@@ -114,7 +114,7 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
         !locks_.HasWrittenStrategy(slot)) {
         uint16_t*        rows   = LoadSlot(slot);
         const uint16_t*  before = KeepLoaded(rows);
-        FusedRegretUpdate(kernels, rows, layout_, layout_.Span(slot), action_values, node_values,
+        FusedRegretUpdate(kernels, rows, layout_.StoredStride(), layout_, layout_.Span(slot), action_values, node_values,
                           MakeRegretStep(update.scale * factors_[slot]), locks_.RowSkipBits(slot));
         AfterUpdate(rows, before, slot, update);
         return;
@@ -130,7 +130,8 @@ uint64_t CompressedRegretStorage::ChildReach(int slot, const SolverKernels& kern
                                              const float* reach, int n, float* const* out) const {
     if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
         return StrategyStore::ChildReach(slot, kernels, reach, n, out);
-    return RegretChildReach(kernels, LoadSlot(slot), layout_, layout_.Span(slot), reach, n, out);
+    return RegretChildReach(kernels, LoadSlot(slot), layout_.StoredStride(), layout_, layout_.Span(slot),
+                            reach, n, out);
 }
 
 // As RunoutRegretStorage::SeedStrategy, on the unpacked slot.
@@ -138,7 +139,7 @@ void CompressedRegretStorage::SeedStrategy(int slot, const float* rows, size_t s
     if (layout_.actions == 1)
         return;
     uint16_t* regrets = LoadSlot(slot);
-    SeedRegrets(regrets, layout_, layout_.Span(slot), rows, stride);
+    SeedRegrets(regrets, layout_.StoredStride(), layout_, layout_.Span(slot), rows, stride);
     QuantizeCombos(regrets, layout_.actions, layout_.StoredStride(), layout_.Span(slot).count,
                    KeptBits(mode_), QuantizeSeed(slot, ~0ull));
     slots_->Store(slot, regrets);
@@ -153,7 +154,7 @@ void CompressedRegretStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, StoreKind::kRunoutRegrets, RunoutRegretStorage::kFormatVersion, layout_);
     out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, s, LoadSlot(s));
+        WriteSlotRows(out, layout_, s, LoadSlot(s), layout_.StoredStride());
     locks_.Write(out);
 }
 
@@ -172,7 +173,7 @@ StorageStatus CompressedRegretStorage::Read(StorageReader& in) {
     uint16_t* rows = ThreadSlotRows(layout_.SlotElements());
     std::fill_n(rows, layout_.SlotElements(), uint16_t{0});
     for (int s = 0; s < layout_.slots; ++s) {
-        if (!ReadSlotRows(in, layout_, s, rows))
+        if (!ReadSlotRows(in, layout_, s, rows, layout_.StoredStride()))
             return StorageStatus::kTruncated;
         loaded.slots_->Store(s, rows);
     }

@@ -24,12 +24,14 @@ void FastAverageStorage::Allocate() {
     exponents_.Reset(size_t(layout_.slots) * layout_.actions);
 }
 
-// The slot's numbers as u16 rows in the thread's scratch (the kernels' element type).
+// The slot's numbers as u16 rows, StoredStride() apart, in the thread's scratch (the
+// kernels' element type).
 uint16_t* FastAverageStorage::WidenSlot(int slot) const {
-    const size_t    elements = layout_.SlotElements();
-    uint16_t*       rows     = ThreadSlotRows(elements);
-    const uint8_t*  narrow   = Row(slot, 0);
-    std::copy(narrow, narrow + elements, rows);
+    const size_t stride = layout_.StoredStride();
+    const size_t length = layout_.SlotStride(slot);
+    uint16_t*    rows   = ThreadSlotRows(layout_.SlotElements());
+    for (int a = 0; a < layout_.actions; ++a)
+        std::copy_n(Row(slot, a), length, rows + a * stride);
     return rows;
 }
 
@@ -37,7 +39,8 @@ void FastAverageStorage::CurrentStrategy(int slot, const SolverKernels& kernels,
                                          size_t stride) const {
     float row_scale[kMaxActions];
     BlockScales(exponents_.data() + slot * layout_.actions, layout_.actions, row_scale);
-    NormalizeSpan(kernels, WidenSlot(slot), layout_, layout_.Span(slot), row_scale, strategy, stride);
+    NormalizeSpan(kernels, WidenSlot(slot), layout_.StoredStride(), layout_, layout_.Span(slot),
+                  row_scale, strategy, stride);
 }
 
 void FastAverageStorage::AccumulateAverage(int slot, const SolverKernels&,

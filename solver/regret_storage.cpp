@@ -50,12 +50,12 @@ void RunoutRegretStorage::Allocate() {
 
 void RunoutRegretStorage::CurrentStrategy(int slot, const SolverKernels& kernels, float* strategy,
                                           size_t stride) const {
-    MatchRegrets(kernels, Row(slot, 0), layout_, layout_.Span(slot), strategy, stride);
+    MatchRegrets(kernels, Row(slot, 0), layout_.SlotStride(slot), layout_, layout_.Span(slot),
+                 strategy, stride);
 }
 
-void MatchRegrets(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
-                  ComboSpan span, float* strategy, size_t stride) {
-    const size_t rs  = layout.StoredStride();
+void MatchRegrets(const SolverKernels& kernels, const uint16_t* rows, size_t rs,
+                  const RunoutLayout& layout, ComboSpan span, float* strategy, size_t stride) {
     const int    n   = span.count;
     float*       out = strategy + span.first;
     switch (layout.actions) {
@@ -68,13 +68,13 @@ void MatchRegrets(const SolverKernels& kernels, const uint16_t* rows, const Runo
     ZeroOutsideRows(strategy, stride, layout.actions, span, layout.combos);
 }
 
-uint64_t RegretChildReach(const SolverKernels& kernels, const uint16_t* rows,
+uint64_t RegretChildReach(const SolverKernels& kernels, const uint16_t* rows, size_t rs,
                           const RunoutLayout& layout, ComboSpan span, const float* reach, int n,
                           float* const* out) {
     span = SpanWithin(span, n);
     float* shifted[kMaxActions];
     ShiftRows(out, layout.actions, span.first, shifted);
-    const uint64_t bits = kernels.RegretReach(rows, layout.StoredStride(), layout.actions,
+    const uint64_t bits = kernels.RegretReach(rows, rs, layout.actions,
                                               span.count, reach + span.first, shifted);
     for (int a = 0; a < layout.actions; ++a)
         ZeroOutside(out[a], span, n);
@@ -87,7 +87,8 @@ uint64_t RunoutRegretStorage::ChildReach(int slot, const SolverKernels& kernels,
     // applies it.
     if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
         return StrategyStore::ChildReach(slot, kernels, reach, n, out);
-    return RegretChildReach(kernels, Row(slot, 0), layout_, layout_.Span(slot), reach, n, out);
+    return RegretChildReach(kernels, Row(slot, 0), layout_.SlotStride(slot), layout_,
+                            layout_.Span(slot), reach, n, out);
 }
 
 void RunoutRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
@@ -100,7 +101,7 @@ void RunoutRegretStorage::UpdateRegrets(int slot, const SolverKernels& kernels,
     const ComboSpan  span = layout_.Span(slot);
     const float*     values[kMaxActions];
     ShiftRows(action_values, layout_.actions, span.first, values);
-    kernels.UpdateRegrets(Row(slot, 0), layout_.StoredStride(), layout_.actions, span.count,
+    kernels.UpdateRegrets(Row(slot, 0), layout_.SlotStride(slot), layout_.actions, span.count,
                           values, node_values + span.first, step, locks_.RowSkipBits(slot));
     AfterUpdate(slot, update);
 }
@@ -110,7 +111,7 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
                                       const RegretUpdate& update) {
     const int actions = layout_.actions;
     if (actions >= 2 && actions <= 4 && !locks_.Locked(slot) && !locks_.HasWrittenStrategy(slot)) {
-        FusedRegretUpdate(kernels, Row(slot, 0), layout_, layout_.Span(slot), action_values,
+        FusedRegretUpdate(kernels, Row(slot, 0), layout_.SlotStride(slot), layout_, layout_.Span(slot), action_values,
                           node_values, MakeRegretStep(update.scale * factors_[slot]),
                           locks_.RowSkipBits(slot));
         AfterUpdate(slot, update);
@@ -126,10 +127,10 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
 }
 
 void RunoutRegretStorage::SeedStrategy(int slot, const float* rows, size_t stride) {
-    SeedRegrets(Row(slot, 0), layout_, layout_.Span(slot), rows, stride);
+    SeedRegrets(Row(slot, 0), layout_.SlotStride(slot), layout_, layout_.Span(slot), rows, stride);
 }
 
-void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, const RunoutLayout& layout,
+void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, size_t rs, const RunoutLayout& layout,
                        ComboSpan span, const float* const* action_values, float* node_values,
                        const RegretStep& step, const uint32_t* skip_bits) {
     const auto fused = layout.actions == 2   ? kernels.FusedUpdate2
@@ -137,14 +138,13 @@ void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, const Runou
                                              : kernels.FusedUpdate4;
     const float* values[kMaxActions];
     ShiftRows(action_values, layout.actions, span.first, values);
-    fused(rows, layout.StoredStride(), span.count, values, node_values + span.first, step,
+    fused(rows, rs, span.count, values, node_values + span.first, step,
           skip_bits);
     ZeroOutside(node_values, span, layout.combos);
 }
 
-void SeedRegrets(uint16_t* regrets, const RunoutLayout& layout, ComboSpan span, const float* rows,
+void SeedRegrets(uint16_t* regrets, size_t rs, const RunoutLayout& layout, ComboSpan span, const float* rows,
                  size_t stride) {
-    const size_t rs = layout.StoredStride();
     for (int i = span.first; i < span.End(); ++i) {
         uint16_t* regret      = regrets + (i - span.first);
         double    total       = 0;
@@ -168,10 +168,10 @@ void SeedRegrets(uint16_t* regrets, const RunoutLayout& layout, ComboSpan span, 
 
 void RunoutRegretStorage::AfterUpdate(int slot, const RegretUpdate& update) {
     if (!update.early_groups.empty())
-        AverageEarlyGroups(Row(slot, 0), layout_.StoredStride(), layout_.actions, layout_.Span(slot),
+        AverageEarlyGroups(Row(slot, 0), layout_.SlotStride(slot), layout_.actions, layout_.Span(slot),
                            update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
-        ReadjustPrecision(Row(slot, 0), layout_.actions, layout_.StoredStride(),
+        ReadjustPrecision(Row(slot, 0), layout_.actions, layout_.SlotStride(slot),
                           layout_.Span(slot).count, factors_[slot], update.precision);
 }
 
@@ -183,7 +183,7 @@ void RunoutRegretStorage::Write(StorageWriter& out) const {
     WriteStoreHeader(out, Kind(), kFormatVersion, layout_);
     out.PutBytes(factors_.data(), factors_.size() * sizeof(float));
     for (int s = 0; s < layout_.slots; ++s)
-        WriteSlotRows(out, layout_, s, Row(s, 0));
+        WriteSlotRows(out, layout_, s, Row(s, 0), layout_.SlotStride(s));
     locks_.Write(out);
 }
 
@@ -199,7 +199,7 @@ StorageStatus RunoutRegretStorage::Read(StorageReader& in) {
         if (!(std::isfinite(loaded.factors_[s]) && loaded.factors_[s] > 0.0f))
             return StorageStatus::kBadValue;
     for (int s = 0; s < layout_.slots; ++s)
-        if (!ReadSlotRows(in, layout_, s, loaded.Row(s, 0)))
+        if (!ReadSlotRows(in, layout_, s, loaded.Row(s, 0), layout_.SlotStride(s)))
             return StorageStatus::kTruncated;
     if (StorageStatus status = loaded.locks_.Read(in); status != StorageStatus::kOk)
         return status;

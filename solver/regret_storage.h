@@ -39,22 +39,23 @@ void AverageEarlyGroups(uint16_t* rows, size_t stride, int actions, ComboSpan sp
                         const EarlyGroups& groups);
 
 // The regret kernels of one slot's span, shared with the compressed store: 'rows' are the
-// slot's stored rows, every other vector is over the whole list (runout_layout.h).
+// slot's stored rows, 'rs' apart; every other vector is over the whole list
+// (runout_layout.h).
 // Regret matching into full rows, 0 outside the span.
-void MatchRegrets(const SolverKernels& kernels, const uint16_t* rows, const RunoutLayout& layout,
-                  ComboSpan span, float* strategy, size_t stride);
+void MatchRegrets(const SolverKernels& kernels, const uint16_t* rows, size_t rs,
+                  const RunoutLayout& layout, ComboSpan span, float* strategy, size_t stride);
 // Child reach for the first n positions, 0 outside the span; bit a set when out[a] has a
 // positive entry.
-uint64_t RegretChildReach(const SolverKernels& kernels, const uint16_t* rows,
+uint64_t RegretChildReach(const SolverKernels& kernels, const uint16_t* rows, size_t rs,
                           const RunoutLayout& layout, ComboSpan span, const float* reach, int n,
                           float* const* out);
 // Regret matching, node value and update in one pass (2 to 4 actions); node value 0
 // outside the span (up to layout.combos).
-void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, const RunoutLayout& layout,
+void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, size_t rs, const RunoutLayout& layout,
                        ComboSpan span, const float* const* action_values, float* node_values,
                        const RegretStep& step, const uint32_t* skip_bits);
 // SeedStrategy on the span: 'rows' are full rows of frequencies at 'stride'.
-void SeedRegrets(uint16_t* regrets, const RunoutLayout& layout, ComboSpan span, const float* rows,
+void SeedRegrets(uint16_t* regrets, size_t rs, const RunoutLayout& layout, ComboSpan span, const float* rows,
                  size_t stride);
 
 class RunoutRegretStorage final : public StrategyStore {

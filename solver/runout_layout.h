@@ -13,9 +13,11 @@
 // slots; a slot whose span is shorter leaves the rest of its rows 0. Without a span table
 // every slot keeps the whole list.
 //
-// In memory, slot s, action a starts at element (s * actions + a) * StoredStride(): rows
-// are padded to 32 combos (64 bytes of u16) so that every row starts on a cache line. The
-// padding stays 0 and is not saved.
+// In memory, the slots follow each other, and a slot's rows are SlotStride(slot) apart:
+// its span count padded to 32 combos (64 bytes of u16), so that every row starts on a
+// cache line and a slot with a short span takes no room for the longest one. The padding
+// stays 0 and is not saved. Unpacked copies of a slot (compressed stores, scratch) use
+// StoredStride(), the padded longest span.
 #pragma once
 
 #include <cstddef>
@@ -41,19 +43,22 @@ struct ComboSpan {
 
 // The span each runout slot of a street keeps for one acting player, shared by the stores
 // of every node of that street and player.
-struct SpanTable {
-    std::vector<ComboSpan> slot;     // per runout slot
-    int                    row = 0;  // the largest count
-
-    explicit SpanTable(std::vector<ComboSpan> spans) : slot(std::move(spans)) {
-        for (const ComboSpan& span : slot)
-            row = span.count > row ? span.count : row;
-    }
-};
-
 inline size_t PaddedRow(int combos) {
     return (size_t(combos) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
 }
+
+struct SpanTable {
+    std::vector<ComboSpan> slot;     // per runout slot
+    int                    row = 0;  // the largest count
+    std::vector<size_t>    start;    // per slot and one past: padded counts of the slots before
+
+    explicit SpanTable(std::vector<ComboSpan> spans) : slot(std::move(spans)), start(slot.size() + 1, 0) {
+        for (size_t s = 0; s < slot.size(); ++s) {
+            row          = slot[s].count > row ? slot[s].count : row;
+            start[s + 1] = start[s] + PaddedRow(slot[s].count);
+        }
+    }
+};
 
 struct RunoutLayout {
     int actions = 0;
@@ -67,13 +72,16 @@ struct RunoutLayout {
 
     // Distance between the rows of per-combo float vectors over the whole list.
     size_t RowStride() const { return PaddedRow(combos); }
-    // Distance between stored rows, and where they are.
+    // Distance between the rows of an unpacked slot, and its size.
     size_t StoredStride() const { return PaddedRow(RowCombos()); }
     size_t SlotElements() const { return size_t(actions) * StoredStride(); }
-    size_t Elements() const { return size_t(slots) * SlotElements(); }
-    size_t RowOffset(int slot, int action) const {
-        return (size_t(slot) * actions + action) * StoredStride();
+    // Distance between one slot's stored rows, where they are, and the whole store's size.
+    size_t SlotStride(int slot) const { return spans ? PaddedRow(spans->slot[slot].count) : StoredStride(); }
+    size_t SlotOffset(int slot) const {
+        return size_t(actions) * (spans ? spans->start[slot] : size_t(slot) * StoredStride());
     }
+    size_t RowOffset(int slot, int action) const { return SlotOffset(slot) + action * SlotStride(slot); }
+    size_t Elements() const { return SlotOffset(slots); }
     bool Valid() const {
         if (!(actions >= 1 && actions <= kMaxActions && combos >= 0 &&
               combos <= kMaxRunoutCombos && slots >= 1 && slots <= kMaxRunoutSlots))

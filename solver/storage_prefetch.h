@@ -15,7 +15,7 @@ inline void PrefetchSlotRows(const uint16_t* data, const RunoutLayout& layout, i
     if (data == nullptr || mode <= 0 || slot < 0 || slot >= layout.slots)
         return;
     constexpr size_t kLine      = 64 / sizeof(uint16_t);
-    const size_t     row_length = layout.StoredStride();
+    const size_t     row_length = layout.SlotStride(slot);
     const size_t     lines      = mode == 1 ? 2 : (row_length + kLine - 1) / kLine;
     for (int a = 0; a < layout.actions; ++a) {
         const uint16_t* row = data + layout.RowOffset(slot, a);

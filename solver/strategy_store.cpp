@@ -74,19 +74,21 @@ StorageStatus ReadStoreHeader(StorageReader& in, StoreKind kind, uint16_t versio
     return StorageStatus::kOk;
 }
 
-void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, int slot, const uint16_t* rows) {
+void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, int slot, const uint16_t* rows,
+                   size_t stride) {
     const int count = layout.Span(slot).count;
     for (int a = 0; a < layout.actions; ++a)
-        out.PutBytes(rows + a * layout.StoredStride(), count * sizeof(uint16_t));
+        out.PutBytes(rows + a * stride, count * sizeof(uint16_t));
 }
 
-bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, int slot, uint16_t* rows) {
+bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, int slot, uint16_t* rows,
+                  size_t stride) {
     const int count = layout.Span(slot).count;
     for (int a = 0; a < layout.actions; ++a) {
-        uint16_t* row = rows + a * layout.StoredStride();
+        uint16_t* row = rows + a * stride;
         if (!in.GetBytes(row, count * sizeof(uint16_t)))
             return false;
-        std::fill(row + count, row + layout.StoredStride(), uint16_t{0});
+        std::fill(row + count, row + stride, uint16_t{0});
     }
     return true;
 }

@@ -65,11 +65,12 @@ void WriteStoreHeader(StorageWriter& out, StoreKind kind, uint16_t version,
                                             const RunoutLayout& layout);
 
 // One slot's u16 rows in action order, each cut to the slot's span count (no padding):
-// 'rows' points at the slot's first row, the others follow StoredStride() apart.
+// 'rows' points at the slot's first row, the others follow 'stride' apart.
 // ReadSlotRows zeros the rest of each row and is false when the input ends early.
-void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, int slot, const uint16_t* rows);
+void WriteSlotRows(StorageWriter& out, const RunoutLayout& layout, int slot, const uint16_t* rows,
+                   size_t stride);
 [[nodiscard]] bool ReadSlotRows(StorageReader& in, const RunoutLayout& layout, int slot,
-                                uint16_t* rows);
+                                uint16_t* rows, size_t stride);
 
 class StrategyStore {
 public:

@@ -153,6 +153,19 @@ TEST(SpanStorage, EveryLayoutMatchesAStoreOfTheSpanAlone) {
     }
 }
 
+// The plain stores keep each slot's rows padded to its own span (32, 32 and 64 combos
+// here), not to the longest span (64 for every slot), in memory as in the saved form.
+TEST(SpanStorage, PlainStoresHoldEachSlotAtItsOwnSpanLength) {
+    const size_t tight = kActions * (32 + 32 + 64), longest = kActions * 3 * 64;
+    for (int kind : {0, 3, 4}) {
+        SCOPED_TRACE(kind);
+        auto spans     = MakeStore(kind, SpanLayout());
+        auto reference = MakeStore(kind, ReferenceLayout());
+        const size_t element = kind == 4 ? 1 : 2;
+        EXPECT_EQ(spans->ByteSize() + (longest - tight) * element, reference->ByteSize());
+    }
+}
+
 TEST(SpanStorage, ChildReachIsZeroOutsideTheSpan) {
     for (int kind : {0, 1, 3, 4}) {
         SCOPED_TRACE(kind);
