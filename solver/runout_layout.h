@@ -14,10 +14,11 @@
 // every slot keeps the whole list.
 //
 // In memory, the slots follow each other, and a slot's rows are SlotStride(slot) apart:
-// its span count padded to 32 combos (64 bytes of u16), so that every row starts on a
-// cache line and a slot with a short span takes no room for the longest one. The padding
-// stays 0 and is not saved. Unpacked copies of a slot (compressed stores, scratch) use
-// StoredStride(), the padded longest span.
+// its span count padded to 16 combos (32 bytes of u16, what one 16-lane load takes, so
+// that no load splits a cache line), and a slot with a short span takes no room for the
+// longest one. The padding stays 0 and is not saved. Unpacked copies of a slot
+// (compressed stores, scratch) use StoredStride(), the longest span padded to 32 combos so
+// that every row starts on a cache line.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,7 @@
 inline constexpr int kMaxActions     = 64;
 inline constexpr int kMaxRunoutSlots = 49 * 48;
 inline constexpr int kRowAlignment   = 32;
+inline constexpr int kSlotRowAlignment = 16;
 
 // A run of consecutive positions of a combo list: positions first .. first + count - 1.
 struct ComboSpan {
@@ -46,6 +48,9 @@ struct ComboSpan {
 inline size_t PaddedRow(int combos) {
     return (size_t(combos) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
 }
+inline size_t PaddedSlotRow(int combos) {
+    return (size_t(combos) + kSlotRowAlignment - 1) / kSlotRowAlignment * kSlotRowAlignment;
+}
 
 struct SpanTable {
     std::vector<ComboSpan> slot;     // per runout slot
@@ -55,7 +60,7 @@ struct SpanTable {
     explicit SpanTable(std::vector<ComboSpan> spans) : slot(std::move(spans)), start(slot.size() + 1, 0) {
         for (size_t s = 0; s < slot.size(); ++s) {
             row          = slot[s].count > row ? slot[s].count : row;
-            start[s + 1] = start[s] + PaddedRow(slot[s].count);
+            start[s + 1] = start[s] + PaddedSlotRow(slot[s].count);
         }
     }
 };
@@ -76,7 +81,9 @@ struct RunoutLayout {
     size_t StoredStride() const { return PaddedRow(RowCombos()); }
     size_t SlotElements() const { return size_t(actions) * StoredStride(); }
     // Distance between one slot's stored rows, where they are, and the whole store's size.
-    size_t SlotStride(int slot) const { return spans ? PaddedRow(spans->slot[slot].count) : StoredStride(); }
+    size_t SlotStride(int slot) const {
+        return spans ? PaddedSlotRow(spans->slot[slot].count) : StoredStride();
+    }
     size_t SlotOffset(int slot) const {
         return size_t(actions) * (spans ? spans->start[slot] : size_t(slot) * StoredStride());
     }

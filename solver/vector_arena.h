@@ -21,9 +21,8 @@ public:
     void   Release(size_t mark) { used_ = mark; }
 
 private:
-    // A new block is resident at once (AlignedArray zeroes it), so blocks are small: 512
-    // KB still holds the largest single request, a strategy of 64 actions over a padded
-    // list of 1326 combos.
+    // A block's pages take memory once written (aligned_buffer.h); 512 KB holds the
+    // largest single request, a strategy of 64 actions over a padded list of 1326 combos.
     static constexpr size_t kBlockFloats = size_t{1} << 17;
     static_assert(kBlockFloats >= size_t{kMaxActions} * 1344);
 

@@ -153,16 +153,25 @@ TEST(SpanStorage, EveryLayoutMatchesAStoreOfTheSpanAlone) {
     }
 }
 
-// The plain stores keep each slot's rows padded to its own span (32, 32 and 64 combos
-// here), not to the longest span (64 for every slot), in memory as in the saved form.
+// The plain stores keep each slot's rows padded to 16 combos past its own span (16, 32
+// and 64 combos here), not to the longest span (64 for every slot), and give what a store
+// of the spans alone gives.
 TEST(SpanStorage, PlainStoresHoldEachSlotAtItsOwnSpanLength) {
-    const size_t tight = kActions * (32 + 32 + 64), longest = kActions * 3 * 64;
+    RunoutLayout layout{kActions, kWidth, 3};
+    layout.spans = std::make_shared<const SpanTable>(
+        std::vector<ComboSpan>{{5, 10}, {0, 21}, {17, 53}});
+    const size_t tight = kActions * (16 + 32 + 64), longest = kActions * 3 * 64;
     for (int kind : {0, 3, 4}) {
         SCOPED_TRACE(kind);
-        auto spans     = MakeStore(kind, SpanLayout());
+        auto spans     = MakeStore(kind, layout);
         auto reference = MakeStore(kind, ReferenceLayout());
         const size_t element = kind == 4 ? 1 : 2;
         EXPECT_EQ(spans->ByteSize() + (longest - tight) * element, reference->ByteSize());
+        // Rows that start off a cache line still work as the reference's.
+        std::mt19937 rng(31 + kind);
+        UpdateBoth(*spans, *reference, kind == 0, rng);
+        for (int slot = 0; slot < 3; ++slot)
+            ExpectSameStrategy(*spans, *reference, slot);
     }
 }
 
