@@ -3,8 +3,8 @@
 StreetCounts& StatsCounts::Street(int street) {
     StreetCounts& counts = streets_[street - 1];
     if (counts.pure.empty()) {
-        counts.pure.resize(kThresholdBins);
-        counts.dominated.resize(kThresholdBins);
+        counts.pure.Allocate();
+        counts.dominated.Allocate();
     }
     return counts;
 }
@@ -18,10 +18,8 @@ void StatsCounts::Add(const StatsCounts& o) {
         to.instances += from.instances, to.infosets += from.infosets;
         to.infoset_actions += from.infoset_actions, to.reachable += from.reachable;
         to.weight += from.weight;
-        for (int b = 0; b < kThresholdBins; ++b) {
-            to.pure[b].Add(from.pure[b]);
-            to.dominated[b].Add(from.dominated[b]);
-        }
+        to.pure.AddCounted(from.pure);
+        to.dominated.AddCounted(from.dominated);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "solver/aligned_buffer.h"
 #include "solver/threshold_grid.h"
 
 struct StatsTally {
@@ -42,7 +43,52 @@ struct BinCount {
     void Add(const BinCount& o) {
         infosets += o.infosets, reachable += o.reachable, weight += o.weight;
     }
+    bool Empty() const { return infosets == 0 && reachable == 0 && weight == 0; }
     bool operator==(const BinCount&) const = default;
+};
+
+// The bins of one kind on one street: zeroed pages (aligned_buffer.h) that take memory
+// only where a bin has counted something; most bins stay empty, on the turn most of all.
+// Copies and sums skip empty bins, so that they do not touch their pages either.
+class BinArray {
+public:
+    BinArray() = default;
+    BinArray(const BinArray& other) { *this = other; }
+    BinArray& operator=(const BinArray& other) {
+        if (this != &other) {
+            bins_.Reset(other.size());
+            AddCounted(other);
+        }
+        return *this;
+    }
+    BinArray(BinArray&&) noexcept            = default;
+    BinArray& operator=(BinArray&&) noexcept = default;
+
+    void   Allocate() { bins_.Reset(kThresholdBins); }
+    bool   empty() const { return bins_.empty(); }
+    size_t size() const { return bins_.size(); }
+
+    BinCount&       operator[](size_t bin) { return bins_[bin]; }
+    const BinCount& operator[](size_t bin) const { return bins_[bin]; }
+
+    // Adds the other's non-empty bins (both allocated).
+    void AddCounted(const BinArray& other) {
+        for (size_t b = 0; b < other.size(); ++b)
+            if (!other[b].Empty())
+                bins_[b].Add(other[b]);
+    }
+
+    bool operator==(const BinArray& other) const {
+        if (size() != other.size())
+            return false;
+        for (size_t b = 0; b < size(); ++b)
+            if (!(bins_[b] == other[b]))
+                return false;
+        return true;
+    }
+
+private:
+    AlignedArray<BinCount> bins_;
 };
 
 struct StreetCounts {
@@ -50,7 +96,7 @@ struct StreetCounts {
     // By the bin of the least threshold at which the infoset is pure, and of the least at
     // which it is not dominated: kThresholdBins each once the street counts anything,
     // empty before (a tree that starts on the turn or river counts no flop).
-    std::vector<BinCount> pure, dominated;
+    BinArray pure, dominated;
 
     bool operator==(const StreetCounts&) const = default;
 };
