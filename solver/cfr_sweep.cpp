@@ -120,7 +120,7 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         pass.phase = 0;
         Sweep(pass, 0, root, reach, values.data(), best_out, lane);
         pass.phase = 1;
-        pass.remote = RunTasksOnWorkers(pass);
+        pass.remote = !pass.buffers && RunTasksOnWorkers(pass);
         if (!pass.remote)
             RunTasks(pass);
         if (!pass.buffers)
