@@ -9,11 +9,11 @@
 #include <optional>
 
 #include "cli/solver_state.h"
+#include "net/workers.h"
 #include "platform/numa_nodes.h"
 #include "solver/cfr_engine.h"
 #include "solver/averaging_schedule.h"
 #include "solver/cfr_pass_state.h"
-#include "net/workers.h"
 #include "solver/ev_boost.h"
 #include "solver/fold_values.h"
 #include "solver/showdown_values.h"

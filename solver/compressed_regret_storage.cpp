@@ -59,7 +59,8 @@ void CompressedRegretStorage::CurrentStrategy(int slot, const SolverKernels& ker
                                               float* strategy, size_t stride) const {
     // One action needs no regrets: skip the unpacking.
     const uint16_t* rows = layout_.actions == 1 ? nullptr : LoadSlot(slot);
-    MatchRegrets(kernels, rows, layout_.StoredStride(), layout_, layout_.Span(slot), strategy, stride);
+    MatchRegrets(kernels, rows, layout_.StoredStride(), layout_, layout_.Span(slot), strategy,
+                 stride);
 }
 
 // The slot's regrets as loaded, kept to tell whether an update changed them.
@@ -114,7 +115,8 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
         !locks_.HasWrittenStrategy(slot)) {
         uint16_t*        rows   = LoadSlot(slot);
         const uint16_t*  before = KeepLoaded(rows);
-        FusedRegretUpdate(kernels, rows, layout_.StoredStride(), layout_, layout_.Span(slot), action_values, node_values,
+        FusedRegretUpdate(kernels, rows, layout_.StoredStride(), layout_, layout_.Span(slot),
+                          action_values, node_values,
                           MakeRegretStep(update.scale * factors_[slot]), locks_.RowSkipBits(slot));
         AfterUpdate(rows, before, slot, update);
         return;
@@ -130,8 +132,8 @@ uint64_t CompressedRegretStorage::ChildReach(int slot, const SolverKernels& kern
                                              const float* reach, int n, float* const* out) const {
     if (layout_.actions == 1 || locks_.HasWrittenStrategy(slot))
         return StrategyStore::ChildReach(slot, kernels, reach, n, out);
-    return RegretChildReach(kernels, LoadSlot(slot), layout_.StoredStride(), layout_, layout_.Span(slot),
-                            reach, n, out);
+    return RegretChildReach(kernels, LoadSlot(slot), layout_.StoredStride(), layout_,
+                            layout_.Span(slot), reach, n, out);
 }
 
 // As RunoutRegretStorage::SeedStrategy, on the unpacked slot.

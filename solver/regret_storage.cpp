@@ -111,9 +111,9 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
                                       const RegretUpdate& update) {
     const int actions = layout_.actions;
     if (actions >= 2 && actions <= 4 && !locks_.Locked(slot) && !locks_.HasWrittenStrategy(slot)) {
-        FusedRegretUpdate(kernels, Row(slot, 0), layout_.SlotStride(slot), layout_, layout_.Span(slot), action_values,
-                          node_values, MakeRegretStep(update.scale * factors_[slot]),
-                          locks_.RowSkipBits(slot));
+        FusedRegretUpdate(kernels, Row(slot, 0), layout_.SlotStride(slot), layout_,
+                          layout_.Span(slot), action_values, node_values,
+                          MakeRegretStep(update.scale * factors_[slot]), locks_.RowSkipBits(slot));
         AfterUpdate(slot, update);
         return;
     }
@@ -130,8 +130,9 @@ void RunoutRegretStorage::SeedStrategy(int slot, const float* rows, size_t strid
     SeedRegrets(Row(slot, 0), layout_.SlotStride(slot), layout_, layout_.Span(slot), rows, stride);
 }
 
-void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, size_t rs, const RunoutLayout& layout,
-                       ComboSpan span, const float* const* action_values, float* node_values,
+void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, size_t rs,
+                       const RunoutLayout& layout, ComboSpan span,
+                       const float* const* action_values, float* node_values,
                        const RegretStep& step, const uint32_t* skip_bits) {
     const auto fused = layout.actions == 2   ? kernels.FusedUpdate2
                        : layout.actions == 3 ? kernels.FusedUpdate3
@@ -143,8 +144,8 @@ void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, size_t rs, 
     ZeroOutside(node_values, span, layout.combos);
 }
 
-void SeedRegrets(uint16_t* regrets, size_t rs, const RunoutLayout& layout, ComboSpan span, const float* rows,
-                 size_t stride) {
+void SeedRegrets(uint16_t* regrets, size_t rs, const RunoutLayout& layout, ComboSpan span,
+                 const float* rows, size_t stride) {
     for (int i = span.first; i < span.End(); ++i) {
         uint16_t* regret      = regrets + (i - span.first);
         double    total       = 0;
@@ -168,8 +169,8 @@ void SeedRegrets(uint16_t* regrets, size_t rs, const RunoutLayout& layout, Combo
 
 void RunoutRegretStorage::AfterUpdate(int slot, const RegretUpdate& update) {
     if (!update.early_groups.empty())
-        AverageEarlyGroups(Row(slot, 0), layout_.SlotStride(slot), layout_.actions, layout_.Span(slot),
-                           update.early_groups);
+        AverageEarlyGroups(Row(slot, 0), layout_.SlotStride(slot), layout_.actions,
+                           layout_.Span(slot), update.early_groups);
     if (update.adaptive && update.iteration % 10 == 0)
         ReadjustPrecision(Row(slot, 0), layout_.actions, layout_.SlotStride(slot),
                           layout_.Span(slot).count, factors_[slot], update.precision);

@@ -51,12 +51,13 @@ uint64_t RegretChildReach(const SolverKernels& kernels, const uint16_t* rows, si
                           float* const* out);
 // Regret matching, node value and update in one pass (2 to 4 actions); node value 0
 // outside the span (up to layout.combos).
-void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, size_t rs, const RunoutLayout& layout,
-                       ComboSpan span, const float* const* action_values, float* node_values,
+void FusedRegretUpdate(const SolverKernels& kernels, uint16_t* rows, size_t rs,
+                       const RunoutLayout& layout, ComboSpan span,
+                       const float* const* action_values, float* node_values,
                        const RegretStep& step, const uint32_t* skip_bits);
 // SeedStrategy on the span: 'rows' are full rows of frequencies at 'stride'.
-void SeedRegrets(uint16_t* regrets, size_t rs, const RunoutLayout& layout, ComboSpan span, const float* rows,
-                 size_t stride);
+void SeedRegrets(uint16_t* regrets, size_t rs, const RunoutLayout& layout, ComboSpan span,
+                 const float* rows, size_t stride);
 
 class RunoutRegretStorage final : public StrategyStore {
 public:

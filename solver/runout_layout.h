@@ -29,9 +29,9 @@
 
 #include "solver/card_pair.h"
 
-inline constexpr int kMaxActions     = 64;
-inline constexpr int kMaxRunoutSlots = 49 * 48;
-inline constexpr int kRowAlignment   = 32;
+inline constexpr int kMaxActions       = 64;
+inline constexpr int kMaxRunoutSlots   = 49 * 48;
+inline constexpr int kRowAlignment     = 32;
 inline constexpr int kSlotRowAlignment = 16;
 
 // A run of consecutive positions of a combo list: positions first .. first + count - 1.
@@ -43,8 +43,6 @@ struct ComboSpan {
     bool operator==(const ComboSpan&) const = default;
 };
 
-// The span each runout slot of a street keeps for one acting player, shared by the stores
-// of every node of that street and player.
 inline size_t PaddedRow(int combos) {
     return (size_t(combos) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
 }
@@ -52,12 +50,15 @@ inline size_t PaddedSlotRow(int combos) {
     return (size_t(combos) + kSlotRowAlignment - 1) / kSlotRowAlignment * kSlotRowAlignment;
 }
 
+// The span each runout slot of a street keeps for one acting player, shared by the stores
+// of every node of that street and player.
 struct SpanTable {
     std::vector<ComboSpan> slot;     // per runout slot
     int                    row = 0;  // the largest count
     std::vector<size_t>    start;    // per slot and one past: padded counts of the slots before
 
-    explicit SpanTable(std::vector<ComboSpan> spans) : slot(std::move(spans)), start(slot.size() + 1, 0) {
+    explicit SpanTable(std::vector<ComboSpan> spans)
+        : slot(std::move(spans)), start(slot.size() + 1, 0) {
         for (size_t s = 0; s < slot.size(); ++s) {
             row          = slot[s].count > row ? slot[s].count : row;
             start[s + 1] = start[s] + PaddedSlotRow(slot[s].count);
@@ -87,7 +88,9 @@ struct RunoutLayout {
     size_t SlotOffset(int slot) const {
         return size_t(actions) * (spans ? spans->start[slot] : size_t(slot) * StoredStride());
     }
-    size_t RowOffset(int slot, int action) const { return SlotOffset(slot) + action * SlotStride(slot); }
+    size_t RowOffset(int slot, int action) const {
+        return SlotOffset(slot) + action * SlotStride(slot);
+    }
     size_t Elements() const { return SlotOffset(slots); }
     bool Valid() const {
         if (!(actions >= 1 && actions <= kMaxActions && combos >= 0 &&

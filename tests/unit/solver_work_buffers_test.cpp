@@ -14,7 +14,8 @@
 namespace {
 
 bool AllZero(const AlignedArray<uint16_t>& array) {
-    return std::all_of(array.data(), array.data() + array.size(), [](uint16_t v) { return v == 0; });
+    return std::all_of(array.data(), array.data() + array.size(),
+                       [](uint16_t v) { return v == 0; });
 }
 
 }  // namespace
