@@ -25,7 +25,7 @@ public:
     // Hands a buffer back (thread-safe).
     void Release(size_t id);
 
-    float* Data(size_t id) const { return const_cast<float*>(buffers_[id].data()); }
+    float* Data(size_t id) { return buffers_[id].data(); }
     // Buffers allocated so far: the most a pass has held at once.
     size_t Allocated() const { return allocated_; }
 
