@@ -447,7 +447,7 @@ private:
 
     std::vector<Task>  task_list_;  // subgame tasks of the pass under way
     std::vector<float> task_data_;  // their reach and result vectors
-    TaskBuffers        task_buffers_;  // or, in streamed passes, those of the running tasks
+    TaskBuffers        task_buffers_;  // in streamed passes: those of the running tasks
     int           cached_at_ = -1;
 
     NodeValueCache kept_values_;

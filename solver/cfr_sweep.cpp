@@ -101,7 +101,6 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         if (task_data_.size() < floats)
             task_data_.resize(floats);
     } else if (base < 3) {
-        task_buffers_.Start(size_t(TaskCapacity()), 2 * size_t(pass.width));
         pass.buffers = &task_buffers_;
     }
 
@@ -552,6 +551,8 @@ void CfrEngine::CombineEdges(PassState& pass) {
 void CfrEngine::StartStreaming(PassState& pass, const std::vector<int>& order) const {
     if (!pass.buffers)
         return;
+    // Buffers are as wide as a result pass needs, so that update and result passes share them.
+    pass.buffers->Start(pass.tasks.size(), 2 * size_t(pass.width));
     pass.edge_values.assign(pass.edges.size() * pass.EdgeFloats(), 0.0f);
     pass.edge_cursor = 0;
     pass.edge_locks  = std::vector<std::mutex>(pass.edges.size());

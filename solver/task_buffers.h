@@ -16,8 +16,8 @@
 
 class TaskBuffers {
 public:
-    // Ready for a pass of at most 'capacity' tasks at once, 'floats' floats each. Called
-    // between passes only.
+    // Ready for a pass of 'capacity' tasks, 'floats' floats each: no more than that many
+    // are ever held at once. Called while no buffer is held.
     void Start(size_t capacity, size_t floats);
 
     // A free buffer's id (thread-safe); its contents are whatever its last user left.
