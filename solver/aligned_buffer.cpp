@@ -1,6 +1,7 @@
 #include "solver/aligned_buffer.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/page_memory.h"
 

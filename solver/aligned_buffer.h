@@ -15,7 +15,6 @@
 
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <type_traits>
 #include <utility>

@@ -451,7 +451,7 @@ void CfrEngine::SweepDealt(PassState& pass, uint32_t index, const Runout& runout
     }
 
     if (task_edge) {
-        const float* summed = pass.edge_values.data() + pass.edge_cursor++ * pass.EdgeFloats();
+        const float* summed = pass.EdgeValues(pass.edge_cursor++);
         std::copy_n(summed, n, values);
         if (best)
             std::copy_n(summed + width, n, best);
@@ -532,7 +532,7 @@ void CfrEngine::CombineEdges(PassState& pass) {
     for (int e = 0; e < count; ++e) {
         _mm_setcsr(_mm_getcsr() | 0x8040);
         const PassState::Edge& edge   = pass.edges[e];
-        float* const           values = pass.edge_values.data() + size_t(e) * floats;
+        float* const           values = pass.EdgeValues(e);
         float* const           best   = pass.update ? nullptr : values + pass.width;
         std::fill_n(values, edge.n, 0.0f);
         if (best)
