@@ -183,6 +183,14 @@ public:
     // Strategy statistics already walked for the present stamp (stats_answer_cache.h).
     StatsAnswerCache& StatsAnswers() const { return stats_answers_; }
 
+    // The result passes count the strategy statistics only on trees with at least this
+    // much storage. Counting holds about 2 MB more while the passes run (every thread's
+    // bins, both players' totals, own-reach vectors: 2.2 MB on a 30 MB turn tree), where
+    // a walk for show_stats takes time in proportion to the tree: about 50 ms on that turn
+    // tree, seconds on a flop tree of a gigabyte. Below the floor show_stats walks.
+    static constexpr uint64_t kStatsCountingFloor = uint64_t{64} << 20;
+    void SetStatsCountingFloor(uint64_t bytes) { stats_counting_floor_ = bytes; }
+
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
 
@@ -452,4 +460,5 @@ private:
 
     NodeValueCache kept_values_;
     mutable StatsAnswerCache stats_answers_;
+    uint64_t                 stats_counting_floor_ = kStatsCountingFloor;
 };

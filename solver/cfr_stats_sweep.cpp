@@ -12,9 +12,11 @@
 #include "tree/built_tree.h"
 
 // Only whole-tree result passes count: update passes carry no own reach, and a tree whose
-// storage was forgotten for a street (or is incomplete) is always walked.
+// storage was forgotten for a street (or is incomplete) is always walked. Trees with less
+// storage than the floor are walked too (cfr_engine.h, SetStatsCountingFloor).
 bool CfrEngine::CountsStatistics(const PassState& pass) const {
-    return !pass.update && tree_.first_forgotten_street < 0 && !Incomplete();
+    return !pass.update && tree_.first_forgotten_street < 0 && !Incomplete() &&
+           tree_.StorageTotal() >= stats_counting_floor_;
 }
 
 StatsLane CfrEngine::OwnChildLane(const PassState& pass, const DecisionFrame& frame,

@@ -81,6 +81,7 @@ TEST(StrategyStatsKept, KeptFiguresAnswerAsAFreshWalkForEachPlayerAndThreshold) 
 
 TEST(StrategyStatsKept, ChangesOfTheStrategiesOrConditionsMakeTheKeptFiguresStale) {
     CfrEngine& engine = BuildSmallFlopSpot();
+    engine.SetStatsCountingFloor(0);  // so small a tree is walked under the default floor
     RunCommand("set_info_freq 100");
     RunCommand("go 2 steps block");
     const std::string before = RunCommand("show_stats 0.05");

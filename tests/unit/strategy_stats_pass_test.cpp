@@ -54,20 +54,27 @@ void ExpectPassesCountAsTheWalk(CfrEngine& engine, double epsilon, const std::st
         }
 }
 
+// These trees are far below the storage floor under which the passes leave the counting
+// to a walk; the tests lower it so that their passes count.
+CfrEngine& Counting(CfrEngine& engine) {
+    engine.SetStatsCountingFloor(0);
+    return engine;
+}
+
 // A flop tree with bets and calls on every street (amounts are each player's totals).
 CfrEngine& BuildFlopSpot() {
-    return BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
+    return Counting(BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
                       RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
                       "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30",
                       "add_line 30 30 30 30 30 30", "add_line 0 0 30 30 30 30",
                       "add_line 0 30 30 30 30 30 30", "add_line 0 0 0 0 0 30 30",
-                      "add_line 0 0 30 30 30 90 90"});
+                      "add_line 0 0 30 30 30 90 90"}));
 }
 
 CfrEngine& BuildTurnSpot() {
-    return BuildSpot({"set_board Qs Jh 2h 8c", RangeCommand("OOP", AllCombosOf("AK54")),
+    return Counting(BuildSpot({"set_board Qs Jh 2h 8c", RangeCommand("OOP", AllCombosOf("AK54")),
                       RangeCommand("IP", AllCombosOf("AQ93")), "set_pot 0 0 60",
-                      "add_line 0 0 0 0", "add_line 0 0 30 30", "add_line 0 0 0 30 30"});
+                      "add_line 0 0 0 0", "add_line 0 0 30 30", "add_line 0 0 0 30 30"}));
 }
 
 std::string Repeated(const std::string& command, const char* value) {
@@ -124,7 +131,7 @@ TEST(StrategyStatsPass, ResultPassesCountLockedAndWrittenDecisionsAsTheWalk) {
 }
 
 TEST(StrategyStatsPass, FiguresDoNotDependOnTheThreadCount) {
-    CfrEngine& engine = BuildSmallFlopSpot();
+    CfrEngine& engine = Counting(BuildSmallFlopSpot());
     Iterate(engine, 5);
     RunCommand("show_stats 0.02 OOP");
     RunCommand("set_threads 1");
@@ -140,7 +147,7 @@ TEST(StrategyStatsPass, FiguresDoNotDependOnTheThreadCount) {
 }
 
 TEST(StrategyStatsPass, ARunLeavesCountsThatAnswerEveryThreshold) {
-    CfrEngine& engine = BuildSmallFlopSpot();
+    CfrEngine& engine = Counting(BuildSmallFlopSpot());
     RunCommand("set_info_freq 100");
     RunCommand("go 2 steps block");
     EXPECT_TRUE(Kept(engine, 0, 0) && Kept(engine, 0, 1));
@@ -162,7 +169,7 @@ TEST(StrategyStatsPass, ARunLeavesCountsThatAnswerEveryThreshold) {
 }
 
 TEST(StrategyStatsPass, AnEditAfterThePassesIsAnsweredByAWalk) {
-    CfrEngine& engine = BuildSmallFlopSpot();
+    CfrEngine& engine = Counting(BuildSmallFlopSpot());
     RunCommand("set_info_freq 100");
     RunCommand("go 4 steps block");
     const std::string  counted = RunCommand("show_stats 0 OOP");
@@ -183,4 +190,27 @@ TEST(StrategyStatsPass, AnEditAfterThePassesIsAnsweredByAWalk) {
     ExpectSameTallies(*Kept(engine, 0, 0), walked, "result passes after the edit");
     EXPECT_EQ(RunCommand("show_stats 0 OOP"), edited);
     RunCommand("set_info_freq 25");
+}
+
+TEST(StrategyStatsPass, PassesOfATreeBelowTheStorageFloorLeaveTheCountsToAWalk) {
+    CfrEngine&     engine  = BuildSmallFlopSpot();
+    const uint64_t storage = engine.Tree().StorageTotal();
+    ASSERT_LT(storage, CfrEngine::kStatsCountingFloor);
+    Iterate(engine, 4);
+    RunCommand("calc_results");
+    EXPECT_FALSE(Kept(engine, 0, 0) || Kept(engine, 0, 1)) << "the default floor";
+    const std::string walked = RunCommand("show_stats 0.05");
+    EXPECT_TRUE(Kept(engine, 0.05, 0) && Kept(engine, 0.05, 1)) << "the walk keeps its counts";
+
+    Iterate(engine, 1);  // new strategies: the walked counts are stale
+    engine.SetStatsCountingFloor(storage + 1);
+    RunCommand("calc_results");
+    EXPECT_FALSE(Kept(engine, 0, 0) || Kept(engine, 0, 1)) << "one byte short of the floor";
+    engine.SetStatsCountingFloor(storage);
+    RunCommand("calc_results");
+    ASSERT_TRUE(Kept(engine, 0, 0) && Kept(engine, 0, 1)) << "at the floor";
+    const std::string counted = RunCommand("show_stats 0.05");
+    EXPECT_NE(counted, walked) << "the strategies of one more iteration";
+    for (int p = 0; p < 2; ++p)
+        ExpectSameTallies(*Kept(engine, 0.05, p), Walked(engine, 0.05, p), "at the floor");
 }
