@@ -1,14 +1,23 @@
 #include "solver/task_buffers.h"
 
+namespace {
+
+constexpr size_t kLineFloats = kCacheLineBytes / sizeof(float);
+
+}  // namespace
+
 void TaskBuffers::Start(size_t capacity, size_t floats) {
     if (floats != floats_) {
-        buffers_.clear();
+        slabs_.clear();
         free_.clear();
         allocated_ = 0;
         floats_    = floats;
+        stride_    = (floats + kLineFloats - 1) / kLineFloats * kLineFloats;
     }
-    if (buffers_.size() < capacity)
-        buffers_.resize(capacity);
+    // Sized before the pass: Data reads the slab list while Acquire fills in slabs.
+    const size_t slabs = (capacity + kSlabBuffers - 1) / kSlabBuffers;
+    if (slabs_.size() < slabs)
+        slabs_.resize(slabs);
 }
 
 size_t TaskBuffers::Acquire() {
@@ -18,7 +27,8 @@ size_t TaskBuffers::Acquire() {
         free_.pop_back();
         return id;
     }
-    buffers_[allocated_].Reset(floats_);
+    if (allocated_ % kSlabBuffers == 0)
+        slabs_[allocated_ / kSlabBuffers].Reset(kSlabBuffers * stride_);
     return allocated_++;
 }
 

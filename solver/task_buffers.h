@@ -25,14 +25,20 @@ public:
     // Hands a buffer back (thread-safe).
     void Release(size_t id);
 
-    float* Data(size_t id) { return buffers_[id].data(); }
+    float* Data(size_t id) { return slabs_[id / kSlabBuffers].data() + id % kSlabBuffers * stride_; }
     // Buffers allocated so far: the most a pass has held at once.
     size_t Allocated() const { return allocated_; }
 
 private:
+    // Buffers are cut from slabs of kSlabBuffers. A slab is large enough to come as mapped
+    // pages (aligned_buffer.h), which take memory only where written: the second half of a
+    // buffer, which only result passes use, costs nothing while the solver iterates.
+    static constexpr size_t kSlabBuffers = 8;
+
     std::mutex                       mutex_;
-    std::vector<AlignedArray<float>> buffers_;  // by id, empty until first used
+    std::vector<AlignedArray<float>> slabs_;  // sized in Start, each empty until first used
     std::vector<size_t>              free_;
     size_t                           floats_    = 0;
+    size_t                           stride_    = 0;  // floats_ rounded up to a cache line
     size_t                           allocated_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "solver/aligned_buffer.h"
 #include "solver/task_buffers.h"
@@ -81,4 +82,23 @@ TEST(TaskBuffers, HeldBuffersAreDistinctAndGivenBackOnesAreReused) {
     buffers.Start(8, 200);
     EXPECT_EQ(buffers.Allocated(), 0u);
     EXPECT_EQ(buffers.Acquire(), 0u);
+}
+
+TEST(TaskBuffers, BuffersHeldAtOnceDoNotOverlapAndStartOnACacheLine) {
+    for (const size_t floats : {size_t{1}, size_t{100}, size_t{2210}}) {
+        TaskBuffers buffers;
+        buffers.Start(21, floats);
+        std::vector<size_t> held;
+        for (int i = 0; i < 21; ++i)
+            held.push_back(buffers.Acquire());
+        for (size_t id : held) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(buffers.Data(id)) % kCacheLineBytes, 0u);
+            std::fill_n(buffers.Data(id), floats, static_cast<float>(id));
+        }
+        for (size_t id : held) {
+            const float* data = buffers.Data(id);
+            EXPECT_TRUE(std::all_of(data, data + floats, [&](float x) { return x == float(id); }))
+                << floats << " floats, buffer " << id;
+        }
+    }
 }
