@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -127,8 +128,8 @@ TEST(MemoryReader, CopiesWhatRemainsAndZeroFills) {
 
 TEST(Metadata, FoundEightBytesBeforeTheTypeString) {
     const auto block = MetadataBlock({"#Type#Quillane tree", "#EffectiveStacks#100", "#Pot#60"});
-    std::vector<uint8_t> tail(300, 'x');
-    tail.insert(tail.end(), block.begin(), block.end());
+    std::vector<uint8_t> tail(300 + block.size(), 'x');
+    std::copy(block.begin(), block.end(), tail.end() - block.size());
     const auto strings = FindMetadata(tail);
     ASSERT_TRUE(strings);
     EXPECT_EQ(*strings, (std::vector<std::string>{"#Type#Quillane tree", "#EffectiveStacks#100", "#Pot#60"}));
