@@ -1,22 +1,24 @@
 #include "tree/system_memory.h"
 
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
+#include <string_view>
+
+#include "platform/files.h"
 
 namespace {
 
 // The value in kB of the line "<key>: <value> kB", or -1 when absent.
-int64_t MeminfoValue(const std::string& text, const std::string& key) {
-    std::istringstream lines(text);
-    std::string        line;
-    while (std::getline(lines, line)) {
-        if (line.compare(0, key.size(), key) != 0 || line.size() <= key.size() ||
-            line[key.size()] != ':')
+int64_t MeminfoValue(std::string_view text, std::string_view key) {
+    while (!text.empty()) {
+        const size_t           end  = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != ':')
             continue;
-        std::istringstream fields(line.substr(key.size() + 1));
-        int64_t            value = -1;
-        fields >> value;
-        return value;
+        const std::string value(line.substr(key.size() + 1));
+        char*             parsed_end = nullptr;
+        const long long   kb         = std::strtoll(value.c_str(), &parsed_end, 10);
+        return parsed_end == value.c_str() ? -1 : kb;
     }
     return -1;
 }
@@ -36,9 +38,4 @@ SystemMemory ParseMeminfo(const std::string& text) {
     return {static_cast<uint64_t>(total_kb) * 1024, load};
 }
 
-SystemMemory ReadSystemMemory() {
-    std::ifstream     file("/proc/meminfo");
-    std::stringstream text;
-    text << file.rdbuf();
-    return ParseMeminfo(text.str());
-}
+SystemMemory ReadSystemMemory() { return ParseMeminfo(ReadWholeFile("/proc/meminfo").value_or("")); }

@@ -1,9 +1,10 @@
 #include "tools/spot/spot_file.h"
 
 #include <cmath>
-#include <fstream>
+#include <optional>
 
 #include "cards/card_parser.h"
+#include "platform/files.h"
 #include "tools/spot/range_notation.h"
 
 namespace {
@@ -170,12 +171,12 @@ Spot SpotFromJson(const json& document) {
 }
 
 Spot LoadSpotFile(const std::string& path) {
-    std::ifstream file(path);
-    if (!file)
+    const std::optional<std::string> text = ReadWholeFile(path);
+    if (!text)
         throw SpotError("cannot read the file");
     json document;
     try {
-        document = json::parse(file);
+        document = json::parse(*text);
     } catch (const json::parse_error& error) {
         throw SpotError(std::string("not valid JSON: ") + error.what());
     }
