@@ -31,8 +31,9 @@ public:
 
 private:
     // Buffers are cut from slabs of kSlabBuffers. A slab is large enough to come as mapped
-    // pages (aligned_buffer.h), which take memory only where written: the second half of a
-    // buffer, which only result passes use, costs nothing while the solver iterates.
+    // pages (aligned_buffer.h): no allocator overhead per buffer (the scalable allocator
+    // adds up to 8 KB to each block of 8 KB and more), and pages that no buffer has used
+    // yet take no memory.
     static constexpr size_t kSlabBuffers = 8;
 
     std::mutex                       mutex_;
