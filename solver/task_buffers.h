@@ -25,7 +25,9 @@ public:
     // Hands a buffer back (thread-safe).
     void Release(size_t id);
 
-    float* Data(size_t id) { return slabs_[id / kSlabBuffers].data() + id % kSlabBuffers * stride_; }
+    float* Data(size_t id) {
+        return slabs_[id / kSlabBuffers].data() + id % kSlabBuffers * stride_;
+    }
     // Buffers allocated so far: the most a pass has held at once.
     size_t Allocated() const { return allocated_; }
 

@@ -13,7 +13,8 @@ int64_t MeminfoValue(std::string_view text, std::string_view key) {
         const size_t           end  = text.find('\n');
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != ':')
+        if (line.size() <= key.size() || line.substr(0, key.size()) != key ||
+            line[key.size()] != ':')
             continue;
         const std::string value(line.substr(key.size() + 1));
         char*             parsed_end = nullptr;
@@ -38,4 +39,6 @@ SystemMemory ParseMeminfo(const std::string& text) {
     return {static_cast<uint64_t>(total_kb) * 1024, load};
 }
 
-SystemMemory ReadSystemMemory() { return ParseMeminfo(ReadWholeFile("/proc/meminfo").value_or("")); }
+SystemMemory ReadSystemMemory() {
+    return ParseMeminfo(ReadWholeFile("/proc/meminfo").value_or(""));
+}

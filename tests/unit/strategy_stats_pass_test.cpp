@@ -64,17 +64,18 @@ CfrEngine& Counting(CfrEngine& engine) {
 // A flop tree with bets and calls on every street (amounts are each player's totals).
 CfrEngine& BuildFlopSpot() {
     return Counting(BuildSpot({"set_board Qs Jh 2h", RangeCommand("OOP", AllCombosOf("AKQ5")),
-                      RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
-                      "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30",
-                      "add_line 30 30 30 30 30 30", "add_line 0 0 30 30 30 30",
-                      "add_line 0 30 30 30 30 30 30", "add_line 0 0 0 0 0 30 30",
-                      "add_line 0 0 30 30 30 90 90"}));
+                               RangeCommand("IP", AllCombosOf("AQJ9")), "set_pot 0 0 60",
+                               "add_line 0 0 0 0 0 0", "add_line 0 0 0 0 30 30",
+                               "add_line 30 30 30 30 30 30", "add_line 0 0 30 30 30 30",
+                               "add_line 0 30 30 30 30 30 30", "add_line 0 0 0 0 0 30 30",
+                               "add_line 0 0 30 30 30 90 90"}));
 }
 
 CfrEngine& BuildTurnSpot() {
     return Counting(BuildSpot({"set_board Qs Jh 2h 8c", RangeCommand("OOP", AllCombosOf("AK54")),
-                      RangeCommand("IP", AllCombosOf("AQ93")), "set_pot 0 0 60",
-                      "add_line 0 0 0 0", "add_line 0 0 30 30", "add_line 0 0 0 30 30"}));
+                               RangeCommand("IP", AllCombosOf("AQ93")), "set_pot 0 0 60",
+                               "add_line 0 0 0 0", "add_line 0 0 30 30",
+                               "add_line 0 0 0 30 30"}));
 }
 
 std::string Repeated(const std::string& command, const char* value) {
