@@ -316,9 +316,11 @@ private:
     void RecoverLostWorkers();
     void ReplayShare(int worker, const std::vector<uint8_t>& request);
 
-    // A decision node's strategy (unless a fused update will compute it) and its stores;
-    // then, once its children's values are known, its values and updates.
+    // A decision node's stores and, where the descent needs it, its strategy; then, once
+    // its children's values are known, its values and updates.
     DecisionFrame BeginDecision(PassState& pass, uint32_t node, const Runout& runout);
+    // The strategy the node plays, in a vector of the thread's arena.
+    float* PlayedStrategy(const PassState& pass, const DecisionFrame& frame) const;
     // The children's reach at a node of the opponent; bit a set when child a is reached.
     uint64_t ChildReaches(const PassState& pass, const DecisionFrame& frame, const float* reach,
                           float* const* out) const;

@@ -140,7 +140,9 @@ struct CfrEngine::DecisionFrame {
     // Where the strategy comes from (regrets, or averages in a result pass); null when the
     // node's storage was forgotten and it plays uniformly.
     const StrategyStore* source   = nullptr;
-    float*               strategy = nullptr;  // null when fused or at the opponent's nodes
+    // Taken at the start only where the descent needs it: at the opponent's nodes that play
+    // uniformly, and at the traverser's in passes that count statistics.
+    float*               strategy = nullptr;
     // River regrets while the early grouping lasts: the runout's combos of equal strength.
     const StrengthGroups* early_groups = nullptr;
     size_t               stride   = 0;

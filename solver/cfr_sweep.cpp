@@ -616,15 +616,23 @@ CfrEngine::DecisionFrame CfrEngine::BeginDecision(PassState& pass, uint32_t inde
     if (frame.fused && node.street == 3 && early_grouping_ > 0 && iteration_ <= early_grouping_)
         frame.early_groups = &StrengthOf(runout);
     // Fused updates compute their strategy themselves; at the opponent's nodes the store
-    // turns its numbers into the children's reach directly (ChildReaches).
-    if (frame.fused || (!frame.traverser && frame.source))
+    // turns its numbers into the children's reach directly (ChildReaches). The traverser's
+    // other nodes need theirs only once the children are done (FinishDecision), unless the
+    // pass counts statistics with it on the way down: taken then, the vectors of a whole
+    // group of subtrees swept in batches would be held at once.
+    if (frame.fused || (!frame.traverser && frame.source) || (frame.traverser && !pass.tallies))
         return frame;
-    frame.strategy = ThreadVectorArena().Allocate(frame.stride * frame.actions);
-    if (frame.source)
-        frame.source->PlayedStrategy(frame.slot, *pass.kernels, frame.strategy, frame.stride);
-    else
-        std::fill(frame.strategy, frame.strategy + frame.stride * frame.actions, 1.0f / frame.actions);
+    frame.strategy = PlayedStrategy(pass, frame);
     return frame;
+}
+
+float* CfrEngine::PlayedStrategy(const PassState& pass, const DecisionFrame& frame) const {
+    float* strategy = ThreadVectorArena().Allocate(frame.stride * frame.actions);
+    if (frame.source)
+        frame.source->PlayedStrategy(frame.slot, *pass.kernels, strategy, frame.stride);
+    else
+        std::fill(strategy, strategy + frame.stride * frame.actions, 1.0f / frame.actions);
+    return strategy;
 }
 
 uint64_t CfrEngine::ChildReaches(const PassState& pass, const DecisionFrame& frame,
@@ -645,7 +653,6 @@ void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
     const int            actions  = frame.actions;
     const int            n        = frame.n;
     const int            slot     = frame.slot;
-    const float*         strategy = frame.strategy;
     const size_t         stride   = frame.stride;
     const SolverKernels& k        = *pass.kernels;
 
@@ -665,6 +672,8 @@ void CfrEngine::FinishDecision(PassState& pass, const DecisionFrame& frame,
             frame.regrets->FusedUpdate(slot, k, child_values, values, update);
             return;
         }
+        ArenaScope   scope(ThreadVectorArena());
+        const float* strategy = frame.strategy ? frame.strategy : PlayedStrategy(pass, frame);
         k.WeightedValueSum(strategy, stride, child_values, actions, n, values);
         if (pass.update || !frame.regrets) {
             if (!pass.update)
