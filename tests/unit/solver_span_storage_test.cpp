@@ -160,7 +160,7 @@ TEST(SpanStorage, PlainStoresHoldEachSlotAtItsOwnSpanLength) {
     RunoutLayout layout{kActions, kWidth, 3};
     layout.spans = std::make_shared<const SpanTable>(
         std::vector<ComboSpan>{{5, 10}, {0, 21}, {17, 53}});
-    const size_t tight = kActions * (16 + 32 + 64), longest = kActions * 3 * 64;
+    const size_t tight = kActions * (16 + 24 + 56), longest = kActions * 3 * 64;
     for (int kind : {0, 3, 4}) {
         SCOPED_TRACE(kind);
         auto spans     = MakeStore(kind, layout);
