@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <climits>
@@ -7,17 +8,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 #include "cli/solver_state.h"
 
+// Formats into a line-sized buffer on the stack; longer texts are formatted again at their
+// length, cut as a 64 KiB buffer would cut them.
 void Print(const char* format, ...) {
-    constexpr size_t               kScratchSize = 65536;
-    thread_local std::vector<char> scratch(kScratchSize);
-    va_list                        args;
+    constexpr size_t kLineSize    = 1024;
+    constexpr size_t kScratchSize = 65536;
+    char             line[kLineSize];
+    va_list          args, again;
     va_start(args, format);
-    std::vsnprintf(scratch.data(), kScratchSize, format, args);
+    va_copy(again, args);
+    const int length = std::vsnprintf(line, kLineSize, format, args);
     va_end(args);
-    State().output.Append(scratch.data(), /*filter_info_lines=*/true);
+    if (length < 0 || size_t(length) < kLineSize) {
+        va_end(again);
+        State().output.Append(length < 0 ? "" : line, /*filter_info_lines=*/true);
+        return;
+    }
+    std::string text(std::min(size_t(length), kScratchSize - 1), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    State().output.Append(text, /*filter_info_lines=*/true);
 }
 
 void PrintText(const std::string& text) { State().output.Append(text, /*filter_info_lines=*/false); }
