@@ -191,6 +191,13 @@ public:
     static constexpr uint64_t kStatsCountingFloor = uint64_t{64} << 20;
     void SetStatsCountingFloor(uint64_t bytes) { stats_counting_floor_ = bytes; }
 
+    // A thread of a streamed pass starts its next subgame task only while the pass holds
+    // fewer than this many task buffers per thread, or when no earlier task is still in
+    // progress (RunTaskList): the buffers held are those of tasks waiting for the cards
+    // before theirs.
+    static constexpr int kBuffersPerThread = 16;
+    void SetBuffersPerThread(int count) { buffers_per_thread_ = count; }
+
     // The runout of the given dealt cards as the sweeps see it, or nullopt.
     std::optional<Runout> RunoutOf(int street, int turn_card, int river_card) const;
 
@@ -463,4 +470,5 @@ private:
     NodeValueCache kept_values_;
     mutable StatsAnswerCache stats_answers_;
     uint64_t                 stats_counting_floor_ = kStatsCountingFloor;
+    int                      buffers_per_thread_   = kBuffersPerThread;
 };

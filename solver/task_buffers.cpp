@@ -36,3 +36,8 @@ void TaskBuffers::Release(size_t id) {
     std::lock_guard lock(mutex_);
     free_.push_back(id);
 }
+
+size_t TaskBuffers::Held() {
+    std::lock_guard lock(mutex_);
+    return allocated_ - free_.size();
+}

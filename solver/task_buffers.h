@@ -30,6 +30,8 @@ public:
     }
     // Buffers allocated so far: the most a pass has held at once.
     size_t Allocated() const { return allocated_; }
+    // Buffers held now (thread-safe).
+    size_t Held();
 
 private:
     // Buffers are cut from slabs of kSlabBuffers. A slab is large enough to come as mapped

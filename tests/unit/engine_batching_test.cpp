@@ -99,7 +99,8 @@ uint32_t FirstRiverDecision(const BuiltTree& tree) {
 }
 
 Outcome Solve(const std::vector<std::string>& spot, const std::vector<std::string>& settings,
-              bool rake, int iterations, int threads = 2) {
+              bool rake, int iterations, int threads = 2,
+              int buffers_per_thread = CfrEngine::kBuffersPerThread) {
     for (const auto& line : settings)
         EXPECT_EQ(RunCommand(line).rfind("ERROR", 0), std::string::npos) << line;
     InstallSolverHooks();
@@ -110,6 +111,7 @@ Outcome Solve(const std::vector<std::string>& spot, const std::vector<std::strin
     CfrEngine& engine = *State().solver.engine;
     RunCommand(rake ? "set_rake 0.05 3" : "set_rake 0 0");
     engine.SetAveragingDelay(5);
+    engine.SetBuffersPerThread(buffers_per_thread);
     for (int i = 0; i < iterations; ++i)
         engine.Iterate(threads);
     engine.InvalidateResults();
@@ -225,18 +227,24 @@ TEST_F(SpeedSettings, RiverSubtreesOfOneRiverCardShareTheirBatches) {
 }
 
 // Threads share out the subgame tasks and the sums over dealt cards, never the terms of
-// one sum: any number of them gives the same bits.
+// one sum: any number of them gives the same bits, also when they wait for task buffers
+// (0 per thread: every task waits until the earlier ones are done).
 TEST_F(SpeedSettings, FiguresDoNotDependOnTheThreadCount) {
     for (const auto& spot : {TurnSpot(), TurnAllInSpot(), FlopSpot()}) {
         const Outcome one = Solve(spot, {}, true, 12, 1);
-        for (int threads : {2, 3}) {
-            const Outcome many = Solve(spot, {}, true, 12, threads);
-            EXPECT_EQ(many.figures.ev_oop, one.figures.ev_oop) << threads;
-            EXPECT_EQ(many.figures.ev_ip, one.figures.ev_ip) << threads;
-            EXPECT_EQ(many.figures.mes_oop, one.figures.mes_oop) << threads;
-            EXPECT_EQ(many.figures.mes_ip, one.figures.mes_ip) << threads;
-            EXPECT_EQ(many.root_strategy, one.root_strategy) << threads;
-            EXPECT_EQ(many.river_strategy, one.river_strategy) << threads;
+        const std::pair<int, int> runs[] = {{2, CfrEngine::kBuffersPerThread},
+                                            {3, CfrEngine::kBuffersPerThread},
+                                            {3, 0}};
+        for (const auto& [threads, buffers] : runs) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(buffers) +
+                         " buffers per thread");
+            const Outcome many = Solve(spot, {}, true, 12, threads, buffers);
+            EXPECT_EQ(many.figures.ev_oop, one.figures.ev_oop);
+            EXPECT_EQ(many.figures.ev_ip, one.figures.ev_ip);
+            EXPECT_EQ(many.figures.mes_oop, one.figures.mes_oop);
+            EXPECT_EQ(many.figures.mes_ip, one.figures.mes_ip);
+            EXPECT_EQ(many.root_strategy, one.root_strategy);
+            EXPECT_EQ(many.river_strategy, one.river_strategy);
         }
     }
 }

@@ -1,6 +1,6 @@
 // The buffers behind storage and subgame tasks: aligned arrays come zeroed and aligned at
 // every size, also when they reuse freed memory; task buffers are never handed to two
-// holders at once and are reused once given back.
+// holders at once, are reused once given back, and count those held.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -62,6 +62,7 @@ TEST(TaskBuffers, HeldBuffersAreDistinctAndGivenBackOnesAreReused) {
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(held.insert(buffers.Acquire()).second);
     EXPECT_EQ(buffers.Allocated(), 5u);
+    EXPECT_EQ(buffers.Held(), 5u);
     std::set<float*> data;
     for (size_t id : held)
         EXPECT_TRUE(data.insert(buffers.Data(id)).second);
@@ -70,9 +71,11 @@ TEST(TaskBuffers, HeldBuffersAreDistinctAndGivenBackOnesAreReused) {
     const size_t first = *held.begin(), last = *held.rbegin();
     buffers.Release(first);
     buffers.Release(last);
+    EXPECT_EQ(buffers.Held(), 3u);
     const std::set<size_t> again{buffers.Acquire(), buffers.Acquire()};
     EXPECT_EQ(again, (std::set<size_t>{first, last}));
     EXPECT_EQ(buffers.Allocated(), 5u);
+    EXPECT_EQ(buffers.Held(), 5u);
 
     // A buffer keeps its contents while held; each holds 'floats' numbers.
     buffers.Data(first)[99] = 1.5f;
