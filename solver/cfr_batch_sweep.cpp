@@ -183,36 +183,54 @@ void CfrEngine::RunJobs(PassState& pass, std::span<const SubgameJob> jobs) {
     }
 }
 
-// Step 3: the reached decision nodes of the subtree, children before parents; the root's
-// values go to 'values' and 'best'.
+// Step 3: the reached decision nodes of the subtree, each after all of its subtree; the
+// root's values go to 'values' and 'best'.
 void CfrEngine::FinishBatched(PassState& pass, BatchWork& work, const Runout& runout,
                               float* values, float* best, bool counting) {
-    VectorArena&   arena = ThreadVectorArena();
-    const uint32_t root  = work.root;
-    const uint32_t end   = subtree_end_[root];
-    const int      width = pass.width;
-    const int      n     = runout.Size();
-    float*         zeros = arena.Zeroed(width);  // values of children nobody reaches
+    VectorArena& arena = ThreadVectorArena();
+    ArenaScope   scope(arena);
+    float* const zeros = arena.Zeroed(pass.width);  // values of children nobody reaches
+    FinishBatchedNode(pass, work, runout, work.root, values, best, zeros, counting);
+}
+
+// A decision node's children that are decisions are finished first, each into vectors
+// taken here and given back once this node has used them: a node's vectors live only
+// while its parent is being finished, not until the whole subtree is (the largest
+// subtree a batch takes has about 30 decisions).
+void CfrEngine::FinishBatchedNode(PassState& pass, BatchWork& work, const Runout& runout,
+                                  uint32_t index, float* values, float* best, float* zeros,
+                                  bool counting) {
+    VectorArena&   arena    = ThreadVectorArena();
+    ArenaScope     scope(arena);
+    const int      width    = pass.width;
+    const int      n        = runout.Size();
+    const auto     children = tree_.Children(index);
     float*         child_values[kMaxActions];
     float*         child_best[kMaxActions];
-    for (uint32_t i = end; i-- > root;) {
-        BatchWork::Entry& entry = work.entries[i - root];
-        if (!entry.live || entry.dealt || tree_.Node(i).kind != kDecisionNode)
+    for (size_t a = 0; a < children.size(); ++a) {
+        const uint32_t          c     = children[a];
+        const BatchWork::Entry& child = work.entries[c - work.root];
+        if (!child.live) {
+            child_values[a] = zeros;
+            child_best[a]   = best ? zeros : nullptr;
             continue;
-        const auto children = tree_.Children(i);
-        for (size_t a = 0; a < children.size(); ++a) {
-            const BatchWork::Entry& child = work.entries[children[a] - root];
-            child_values[a] = child.live ? child.values : zeros;
-            child_best[a]   = best ? (child.live ? child.best : zeros) : nullptr;
         }
-        entry.values = i == root ? values : TailZeroed(arena, width, n);
-        entry.best   = !best ? nullptr : i == root ? best : TailZeroed(arena, width, n);
-        FinishDecision(pass, entry.decision, child_values, child_best, entry.values, entry.best);
-        if (counting && entry.decision.traverser)
-            CountSweptDecision(pass, entry.decision, runout, entry.lane, entry.reach, child_values);
-        if (!pass.update && runout.street < 3)
-            KeepValues(pass, i, entry.decision.slot, runout, entry.reach, entry.values);
+        if (!child.dealt && tree_.Node(c).kind == kDecisionNode) {
+            float* const v = TailZeroed(arena, width, n);
+            float* const b = best ? TailZeroed(arena, width, n) : nullptr;
+            FinishBatchedNode(pass, work, runout, c, v, b, zeros, counting);
+        }
+        child_values[a] = child.values;
+        child_best[a]   = best ? child.best : nullptr;
     }
+    BatchWork::Entry& entry = work.entries[index - work.root];
+    entry.values            = values;
+    entry.best              = best;
+    FinishDecision(pass, entry.decision, child_values, child_best, values, best);
+    if (counting && entry.decision.traverser)
+        CountSweptDecision(pass, entry.decision, runout, entry.lane, entry.reach, child_values);
+    if (!pass.update && runout.street < 3)
+        KeepValues(pass, index, entry.decision.slot, runout, entry.reach, values);
 }
 
 void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,

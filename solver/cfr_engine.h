@@ -354,6 +354,9 @@ private:
                          std::span<const PendingEnd> folds, const Runout& runout);
     void FinishBatched(PassState& pass, BatchWork& work, const Runout& runout, float* values,
                        float* best, bool counting);
+    void FinishBatchedNode(PassState& pass, BatchWork& work, const Runout& runout,
+                           uint32_t node, float* values, float* best, float* zeros,
+                           bool counting);
     void RunTaskGroup(PassState& pass, const std::vector<int>& group);
     // A river subtree, or a river showdown end, run with others of its runout: its entering
     // reach, where its values (and best-response values in result passes) go, and its
