@@ -122,7 +122,7 @@ void CompressedRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels
         return;
     }
     const size_t stride   = layout_.RowStride();
-    float*       strategy = ThreadVectorScratch(size_t(actions) * stride);
+    float*       strategy = ThreadTerminalScratch().strategy_rows();
     PlayedStrategy(slot, kernels, strategy, stride);
     kernels.WeightedValueSum(strategy, stride, action_values, actions, layout_.combos, node_values);
     UpdateRegrets(slot, kernels, action_values, node_values, update);

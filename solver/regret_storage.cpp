@@ -120,7 +120,7 @@ void RunoutRegretStorage::FusedUpdate(int slot, const SolverKernels& kernels,
     // Other action counts (and locked slots, or slots playing a written strategy): the
     // three steps one after the other, with the strategy in the thread's scratch.
     const size_t stride   = layout_.RowStride();
-    float*       strategy = ThreadVectorScratch(size_t(actions) * stride);
+    float*       strategy = ThreadTerminalScratch().strategy_rows();
     PlayedStrategy(slot, kernels, strategy, stride);
     kernels.WeightedValueSum(strategy, stride, action_values, actions, layout_.combos, node_values);
     UpdateRegrets(slot, kernels, action_values, node_values, update);

@@ -43,10 +43,10 @@ struct ComboSpan {
     bool operator==(const ComboSpan&) const = default;
 };
 
-inline size_t PaddedRow(int combos) {
+constexpr size_t PaddedRow(int combos) {
     return (size_t(combos) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
 }
-inline size_t PaddedSlotRow(int combos) {
+constexpr size_t PaddedSlotRow(int combos) {
     return (size_t(combos) + kSlotRowAlignment - 1) / kSlotRowAlignment * kSlotRowAlignment;
 }
 

@@ -14,7 +14,7 @@ void StrategyStore::FusedUpdate(int slot, const SolverKernels& kernels,
                                 const RegretUpdate& update) {
     const RunoutLayout& layout   = Layout();
     const size_t        stride   = layout.RowStride();
-    float*              strategy = ThreadVectorScratch(size_t(layout.actions) * stride);
+    float*              strategy = ThreadTerminalScratch().strategy_rows();
     PlayedStrategy(slot, kernels, strategy, stride);
     kernels.WeightedValueSum(strategy, stride, action_values, layout.actions, layout.combos,
                              node_values);
@@ -27,7 +27,7 @@ uint64_t StrategyStore::ChildReach(int slot, const SolverKernels& kernels, const
                                    int n, float* const* out) const {
     const RunoutLayout& layout   = Layout();
     const size_t        stride   = layout.RowStride();
-    float*              strategy = ThreadVectorScratch(size_t(layout.actions) * stride);
+    float*              strategy = ThreadTerminalScratch().strategy_rows();
     PlayedStrategy(slot, kernels, strategy, stride);
     uint64_t bits = 0;
     for (int a = 0; a < layout.actions; ++a)

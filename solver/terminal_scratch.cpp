@@ -2,35 +2,9 @@
 
 #include <memory>
 
-namespace {
-
-std::unique_ptr<TerminalScratch>& ThreadSlot() {
-    thread_local std::unique_ptr<TerminalScratch> scratch;
-    return scratch;
-}
-
-AlignedArray<float>& VectorSlot() {
-    thread_local AlignedArray<float> buffer;
-    return buffer;
-}
-
-}  // namespace
-
 TerminalScratch& ThreadTerminalScratch() {
-    std::unique_ptr<TerminalScratch>& slot = ThreadSlot();
-    if (!slot)
-        slot = std::make_unique<TerminalScratch>();
-    return *slot;
-}
-
-void ReleaseThreadTerminalScratch() {
-    ThreadSlot().reset();
-    VectorSlot().Reset(0);
-}
-
-float* ThreadVectorScratch(size_t count) {
-    AlignedArray<float>& buffer = VectorSlot();
-    if (buffer.size() < count)
-        buffer.Reset(count);
-    return buffer.data();
+    thread_local std::unique_ptr<TerminalScratch> scratch;
+    if (!scratch)
+        scratch = std::make_unique<TerminalScratch>();
+    return *scratch;
 }

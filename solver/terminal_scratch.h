@@ -1,6 +1,7 @@
 // Per-thread working memory of the terminal evaluations (fold_values.h,
 // showdown_values.h): the per-card sums, the compact list of reachable opponent combos and
-// the group records of a showdown sweep.
+// the group records of a showdown sweep; and the strategy rows of the store operations
+// that have no fused kernel.
 //
 // Sized once for the largest runout (1326 combos), so an evaluation never allocates. Each
 // solver worker thread uses its own (ThreadTerminalScratch); tests and benches may own
@@ -9,10 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "solver/aligned_buffer.h"
 #include "solver/card_pair.h"
+#include "solver/runout_layout.h"
 
 // An opponent combo with non-zero reach, as the showdown sweep keeps it.
 struct ShowdownMember {
@@ -30,6 +31,11 @@ struct ShowdownRecord {
     float    group_sum;
 };
 
+// Where a part of 'bytes' that starts at 'at' ends, rounded up to a cache line.
+constexpr size_t CacheLineAfter(size_t at, size_t bytes) {
+    return (at + bytes + kCacheLineBytes - 1) / kCacheLineBytes * kCacheLineBytes;
+}
+
 class TerminalScratch {
 public:
     // 64 floats per card table: the 52 cards, padded to whole cache lines.
@@ -38,52 +44,56 @@ public:
     // Lanes of a batched evaluation (solver_kernels.h: kMaxBatchLanes).
     static constexpr int kLanes = 16;
 
-    TerminalScratch()
-        : card_sums_(kCardTableSize), card_totals_(kCardTableSize), members_(kMaxRunoutCombos),
-          records_(kMaxRunoutCombos) {}
+    TerminalScratch() : block_(kBlockBytes) {}
 
-    float*          card_sums() { return card_sums_.data(); }
-    float*          card_totals() { return card_totals_.data(); }
-    ShowdownMember* members() { return members_.data(); }
-    ShowdownRecord* records() { return records_.data(); }
+    float*          card_sums() { return Part<float>(kCardSums); }
+    float*          card_totals() { return Part<float>(kCardTotals); }
+    ShowdownMember* members() { return Part<ShowdownMember>(kMembers); }
+    ShowdownRecord* records() { return Part<ShowdownRecord>(kRecords); }
 
     // Batched evaluations keep 16 lanes per entry, lane-interleaved: entry i's lanes at
-    // [i * 16, i * 16 + 16). Created on the first batch of the thread.
-    float*    lane_rows() { return Batch().lane_rows.data(); }      // per combo (reach, then values)
-    float*    lane_weights() { return Batch().lane_weights.data(); }  // per showdown member
-    CardPair* member_cards() { return Batch().member_cards.data(); }
-    float*    lane_card_sums() { return Batch().card_sums.data(); }    // per card
-    float*    lane_card_totals() { return Batch().card_totals.data(); }
+    // [i * 16, i * 16 + 16).
+    float*    lane_rows() { return Part<float>(kLaneRows); }        // per combo: reach, values
+    float*    lane_weights() { return Part<float>(kLaneWeights); }  // per showdown member
+    CardPair* member_cards() { return Part<CardPair>(kMemberCards); }
+    float*    lane_card_sums() { return Part<float>(kLaneCardSums); }  // per card
+    float*    lane_card_totals() { return Part<float>(kLaneCardTotals); }
+
+    // Room for a strategy of up to kMaxActions rows of PaddedRow(kMaxRunoutCombos) floats
+    // (the stores' kernels without a fused form).
+    float* strategy_rows() { return Part<float>(kStrategyRows); }
 
 private:
-    struct BatchBuffers {
-        AlignedArray<float>    lane_rows{size_t(kMaxRunoutCombos + kLanes) * kLanes};
-        AlignedArray<float>    lane_weights{size_t(kMaxRunoutCombos) * kLanes};
-        AlignedArray<CardPair> member_cards{kMaxRunoutCombos};
-        AlignedArray<float>    card_sums{size_t(kCardTableSize) * kLanes};
-        AlignedArray<float>    card_totals{size_t(kCardTableSize) * kLanes};
-    };
-    BatchBuffers& Batch() {
-        if (!batch_)
-            batch_ = std::make_unique<BatchBuffers>();
-        return *batch_;
+    // Every part in one block of mapped pages (aligned_buffer.h), each on a cache line:
+    // the pages of the parts a thread never uses (the lane tables of a thread that
+    // evaluates no batch, the rows past the largest list) take no memory, and the
+    // allocator keeps no pools for the parts.
+    static constexpr size_t kCombos       = kMaxRunoutCombos;
+    static constexpr size_t kCardBytes    = size_t{kCardTableSize} * sizeof(float);
+    static constexpr size_t kLaneRowBytes = size_t{kLanes} * sizeof(float);
+    static constexpr size_t kCardSums     = 0;
+    static constexpr size_t kCardTotals   = CacheLineAfter(kCardSums, kCardBytes);
+    static constexpr size_t kMembers      = CacheLineAfter(kCardTotals, kCardBytes);
+    static constexpr size_t kRecords = CacheLineAfter(kMembers, kCombos * sizeof(ShowdownMember));
+    static constexpr size_t kLaneRows = CacheLineAfter(kRecords, kCombos * sizeof(ShowdownRecord));
+    static constexpr size_t kLaneWeights =
+        CacheLineAfter(kLaneRows, (kCombos + kLanes) * kLaneRowBytes);
+    static constexpr size_t kMemberCards = CacheLineAfter(kLaneWeights, kCombos * kLaneRowBytes);
+    static constexpr size_t kLaneCardSums =
+        CacheLineAfter(kMemberCards, kCombos * sizeof(CardPair));
+    static constexpr size_t kLaneCardTotals = CacheLineAfter(kLaneCardSums, kCardBytes * kLanes);
+    static constexpr size_t kStrategyRows   = CacheLineAfter(kLaneCardTotals, kCardBytes * kLanes);
+    static constexpr size_t kBlockBytes =
+        CacheLineAfter(kStrategyRows, kMaxActions * PaddedRow(kMaxRunoutCombos) * sizeof(float));
+    static_assert(kBlockBytes >= kPageBlockBytes);
+
+    template <class T>
+    T* Part(size_t offset) {
+        return reinterpret_cast<T*>(block_.data() + offset);
     }
 
-    AlignedArray<float>           card_sums_;
-    AlignedArray<float>           card_totals_;
-    AlignedArray<ShowdownMember>  members_;
-    AlignedArray<ShowdownRecord>  records_;
-    std::unique_ptr<BatchBuffers> batch_;
+    AlignedArray<std::byte> block_;
 };
 
 // The calling thread's scratch, created on first use. Never shared between threads.
 TerminalScratch& ThreadTerminalScratch();
-
-// Frees the calling thread's scratch (the end of a pass releases the workers' pools); the
-// next ThreadTerminalScratch() creates it again.
-void ReleaseThreadTerminalScratch();
-
-// A per-thread float buffer of at least 'count' elements (kernel scratch such as the
-// strategy rows of a fused update); grows on demand, contents undefined. Valid until the
-// next call on the same thread or ReleaseThreadTerminalScratch().
-float* ThreadVectorScratch(size_t count);
