@@ -105,6 +105,14 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     } else if (base < 3) {
         pass.buffers = &task_buffers_;
     }
+    if (base < 3) {
+        // Sized at once: grown by doubling, the edges' reach and the task list would hold
+        // up to twice their size, and leave the smaller copies behind in the heap.
+        const size_t edges = size_t(TaskEdges());
+        pass.edges.reserve(edges);
+        pass.edge_reach.reserve(edges * size_t(pass.width));
+        pass.tasks.reserve(size_t(TaskCapacity()));
+    }
 
     std::optional<PassTallies> tallies;
     if (CountsStatistics(pass)) {
@@ -140,20 +148,26 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
     return {update ? ev : br, ev};
 }
 
-// Every dealt card below a node of the first street whose subtree deals the next street:
-// the most tasks one pass can record.
-int CfrEngine::TaskCapacity() const {
+// The nodes of the first street whose subtree deals the next street: the most edges one
+// pass can record.
+int CfrEngine::TaskEdges() const {
     const int base  = tree_.BaseStreet();
-    const int deals = static_cast<int>(base == 1 ? runouts_.TurnDeals().size()
-                                                 : runouts_.RiverDeals(0).size());
-    int edges = 0;
+    int       edges = 0;
     for (uint32_t i = 1; i < tree_.Size(); ++i) {
         const BuiltNode& node = tree_.Node(i);
         if (node.parent_index == kNoParent || tree_.Node(node.parent_index).street != base)
             continue;
         edges += (node.kind == kDecisionNode && node.street > base) || node.kind == kShowdownEnd;
     }
-    return edges * deals;
+    return edges;
+}
+
+// Every dealt card below those nodes: the most tasks one pass can record.
+int CfrEngine::TaskCapacity() const {
+    const int base  = tree_.BaseStreet();
+    const int deals = static_cast<int>(base == 1 ? runouts_.TurnDeals().size()
+                                                 : runouts_.RiverDeals(0).size());
+    return TaskEdges() * deals;
 }
 
 // Tasks run largest first (a stable sort keeps equal sizes in tree order), so that the
