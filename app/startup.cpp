@@ -128,6 +128,7 @@ int RunProgram(int argc, char** argv) {
     if (!CheckProcessor())
         return 1;
     _mm_setcsr(_mm_getcsr() | 0x8040);  // flush-to-zero and denormals-are-zero
+    UseOneMallocArena();
     RememberStartupStdout();
     SetBuiltInVariables();
     StartupOptions options = ParseOptions(argc, argv);

@@ -16,6 +16,7 @@
 #include "cli/dispatcher.h"
 #include "cli/solver_state.h"
 #include "cli/tokenizer.h"
+#include "platform/process.h"
 #include "platform/process_times.h"
 #include "solver/solver_run_state.h"
 #include "tools/spot/spot_file.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     const double      max_seconds = argc > 3 ? std::atof(argv[3]) : 120.0;
     const int         check       = argc > 4 ? std::atoi(argv[4]) : 25;
 
+    UseOneMallocArena();
     const Spot spot = LoadSpotFile(path);
     InstallSolverHooks();
     State().settings.thread_count = threads;

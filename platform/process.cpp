@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
@@ -141,3 +142,5 @@ int LogicalProcessorCount() {
     unsigned n = std::thread::hardware_concurrency();
     return n ? static_cast<int>(n) : 1;
 }
+
+void UseOneMallocArena() { mallopt(M_ARENA_MAX, 1); }

@@ -25,3 +25,9 @@ bool SetProcessPriorityClass(const std::string& name);
 bool SpawnSelf(const std::string& arguments);
 
 int LogicalProcessorCount();
+
+// Makes every thread allocate from the one malloc arena of the main thread. Threads
+// otherwise get an arena each, a heap whose touched pages stay resident; the solver's
+// threads allocate almost nothing once the first passes have sized their working memory,
+// so they have nothing to gain from arenas of their own. Call before starting threads.
+void UseOneMallocArena();
