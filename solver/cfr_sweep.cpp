@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <numeric>
 #include <limits>
+#include <numeric>
 #include <optional>
 #include <thread>
 
@@ -345,11 +345,12 @@ bool CfrEngine::LoadTaskReach(const PassState& pass, Task& task, float* out) con
 // item never waits, so the pass always moves on; the sums are added in card order as
 // before, so waiting changes no figure.
 void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
-    constexpr int kIdle  = std::numeric_limits<int>::max();
-    const int     count  = static_cast<int>(order.size());
-    const int     team   = omp_get_max_threads();
-    const size_t  cap    = size_t(std::max(buffers_per_thread_, 0)) * size_t(team);
-    std::vector<std::atomic<int>> current(static_cast<size_t>(team));  // each thread's item, or kIdle
+    constexpr int kIdle = std::numeric_limits<int>::max();
+    const int     count = static_cast<int>(order.size());
+    const int     team  = omp_get_max_threads();
+    const size_t  cap   = size_t(std::max(buffers_per_thread_, 0)) * size_t(team);
+    // The item each thread has (started or waiting to start), or kIdle.
+    std::vector<std::atomic<int>> current(static_cast<size_t>(team));
     for (std::atomic<int>& item : current)
         item.store(kIdle);
     auto earlier_running = [&](int k) {

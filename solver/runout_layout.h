@@ -16,9 +16,10 @@
 // In memory, the slots follow each other, and a slot's rows are SlotStride(slot) apart:
 // its span count padded to 8 combos (16 bytes of u16), and a slot with a short span takes
 // no room for the longest one. Padding to 16 combos would keep every 16-lane load inside
-// one cache line; it costs 0.5 % more storage on a turn tree and was no faster. The padding stays 0 and is not saved. Unpacked copies of a slot
-// (compressed stores, scratch) use StoredStride(), the longest span padded to 32 combos so
-// that every row starts on a cache line.
+// one cache line; it costs 0.5 % more storage on a turn tree and was no faster. The
+// padding stays 0 and is not saved. Unpacked copies of a slot (compressed stores, scratch)
+// use StoredStride(), the longest span padded to 32 combos so that every row starts on a
+// cache line.
 #pragma once
 
 #include <cstddef>
