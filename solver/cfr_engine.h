@@ -288,6 +288,7 @@ private:
                                const float* child_best, float* values, float* best);
     static void ScaleDealtValues(double factor, int n, float* values, float* best);
     int  TaskEdges() const;
+    int  TaskDeals() const;
     int  TaskCapacity() const;
     void RunTaskList(PassState& pass, const std::vector<int>& order);
     void TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes);

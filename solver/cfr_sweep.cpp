@@ -111,7 +111,7 @@ std::pair<double, double> CfrEngine::Pass(int traverser, bool update) {
         const size_t edges = size_t(TaskEdges());
         pass.edges.reserve(edges);
         pass.edge_reach.reserve(edges * size_t(pass.width));
-        pass.tasks.reserve(size_t(TaskCapacity()));
+        pass.tasks.reserve(edges * size_t(TaskDeals()));
     }
 
     std::optional<PassTallies> tallies;
@@ -162,13 +162,14 @@ int CfrEngine::TaskEdges() const {
     return edges;
 }
 
-// Every dealt card below those nodes: the most tasks one pass can record.
-int CfrEngine::TaskCapacity() const {
-    const int base  = tree_.BaseStreet();
-    const int deals = static_cast<int>(base == 1 ? runouts_.TurnDeals().size()
-                                                 : runouts_.RiverDeals(0).size());
-    return TaskEdges() * deals;
+// The cards each of those nodes deals.
+int CfrEngine::TaskDeals() const {
+    return static_cast<int>(tree_.BaseStreet() == 1 ? runouts_.TurnDeals().size()
+                                                    : runouts_.RiverDeals(0).size());
 }
+
+// Every dealt card below those nodes: the most tasks one pass can record.
+int CfrEngine::TaskCapacity() const { return TaskEdges() * TaskDeals(); }
 
 // Tasks run largest first (a stable sort keeps equal sizes in tree order), so that the
 // long subgames do not end up last on one thread while the others idle.
