@@ -21,6 +21,16 @@
 
 inline constexpr size_t kCacheLineBytes = 64;
 
+// 'bytes' rounded up to whole cache lines.
+constexpr size_t CacheLinesOf(size_t bytes) {
+    return (bytes + kCacheLineBytes - 1) / kCacheLineBytes * kCacheLineBytes;
+}
+
+// 'count' floats rounded up to whole cache lines.
+constexpr size_t CacheLineFloats(size_t count) {
+    return CacheLinesOf(count * sizeof(float)) / sizeof(float);
+}
+
 inline constexpr size_t kPageBlockBytes = 32 * 1024;
 
 // Allocates 'bytes' aligned to a cache line and zeroed; ends the program on failure (an

@@ -1,18 +1,12 @@
 #include "solver/task_buffers.h"
 
-namespace {
-
-constexpr size_t kLineFloats = kCacheLineBytes / sizeof(float);
-
-}  // namespace
-
 void TaskBuffers::Start(size_t capacity, size_t floats) {
     if (floats != floats_) {
         slabs_.clear();
         free_.clear();
         allocated_ = 0;
         floats_    = floats;
-        stride_    = (floats + kLineFloats - 1) / kLineFloats * kLineFloats;
+        stride_    = CacheLineFloats(floats);
     }
     // Sized before the pass: Data reads the slab list while Acquire fills in slabs.
     const size_t slabs = (capacity + kSlabBuffers - 1) / kSlabBuffers;

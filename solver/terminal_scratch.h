@@ -31,11 +31,6 @@ struct ShowdownRecord {
     float    group_sum;
 };
 
-// Where a part of 'bytes' that starts at 'at' ends, rounded up to a cache line.
-constexpr size_t CacheLineAfter(size_t at, size_t bytes) {
-    return (at + bytes + kCacheLineBytes - 1) / kCacheLineBytes * kCacheLineBytes;
-}
-
 class TerminalScratch {
 public:
     // 64 floats per card table: the 52 cards, padded to whole cache lines.
@@ -72,19 +67,19 @@ private:
     static constexpr size_t kCardBytes    = size_t{kCardTableSize} * sizeof(float);
     static constexpr size_t kLaneRowBytes = size_t{kLanes} * sizeof(float);
     static constexpr size_t kCardSums     = 0;
-    static constexpr size_t kCardTotals   = CacheLineAfter(kCardSums, kCardBytes);
-    static constexpr size_t kMembers      = CacheLineAfter(kCardTotals, kCardBytes);
-    static constexpr size_t kRecords = CacheLineAfter(kMembers, kCombos * sizeof(ShowdownMember));
-    static constexpr size_t kLaneRows = CacheLineAfter(kRecords, kCombos * sizeof(ShowdownRecord));
+    static constexpr size_t kCardTotals   = CacheLinesOf(kCardSums + kCardBytes);
+    static constexpr size_t kMembers      = CacheLinesOf(kCardTotals + kCardBytes);
+    static constexpr size_t kRecords = CacheLinesOf(kMembers + kCombos * sizeof(ShowdownMember));
+    static constexpr size_t kLaneRows = CacheLinesOf(kRecords + kCombos * sizeof(ShowdownRecord));
     static constexpr size_t kLaneWeights =
-        CacheLineAfter(kLaneRows, (kCombos + kLanes) * kLaneRowBytes);
-    static constexpr size_t kMemberCards = CacheLineAfter(kLaneWeights, kCombos * kLaneRowBytes);
+        CacheLinesOf(kLaneRows + (kCombos + kLanes) * kLaneRowBytes);
+    static constexpr size_t kMemberCards = CacheLinesOf(kLaneWeights + kCombos * kLaneRowBytes);
     static constexpr size_t kLaneCardSums =
-        CacheLineAfter(kMemberCards, kCombos * sizeof(CardPair));
-    static constexpr size_t kLaneCardTotals = CacheLineAfter(kLaneCardSums, kCardBytes * kLanes);
-    static constexpr size_t kStrategyRows   = CacheLineAfter(kLaneCardTotals, kCardBytes * kLanes);
+        CacheLinesOf(kMemberCards + kCombos * sizeof(CardPair));
+    static constexpr size_t kLaneCardTotals = CacheLinesOf(kLaneCardSums + kCardBytes * kLanes);
+    static constexpr size_t kStrategyRows   = CacheLinesOf(kLaneCardTotals + kCardBytes * kLanes);
     static constexpr size_t kBlockBytes =
-        CacheLineAfter(kStrategyRows, kMaxActions * PaddedRow(kMaxRunoutCombos) * sizeof(float));
+        CacheLinesOf(kStrategyRows + kMaxActions * PaddedRow(kMaxRunoutCombos) * sizeof(float));
     static_assert(kBlockBytes >= kPageBlockBytes);
 
     template <class T>

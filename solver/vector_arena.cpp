@@ -3,7 +3,7 @@
 #include <cstring>
 
 float* VectorArena::Allocate(size_t count) {
-    const size_t padded = (count + 15) / 16 * 16;
+    const size_t padded = CacheLineFloats(count);
     if (padded > kBlockFloats)
         return nullptr;
     size_t block  = used_ / kBlockFloats;
