@@ -14,7 +14,7 @@ echo "== solver kernels: $build/solver_kernels_bench 0.25"
 # Exploitability is checked every 5 iterations (every 10 on the flop, where a check takes
 # seconds), so that the time to each target is read off within a few iterations; the
 # checks themselves are not timed.
-for spot in river_srp turn_srp flop_srp; do
+for spot in river_srp river_wide turn_srp flop_srp; do
     check=5
     [ "$spot" = flop_srp ] && check=10
     for threads in 1 2; do

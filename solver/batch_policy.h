@@ -12,8 +12,10 @@
 //     average;
 //   2 never; 3 always.
 // In every mode batching needs the storage parameters (0, 0) or (0, 3), and a subtree
-// with more terminal ends than the evaluation cap is not batched as a whole (its decision
-// node is swept directly and each child subtree is considered on its own).
+// with more terminal ends than the evaluation cap is not batched as a whole: its decision
+// node is swept directly, and the subtrees below are batched in sets of at most the cap's
+// ends when batching is always on (cfr_river_split.cpp), each considered on its own
+// otherwise.
 //
 // Both methods compute the same values and updates; the choice only changes speed.
 #pragma once

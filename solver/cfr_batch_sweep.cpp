@@ -79,8 +79,11 @@ bool CfrEngine::BatchCandidate(uint32_t index, int cap) const {
 void CfrEngine::SweepRiverSubtree(PassState& pass, uint32_t index, const Runout& runout,
                                   const float* reach, float* values, float* best,
                                   const StatsLane* lane) {
-    if (terminal_count_[index] > uint32_t(pass.eval_cap))
+    if (terminal_count_[index] > uint32_t(pass.eval_cap)) {
+        if (SweepsInGroups(pass, lane))
+            return SweepRiverInGroups(pass, index, runout, reach, values, best);
         return SweepDecision(pass, index, runout, reach, values, best, lane);
+    }
     const int    base = tree_.BaseStreet();
     BatchContext context;
     context.mode           = pass.eval_mode;
@@ -149,9 +152,9 @@ void CfrEngine::RunTaskGroup(PassState& pass, const std::vector<int>& group) {
         CloseTask(pass, t);
 }
 
-// River subtrees and river showdown ends of one runout: each subtree is swept top down and
-// each showdown end joins the pending ends, then the ends of all of them are evaluated
-// together, then each subtree is finished bottom up.
+// River subtrees and terminal ends of one runout: each subtree is swept top down and each
+// end joins the pending ends, then the ends of all of them are evaluated together, then
+// each subtree is finished bottom up.
 void CfrEngine::RunJobs(PassState& pass, std::span<const SubgameJob> jobs) {
     thread_local std::vector<BatchWork>  works;
     thread_local std::vector<PendingEnd> showdowns, folds;
@@ -160,9 +163,10 @@ void CfrEngine::RunJobs(PassState& pass, std::span<const SubgameJob> jobs) {
     showdowns.clear();
     folds.clear();
     for (size_t i = 0; i < jobs.size(); ++i) {
-        const SubgameJob& job = jobs[i];
-        if (tree_.Node(job.node).kind == kShowdownEnd) {
-            showdowns.push_back({job.node, job.reach, job.values});
+        const SubgameJob& job  = jobs[i];
+        const BuiltNode&  node = tree_.Node(job.node);
+        if (!node.IsDecision()) {
+            (node.kind == kShowdownEnd ? showdowns : folds).push_back({job.node, job.reach, job.values});
             continue;
         }
         if (pass.counters)
@@ -176,7 +180,7 @@ void CfrEngine::RunJobs(PassState& pass, std::span<const SubgameJob> jobs) {
     EvaluatePending(pass, showdowns, folds, jobs.front().runout);
     for (size_t i = 0; i < jobs.size(); ++i) {
         const SubgameJob& job = jobs[i];
-        if (tree_.Node(job.node).kind != kShowdownEnd)
+        if (tree_.Node(job.node).IsDecision())
             FinishBatched(pass, works[i], job.runout, job.values, job.best, pass.tallies != nullptr);
         else if (job.best)
             std::copy_n(job.values, job.runout.Size(), job.best);

@@ -257,6 +257,7 @@ private:
     };
     struct PassState;
     struct DecisionFrame;
+    struct OpenedDecision;
     struct BatchWork;
 
     // A pass for 'traverser' with the settings in force, its task list emptied.
@@ -337,6 +338,13 @@ private:
                             const float* const* next, uint64_t live);
     void FinishDecision(PassState& pass, const DecisionFrame& frame, float* const* child_values,
                         float* const* child_best, float* values, float* best);
+    // SweepDecision in two halves: the node's frame, its children's reach and the vectors
+    // of their values (in the thread's arena, under the caller's scope); then, once the
+    // children are swept, the node's values and updates.
+    OpenedDecision OpenDecision(PassState& pass, uint32_t node, const Runout& runout,
+                                const float* reach, bool with_best, bool collecting);
+    void CloseDecision(PassState& pass, const OpenedDecision& open, const Runout& runout,
+                       const float* reach, float* values, float* best, const StatsLane* lane);
 
     // River subtrees: the batching decision and the batched sweep (cfr_batch_sweep.cpp).
     bool BatchCandidate(uint32_t node, int cap) const;
@@ -360,7 +368,7 @@ private:
                            uint32_t node, float* values, float* best, float* zeros,
                            bool counting);
     void RunTaskGroup(PassState& pass, const std::vector<int>& group);
-    // A river subtree, or a river showdown end, run with others of its runout: its entering
+    // A river subtree, or a river terminal end, run with others of its runout: its entering
     // reach, where its values (and best-response values in result passes) go, and its
     // statistics lane.
     struct SubgameJob {
@@ -372,6 +380,20 @@ private:
         const StatsLane* lane;  // null unless the pass counts statistics
     };
     void RunJobs(PassState& pass, std::span<const SubgameJob> jobs);
+    // River subtrees over the evaluation cap, and trees that start on the river on a team
+    // of threads (cfr_river_split.cpp): whether a pass sweeps the river tree on the team,
+    // whether a subtree over the cap may be swept in groups, that sweep, and the groups it
+    // hands to the team's threads.
+    bool SplitsRiverRoot(const PassState& pass, uint32_t index) const;
+    bool SweepsInGroups(const PassState& pass, const StatsLane* lane) const;
+    void SweepRiverInGroups(PassState& pass, uint32_t root, const Runout& runout,
+                            const float* reach, float* values, float* best);
+    void RunGroupsOnTeam(PassState& pass, std::vector<SubgameJob>& jobs, int team);
+    void RunJobGroup(PassState& pass, std::span<const SubgameJob> jobs);
+    static void LearnJobCosts(std::vector<double>& cost,
+                              const std::vector<std::vector<SubgameJob>>& group,
+                              const std::vector<double>& expected,
+                              const std::vector<uint64_t>& cycles);
     // A turn subtree of a flop tree with the river subtrees of its lines grouped by river
     // card (cfr_turn_sweep.cpp); TurnGroupable says whether this pass and subtree allow it.
     bool TurnGroupable(const PassState& pass, uint32_t root, const Runout& runout) const;
@@ -457,6 +479,9 @@ private:
     std::vector<uint32_t> river_ends_max_;  // per node: most ends of a river subtree in it
     std::vector<uint8_t>  river_root_;      // per node: first river decision below a deal
     BatchPolicy           batch_policy_;
+    // Trees that start on the river: the expected cost of the subtrees their passes hand
+    // to the team's threads, per node and traverser (cfr_river_split.cpp).
+    std::vector<double>   team_job_cost_[2];
 
     // Master side: the update requests sent to the workers since their stores were last
     // copied, and which lost workers' shares have been replayed since.

@@ -148,6 +148,17 @@ struct CfrEngine::DecisionFrame {
     size_t               stride   = 0;
 };
 
+// A decision node whose children are to be swept: its frame, each child's reach (the
+// node's own at the traverser's nodes) and the vectors their values go to. 'live' has bit
+// a set when child a is reached.
+struct CfrEngine::OpenedDecision {
+    DecisionFrame frame;
+    const float*  child_reach[kMaxActions]  = {};
+    float*        child_values[kMaxActions] = {};
+    float*        child_best[kMaxActions]   = {};
+    uint64_t      live = 0;
+};
+
 // The thread's working set of one batched subtree.
 struct CfrEngine::BatchWork {
     struct Entry {

@@ -419,6 +419,8 @@ void CfrEngine::Sweep(PassState& pass, uint32_t index, const Runout& runout, con
     if (DealsNextCard(node, runout))
         return SweepDealt(pass, index, runout, reach, values, best, lane);
     if (node.kind == kDecisionNode) {
+        if (SplitsRiverRoot(pass, index))
+            return SweepRiverInGroups(pass, index, runout, reach, values, best);
         if (runout.street == 3 && BatchCandidate(index, pass.eval_cap))
             return SweepRiverSubtree(pass, index, runout, reach, values, best, lane);
         return SweepDecision(pass, index, runout, reach, values, best, lane);
@@ -755,50 +757,64 @@ void CfrEngine::AccumulateAverages(const PassState& pass, const DecisionFrame& f
     frame.averages->AccumulateAverage(frame.slot, *pass.kernels, child_reach, pass.average_weight);
 }
 
-void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& runout,
+CfrEngine::OpenedDecision CfrEngine::OpenDecision(PassState& pass, uint32_t index,
+                                                  const Runout& runout, const float* reach,
+                                                  bool with_best, bool collecting) {
+    VectorArena&   arena = ThreadVectorArena();
+    const int      width = pass.width;
+    OpenedDecision open{BeginDecision(pass, index, runout)};
+    const int      actions = open.frame.actions;
+    for (int a = 0; a < actions; ++a) {
+        open.child_values[a] = arena.Zeroed(width);
+        open.child_best[a]   = with_best ? arena.Zeroed(width) : nullptr;
+    }
+    if (open.frame.traverser) {
+        for (int a = 0; a < actions; ++a)
+            open.child_reach[a] = reach;
+        open.live = actions < 64 ? (uint64_t(1) << actions) - 1 : ~uint64_t(0);
+        return open;
+    }
+    float* next[kMaxActions];
+    for (int a = 0; a < actions; ++a)
+        open.child_reach[a] = next[a] = TailZeroed(arena, width, open.frame.n);
+    open.live = ChildReaches(pass, open.frame, reach, next);
+    if (!collecting)
+        AccumulateAverages(pass, open.frame, next, open.live);
+    return open;
+}
+
+void CfrEngine::CloseDecision(PassState& pass, const OpenedDecision& open, const Runout& runout,
                               const float* reach, float* values, float* best,
                               const StatsLane* lane) {
+    FinishDecision(pass, open.frame, open.child_values, open.child_best, values, best);
+    if (lane && open.frame.traverser)
+        CountSweptDecision(pass, open.frame, runout, *lane, reach, open.child_values);
+    if (!pass.update && runout.street < 3)
+        KeepValues(pass, open.frame.index, open.frame.slot, runout, reach, values);
+}
+
+void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& runout, const float* reach,
+                              float* values, float* best, const StatsLane* lane) {
     const auto           children   = tree_.Children(index);
     const int            actions    = static_cast<int>(children.size());
-    const int            width      = pass.width;
     const bool           collecting = pass.Collecting(runout, tree_.BaseStreet());
-    VectorArena&         arena      = ThreadVectorArena();
-    ArenaScope           scope(arena);
-    const DecisionFrame  frame = BeginDecision(pass, index, runout);
-
-    float*       child_values[kMaxActions];
-    float*       child_best[kMaxActions];
-    for (int a = 0; a < actions; ++a) {
-        child_values[a] = arena.Zeroed(width);
-        child_best[a]   = best ? arena.Zeroed(width) : nullptr;
-    }
-    float*   next[kMaxActions];
-    uint64_t live = 0;
-    if (!frame.traverser) {
-        for (int a = 0; a < actions; ++a)
-            next[a] = TailZeroed(arena, width, frame.n);
-        live = ChildReaches(pass, frame, reach, next);
-        if (!collecting)
-            AccumulateAverages(pass, frame, next, live);
-    }
+    ArenaScope           scope(ThreadVectorArena());
+    const OpenedDecision open = OpenDecision(pass, index, runout, reach, best != nullptr, collecting);
+    const bool           traverser = open.frame.traverser;
     for (int a = 0; a < actions; ++a) {
         if (a + 1 < actions)
             PrefetchChild(pass, children[a + 1], runout);
-        if (frame.traverser) {
-            const StatsLane own = lane ? OwnChildLane(pass, frame, *lane, a) : StatsLane{};
-            Sweep(pass, children[a], runout, reach, child_values[a], child_best[a],
+        if (traverser) {
+            const StatsLane own = lane ? OwnChildLane(pass, open.frame, *lane, a) : StatsLane{};
+            Sweep(pass, children[a], runout, reach, open.child_values[a], open.child_best[a],
                   lane ? &own : nullptr);
-        } else if (live >> a & 1) {
-            Sweep(pass, children[a], runout, next[a], child_values[a], child_best[a], lane);
+        } else if (open.live >> a & 1) {
+            Sweep(pass, children[a], runout, open.child_reach[a], open.child_values[a],
+                  open.child_best[a], lane);
         } else if (lane && !collecting) {
             CountUnreached(pass, children[a], runout, *lane->counts);
         }
     }
-    if (collecting)
-        return;
-    FinishDecision(pass, frame, child_values, child_best, values, best);
-    if (lane && frame.traverser)
-        CountSweptDecision(pass, frame, runout, *lane, reach, child_values);
-    if (!pass.update && runout.street < 3)
-        KeepValues(pass, index, frame.slot, runout, reach, values);
+    if (!collecting)
+        CloseDecision(pass, open, runout, reach, values, best, lane);
 }

@@ -226,11 +226,30 @@ TEST_F(SpeedSettings, RiverSubtreesOfOneRiverCardShareTheirBatches) {
         EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, width), 0u) << width;
 }
 
+namespace {
+
+// A river tree with 37 showdown ends: check-check, 18 bets of OOP and 18 bets of IP after
+// a check, each answered by a call (showdown) or a fold.
+std::vector<std::string> ManyShowdowns() {
+    std::mt19937             rng(5);
+    std::vector<std::string> spot = {"set_board Qs Jh 2h 8d 3c", RandomRangeCommand("OOP", 0.3, rng),
+                                     RandomRangeCommand("IP", 0.3, rng), "set_pot 0 0 100",
+                                     "add_line 0 0"};
+    for (int k = 1; k <= 18; ++k) {
+        spot.push_back("add_line " + std::to_string(10 * k));
+        spot.push_back("add_line 0 " + std::to_string(10 * k));
+    }
+    return spot;
+}
+
+}  // namespace
+
 // Threads share out the subgame tasks and the sums over dealt cards, never the terms of
 // one sum: any number of them gives the same bits, also when they wait for task buffers
-// (0 per thread: every task waits until the earlier ones are done).
+// (0 per thread: every task waits until the earlier ones are done). River trees share out
+// the subtrees below their first decisions, in groups whose ends are batched together.
 TEST_F(SpeedSettings, FiguresDoNotDependOnTheThreadCount) {
-    for (const auto& spot : {TurnSpot(), TurnAllInSpot(), FlopSpot()}) {
+    for (const auto& spot : {RiverSpot(), ManyShowdowns(), TurnSpot(), TurnAllInSpot(), FlopSpot()}) {
         const Outcome one = Solve(spot, {}, true, 12, 1);
         const std::pair<int, int> runs[] = {{2, CfrEngine::kBuffersPerThread},
                                             {3, CfrEngine::kBuffersPerThread},
@@ -263,29 +282,12 @@ TEST_F(SpeedSettings, Avx2KernelsGiveTheSameFigures) {
     }
 }
 
-namespace {
-
-// A river tree with 37 showdown ends: check-check, 18 bets of OOP and 18 bets of IP after
-// a check, each answered by a call (showdown) or a fold.
-std::vector<std::string> ManyShowdowns() {
-    std::mt19937             rng(5);
-    std::vector<std::string> spot = {"set_board Qs Jh 2h 8d 3c", RandomRangeCommand("OOP", 0.3, rng),
-                                     RandomRangeCommand("IP", 0.3, rng), "set_pot 0 0 100",
-                                     "add_line 0 0"};
-    for (int k = 1; k <= 18; ++k) {
-        spot.push_back("add_line " + std::to_string(10 * k));
-        spot.push_back("add_line 0 " + std::to_string(10 * k));
-    }
-    return spot;
-}
-
-}  // namespace
 
 namespace {
 
 // Builds the spot and runs one result pass pair under the uniform first strategies, so
 // that every terminal end is reached: two passes.
-void EvaluateOnce(const std::vector<std::string>& settings, bool rake) {
+void EvaluateOnce(const std::vector<std::string>& settings, bool rake, int threads = 1) {
     State().solver.batch_counters.Reset();
     for (const auto& line : settings)
         EXPECT_EQ(RunCommand(line).rfind("ERROR", 0), std::string::npos) << line;
@@ -297,7 +299,7 @@ void EvaluateOnce(const std::vector<std::string>& settings, bool rake) {
     RunCommand(rake ? "set_rake 0.05 3" : "set_rake 0 0");
     ASSERT_EQ(State().solver.engine->Tree().ShowdownCount(), 37u);
     ASSERT_EQ(State().solver.engine->Tree().FoldCount(), 36u);
-    State().solver.engine->Evaluate(2);
+    State().solver.engine->Evaluate(threads);
 }
 
 }  // namespace
@@ -334,11 +336,31 @@ TEST_F(SpeedSettings, SimdLevelAndCapShapeTheBatches) {
     EvaluateOnce({"set_eval_cap 4096", "enable_perf_counters 1", "set_simd_level 8"}, false);
     EXPECT_EQ(State().solver.batch_counters.Batches(BatchCategory::kShowdown, 8), 2u * 4u);
     EXPECT_EQ(State().solver.batch_counters.Batches(BatchCategory::kShowdown, 5), 2u);
-    // The default cap (72) is below the tree's 73 ends: the root is swept directly and its
-    // children are batched on their own.
-    EvaluateOnce({"set_eval_cap 72", "enable_perf_counters 1"}, false);
-    EXPECT_EQ(State().solver.batch_counters.Batches(BatchCategory::kShowdown, 16), 0u);
-    EXPECT_GT(State().solver.batch_counters.Batches(BatchCategory::kShowdown, 1), 0u);
+    // The default cap (72) is below the tree's 73 ends: the root is swept directly, and
+    // the subtrees below it in sets of at most 72 ends, each set's ends batched together:
+    // the 18 bets (a showdown and a fold each), then the check (19 showdowns, 18 folds).
+    EvaluateOnce({"set_eval_cap 72", "set_simd_level 16", "enable_perf_counters 1"}, false);
+    const BatchCounters& counters = State().solver.batch_counters;
+    EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, 16), 2u * 2u);
+    EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, 2), 2u);
+    EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, 3), 2u);
+    EXPECT_EQ(counters.Batches(BatchCategory::kFold, 2), 2u * 2u);
+}
+
+// A team deals the subtrees below the first decisions of a river tree to its threads, and
+// each thread batches the ends of its share together: every end is evaluated once per
+// pass, and each share (18 or 19 showdowns) fills a batch.
+TEST_F(SpeedSettings, TeamsBatchTheEndsOfTheirShareOfARiverTree) {
+    EvaluateOnce({"enable_perf_counters 1"}, false, 2);
+    const BatchCounters& counters = State().solver.batch_counters;
+    uint64_t             lanes[2] = {};
+    for (int width = 1; width <= BatchCounters::kWidths; ++width) {
+        lanes[0] += width * counters.Batches(BatchCategory::kShowdown, width);
+        lanes[1] += width * counters.Batches(BatchCategory::kFold, width);
+    }
+    EXPECT_EQ(lanes[0], 2u * 37u);
+    EXPECT_EQ(lanes[1], 2u * 36u);
+    EXPECT_GE(counters.Batches(BatchCategory::kShowdown, 16), 2u);
 }
 
 TEST_F(SpeedSettings, CountersStayStillWhileDisabledAndDirectModeNeverBatches) {
