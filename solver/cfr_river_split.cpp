@@ -56,6 +56,8 @@ bool CfrEngine::SweepsInGroups(const PassState& pass, const StatsLane* lane) con
 // cap's terminal ends, what one batched subtree may hold, each set's ends evaluated
 // together; without batching, each job on its own.
 void CfrEngine::RunJobGroup(PassState& pass, std::span<const SubgameJob> jobs) {
+    if (jobs.empty())
+        return;
     if (!SweepsInGroups(pass, nullptr)) {
         for (const SubgameJob& job : jobs) {
             if (tree_.Node(job.node).IsDecision())
