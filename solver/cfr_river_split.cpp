@@ -9,9 +9,9 @@
 // parents.
 //
 // A tree that starts on the river has no dealt cards, so no subgame tasks: with a team of
-// threads, its passes sweep the whole tree that way, also opening every decision whose
-// subtree is a large share of the tree, and deal the subtrees below into one group per
-// thread, largest expected cost first into the group with the least so far. Which
+// threads, the passes of such a tree over the cap sweep it that way, also opening every
+// decision whose subtree is a large share of the tree, and deal the subtrees below into
+// one group per thread, largest expected cost first into the group with the least so far. Which
 // subtrees the opponent's reach prunes changes from pass to pass, so node counts are a
 // poor guide to the cost of a subtree: each group's cycles are measured, and the costs of
 // its subtrees scaled towards its share of them.
@@ -42,10 +42,13 @@ constexpr double kCostSmoothing = 0.25;
 
 }  // namespace
 
+// A river tree within the cap stays one batched subtree on one thread: its ends fill the
+// widest batches there are, and it takes a few tens of microseconds, where starting the
+// team's threads can take a millisecond.
 bool CfrEngine::SplitsRiverRoot(const PassState& pass, uint32_t index) const {
     return index == 0 && tree_.BaseStreet() == 3 && !pass.tallies && !omp_in_parallel() &&
            omp_get_max_threads() > 1 && tree_.Node(0).IsDecision() &&
-           tree_.Children(0).size() > 1;
+           terminal_count_[0] > uint32_t(pass.eval_cap);
 }
 
 bool CfrEngine::SweepsInGroups(const PassState& pass, const StatsLane* lane) const {

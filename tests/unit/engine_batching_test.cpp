@@ -246,8 +246,9 @@ std::vector<std::string> ManyShowdowns() {
 
 // Threads share out the subgame tasks and the sums over dealt cards, never the terms of
 // one sum: any number of them gives the same bits, also when they wait for task buffers
-// (0 per thread: every task waits until the earlier ones are done). River trees share out
-// the subtrees below their first decisions, in groups whose ends are batched together.
+// (0 per thread: every task waits until the earlier ones are done). River trees over the
+// evaluation cap share out the subtrees below their first decisions, in groups whose ends
+// are batched together.
 TEST_F(SpeedSettings, FiguresDoNotDependOnTheThreadCount) {
     for (const auto& spot : {RiverSpot(), ManyShowdowns(), TurnSpot(), TurnAllInSpot(), FlopSpot()}) {
         const Outcome one = Solve(spot, {}, true, 12, 1);
@@ -287,7 +288,7 @@ namespace {
 
 // Builds the spot and runs one result pass pair under the uniform first strategies, so
 // that every terminal end is reached: two passes.
-void EvaluateOnce(const std::vector<std::string>& settings, bool rake, int threads = 1) {
+void EvaluateOnce(const std::vector<std::string>& settings, bool rake, int threads = 2) {
     State().solver.batch_counters.Reset();
     for (const auto& line : settings)
         EXPECT_EQ(RunCommand(line).rfind("ERROR", 0), std::string::npos) << line;
@@ -336,10 +337,11 @@ TEST_F(SpeedSettings, SimdLevelAndCapShapeTheBatches) {
     EvaluateOnce({"set_eval_cap 4096", "enable_perf_counters 1", "set_simd_level 8"}, false);
     EXPECT_EQ(State().solver.batch_counters.Batches(BatchCategory::kShowdown, 8), 2u * 4u);
     EXPECT_EQ(State().solver.batch_counters.Batches(BatchCategory::kShowdown, 5), 2u);
-    // The default cap (72) is below the tree's 73 ends: the root is swept directly, and
-    // the subtrees below it in sets of at most 72 ends, each set's ends batched together:
-    // the 18 bets (a showdown and a fold each), then the check (19 showdowns, 18 folds).
-    EvaluateOnce({"set_eval_cap 72", "set_simd_level 16", "enable_perf_counters 1"}, false);
+    // The default cap (72) is below the tree's 73 ends: one thread sweeps the root
+    // directly, and the subtrees below it in sets of at most 72 ends, each set's ends
+    // batched together: the 18 bets (a showdown and a fold each), then the check (19
+    // showdowns, 18 folds).
+    EvaluateOnce({"set_eval_cap 72", "set_simd_level 16", "enable_perf_counters 1"}, false, 1);
     const BatchCounters& counters = State().solver.batch_counters;
     EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, 16), 2u * 2u);
     EXPECT_EQ(counters.Batches(BatchCategory::kShowdown, 2), 2u);
@@ -347,9 +349,9 @@ TEST_F(SpeedSettings, SimdLevelAndCapShapeTheBatches) {
     EXPECT_EQ(counters.Batches(BatchCategory::kFold, 2), 2u * 2u);
 }
 
-// A team deals the subtrees below the first decisions of a river tree to its threads, and
-// each thread batches the ends of its share together: every end is evaluated once per
-// pass, and each share (18 or 19 showdowns) fills a batch.
+// A team deals the subtrees below the first decisions of a river tree over the cap to its
+// threads, and each thread batches the ends of its share together: every end is evaluated
+// once per pass, and each share (18 or 19 showdowns) fills a batch.
 TEST_F(SpeedSettings, TeamsBatchTheEndsOfTheirShareOfARiverTree) {
     EvaluateOnce({"enable_perf_counters 1"}, false, 2);
     const BatchCounters& counters = State().solver.batch_counters;
