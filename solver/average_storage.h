@@ -18,8 +18,8 @@
 // The average strategy of a combo is weight(a) / sum of weights, the exponents entering
 // as row scales 2^(e_a - e_max); uniform where every weight is 0.
 //
-// Memory: 2 bytes per stored combo and action and slot (rows padded to 32 combos), one
-// exponent byte per action and slot, plus lock records.
+// Memory: 2 bytes per stored combo and action and slot (runout_layout.h), one exponent
+// byte per action and slot, plus lock records.
 //
 // Saved form: u32 kind "QAVS", u16 version 2, u16 actions, u16 combos, u32 slots, u16
 // stored combos per row; per slot and action the exponent (u8, at most

@@ -2,8 +2,8 @@
 // player's combos, runout_layout.h), action and runout slot, a precision factor per slot
 // (adaptive_precision.h) and a lock record per slot.
 //
-// Memory: 2 bytes per stored combo and action and slot (rows padded to 32 combos, see
-// runout_layout.h), 4 bytes of factor per slot, plus the lock records. ByteSize()
+// Memory: 2 bytes per stored combo and action and slot (runout_layout.h), 4 bytes of
+// factor per slot, plus the lock records. ByteSize()
 // reports exactly what is held.
 //
 // The regret update of a slot, in order:

@@ -14,12 +14,12 @@
 // every slot keeps the whole list.
 //
 // In memory, the slots follow each other, and a slot's rows are SlotStride(slot) apart:
-// its span count padded to 8 combos (16 bytes of u16), and a slot with a short span takes
-// no room for the longest one. Padding to 16 combos would keep every 16-lane load inside
-// one cache line; it costs 0.5 % more storage on a turn tree and was no faster. The
-// padding stays 0 and is not saved. Unpacked copies of a slot (compressed stores, scratch)
-// use StoredStride(), the longest span padded to 32 combos so that every row starts on a
-// cache line.
+// its span count, unpadded, so a slot with a short span takes no room for the longest one
+// and rows start wherever the one before ends (the kernels load them unaligned, with
+// masked tails). Padding rows to 8 combos cost 0.8 % more storage on a turn tree and to
+// 16 another 0.5 %, and neither was faster. Unpacked copies of a slot (compressed stores,
+// scratch) use StoredStride(), the longest span padded to 32 combos so that every row
+// starts on a cache line.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +33,6 @@
 inline constexpr int kMaxActions       = 64;
 inline constexpr int kMaxRunoutSlots   = 49 * 48;
 inline constexpr int kRowAlignment     = 32;
-inline constexpr int kSlotRowAlignment = 8;
 
 // A run of consecutive positions of a combo list: positions first .. first + count - 1.
 struct ComboSpan {
@@ -47,22 +46,19 @@ struct ComboSpan {
 constexpr size_t PaddedRow(int combos) {
     return (size_t(combos) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
 }
-constexpr size_t PaddedSlotRow(int combos) {
-    return (size_t(combos) + kSlotRowAlignment - 1) / kSlotRowAlignment * kSlotRowAlignment;
-}
 
 // The span each runout slot of a street keeps for one acting player, shared by the stores
 // of every node of that street and player.
 struct SpanTable {
     std::vector<ComboSpan> slot;     // per runout slot
     int                    row = 0;  // the largest count
-    std::vector<size_t>    start;    // per slot and one past: padded counts of the slots before
+    std::vector<size_t>    start;    // per slot and one past: the counts of the slots before
 
     explicit SpanTable(std::vector<ComboSpan> spans)
         : slot(std::move(spans)), start(slot.size() + 1, 0) {
         for (size_t s = 0; s < slot.size(); ++s) {
             row          = slot[s].count > row ? slot[s].count : row;
-            start[s + 1] = start[s] + PaddedSlotRow(slot[s].count);
+            start[s + 1] = start[s] + size_t(slot[s].count);
         }
     }
 };
@@ -84,7 +80,7 @@ struct RunoutLayout {
     size_t SlotElements() const { return size_t(actions) * StoredStride(); }
     // Distance between one slot's stored rows, where they are, and the whole store's size.
     size_t SlotStride(int slot) const {
-        return spans ? PaddedSlotRow(spans->slot[slot].count) : StoredStride();
+        return spans ? size_t(spans->slot[slot].count) : StoredStride();
     }
     size_t SlotOffset(int slot) const {
         return size_t(actions) * (spans ? spans->start[slot] : size_t(slot) * StoredStride());
