@@ -17,7 +17,9 @@
 // dealt, records a subgame task (the subtree below the dealt card with its entering
 // reach) instead of entering it. Phase 1 runs the tasks in a dynamically scheduled
 // parallel loop. Phase 2 sweeps the first street again, now taking the tasks' results at
-// the dealt cards. A tree that starts on the river has no dealt cards and one phase.
+// the dealt cards. A tree that starts on the river has no dealt cards and one phase; when
+// it is too large to batch whole, the subtrees below its first decisions are shared out
+// to the team (cfr_river_split.cpp).
 //
 // Rake is read from the tree parameters at the start of every pass.
 //
