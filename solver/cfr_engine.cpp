@@ -8,9 +8,11 @@
 #include "cli/progress_bar.h"
 #include "cli/solver_state.h"
 #include "solver/node_stores.h"
+#include "solver/store_selection.h"
 #include "solver/terminal_scratch.h"
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
+#include "tree/storage_level.h"
 
 namespace {
 
@@ -178,12 +180,16 @@ void CfrEngine::Iterate(int threads) {
     TidyStores();
 }
 
+StorageParameters CfrEngine::TreeStorageParameters() const {
+    return tree_.BaseStreet() == 1 ? StorageLevelParameters(State().tree.actual_level)
+                                   : StorageParameters{};
+}
+
 // Between iterations no task holds a store: packed stores compact their memory, one
-// node per thread. Only the river stores of flop trees are ever packed; other trees skip
-// the walk (and the team's start, which on a small river tree costs as much as a tenth of
-// an iteration).
+// node per thread. Storage levels without packed stores skip the walk (and the team's
+// start, which on a small river tree costs as much as a tenth of an iteration).
 void CfrEngine::TidyStores() {
-    if (tree_.BaseStreet() != 1)
+    if (!PacksStores(TreeStorageParameters()))
         return;
     std::lock_guard lock(tree_mutex_);
     const int nodes = static_cast<int>(tree_.Size());

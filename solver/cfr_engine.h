@@ -48,6 +48,7 @@
 #include "solver/solver_engine.h"
 #include "solver/strategy_store.h"
 #include "solver/task_buffers.h"
+#include "tree/node_storage.h"
 
 class BuiltTree;
 class StatsCounts;
@@ -434,6 +435,8 @@ private:
     double SubgameExploitability(const Task& key);
 
     int  StorageSlot(int street, const Runout& runout) const;
+    // The storage-parameter pair of the tree's storage level ((0, 0) but on flop trees).
+    StorageParameters TreeStorageParameters() const;
     bool UsesAverage(const PassState& pass, const BuiltNode& node) const;
     double AveragingWeight() const;
 

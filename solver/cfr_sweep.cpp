@@ -23,7 +23,6 @@
 #include "solver/terminal_scratch.h"
 #include "solver/vector_arena.h"
 #include "tree/built_tree.h"
-#include "tree/storage_level.h"
 
 namespace {
 
@@ -73,8 +72,7 @@ CfrEngine::PassState CfrEngine::NewPass(int traverser, bool update) {
     pass.counters       = settings.perf_counters ? &State().solver.batch_counters : nullptr;
     pass.prefetch_mode  = settings.prefetch_mode;
     // Batching works on the plain storage forms only: storage parameters (0, 0) or (0, 3).
-    const StorageParameters storage =
-        tree_.BaseStreet() == 1 ? StorageLevelParameters(State().tree.actual_level) : StorageParameters{};
+    const StorageParameters storage = TreeStorageParameters();
     pass.storage_allows = storage.first == 0 && (storage.second == 0 || storage.second == 3);
     pass.river_averages =
         settings.river_strategy && RiverAveragesThisIteration(iteration_, averaging_delay_, storage.second);

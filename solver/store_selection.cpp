@@ -36,6 +36,12 @@ StoreChoice ChooseStores(int street, StorageParameters parameters, bool river_st
     return choice;
 }
 
+bool PacksStores(StorageParameters parameters) {
+    const StoreChoice river = ChooseStores(kRiver, parameters, true);
+    return river.regrets != RegretLayout::kPlain || river.averages == AverageLayout::kCompressed1 ||
+           river.averages == AverageLayout::kCompressed2;
+}
+
 LevelConstants LevelConstantsOf(StorageParameters parameters) {
     return {parameters.first == 2 ? kEarlyGroupingIterations : 0,
             parameters.second == 3 ? kFastIterationCap : kIterationCap};

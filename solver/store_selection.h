@@ -44,6 +44,10 @@ struct LevelConstants {
 StoreChoice    ChooseStores(int street, StorageParameters parameters, bool river_strategy);
 LevelConstants LevelConstantsOf(StorageParameters parameters);
 
+// Whether the pair gives river nodes compressed stores, the only ones that hold packed
+// memory to tidy between iterations.
+bool PacksStores(StorageParameters parameters);
+
 // Empty stores of the chosen layout (null for AverageLayout::kNone).
 std::unique_ptr<StrategyStore> MakeRegretStore(RegretLayout kind, const RunoutLayout& layout);
 std::unique_ptr<StrategyStore> MakeAverageStore(AverageLayout kind, const RunoutLayout& layout);

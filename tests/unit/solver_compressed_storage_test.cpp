@@ -347,6 +347,12 @@ TEST(StoreSelection, LayoutsByStreetParametersAndRiverStrategies) {
     EXPECT_EQ(LevelConstantsOf({1, 2}).early_grouping, 0);
     EXPECT_EQ(LevelConstantsOf({0, 3}).iteration_cap, 2200);
     EXPECT_EQ(LevelConstantsOf({2, 2}).iteration_cap, 9000);
+    // Only compressed river stores hold packed memory to tidy between iterations.
+    EXPECT_FALSE(PacksStores({0, 0}));
+    EXPECT_FALSE(PacksStores({0, 3}));
+    EXPECT_TRUE(PacksStores({0, 1}));
+    EXPECT_TRUE(PacksStores({1, 3}));
+    EXPECT_TRUE(PacksStores({2, 2}));
 }
 
 TEST(StoreSelection, ContentsCarryOverBetweenLayouts) {
