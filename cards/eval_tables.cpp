@@ -33,9 +33,9 @@ const EvalTables* BuildEvalTables() {
     auto* t = new EvalTables;
     for (uint32_t mask = 0; mask < kRankMaskEntries; ++mask) {
         int top             = mask ? std::bit_width(mask) - 1 : 0;
-        t->rank_count[mask] = static_cast<uint32_t>(std::popcount(mask));
-        t->top_rank[mask]   = static_cast<uint32_t>(top);
-        t->top_bit[mask]    = mask ? 1u << top : 0;
+        t->rank_count[mask] = static_cast<uint8_t>(std::popcount(mask));
+        t->top_rank[mask]   = static_cast<uint8_t>(top);
+        t->top_bit[mask]    = static_cast<uint16_t>(mask ? 1u << top : 0);
         t->top_five[mask]   = TopFive(mask);
         t->straight[mask]   = Straight(mask);
     }
