@@ -230,11 +230,8 @@ void CfrEngine::FinishBatchedNode(PassState& pass, BatchWork& work, const Runout
     BatchWork::Entry& entry = work.entries[index - work.root];
     entry.values            = values;
     entry.best              = best;
-    FinishDecision(pass, entry.decision, child_values, child_best, values, best);
-    if (counting && entry.decision.traverser)
-        CountSweptDecision(pass, entry.decision, runout, entry.lane, entry.reach, child_values);
-    if (!pass.update && runout.street < 3)
-        KeepValues(pass, index, entry.decision.slot, runout, entry.reach, values);
+    CloseDecision(pass, entry.decision, child_values, child_best, runout, entry.reach, values,
+                  best, counting ? &entry.lane : nullptr);
 }
 
 void CfrEngine::DescendBatched(PassState& pass, BatchWork& work, uint32_t index,

@@ -343,11 +343,13 @@ private:
                         float* const* child_best, float* values, float* best);
     // SweepDecision in two halves: the node's frame, its children's reach and the vectors
     // of their values (in the thread's arena, under the caller's scope); then, once the
-    // children are swept, the node's values and updates.
+    // children are swept, the node's values and updates, its statistics with a lane and
+    // the values result passes keep for queries (the batched sweep closes its nodes so too).
     OpenedDecision OpenDecision(PassState& pass, uint32_t node, const Runout& runout,
                                 const float* reach, bool with_best, bool collecting);
-    void CloseDecision(PassState& pass, const OpenedDecision& open, const Runout& runout,
-                       const float* reach, float* values, float* best, const StatsLane* lane);
+    void CloseDecision(PassState& pass, const DecisionFrame& frame, float* const* child_values,
+                       float* const* child_best, const Runout& runout, const float* reach,
+                       float* values, float* best, const StatsLane* lane);
 
     // River subtrees: the batching decision and the batched sweep (cfr_batch_sweep.cpp).
     bool BatchCandidate(uint32_t node, int cap) const;

@@ -47,8 +47,7 @@ constexpr double kCostSmoothing = 0.25;
 // team's threads can take a millisecond.
 bool CfrEngine::SplitsRiverRoot(const PassState& pass, uint32_t index) const {
     return index == 0 && tree_.BaseStreet() == 3 && !pass.tallies && !omp_in_parallel() &&
-           omp_get_max_threads() > 1 && tree_.Node(0).IsDecision() &&
-           terminal_count_[0] > uint32_t(pass.eval_cap);
+           omp_get_max_threads() > 1 && terminal_count_[0] > uint32_t(pass.eval_cap);
 }
 
 bool CfrEngine::SweepsInGroups(const PassState& pass, const StatsLane* lane) const {
@@ -126,9 +125,11 @@ void CfrEngine::SweepRiverInGroups(PassState& pass, uint32_t root, const Runout&
     } else {
         RunGroupsOnTeam(pass, jobs, team);
     }
-    for (size_t k = opened.size(); k-- > 0;)
-        CloseDecision(pass, opened[k].decision, runout, opened[k].reach, opened[k].values,
-                      opened[k].best, nullptr);
+    for (size_t k = opened.size(); k-- > 0;) {
+        const OpenedDecision& d = opened[k].decision;
+        CloseDecision(pass, d.frame, d.child_values, d.child_best, runout, opened[k].reach,
+                      opened[k].values, opened[k].best, nullptr);
+    }
 }
 
 void CfrEngine::RunGroupsOnTeam(PassState& pass, std::vector<SubgameJob>& jobs, int team) {

@@ -781,14 +781,15 @@ CfrEngine::OpenedDecision CfrEngine::OpenDecision(PassState& pass, uint32_t inde
     return open;
 }
 
-void CfrEngine::CloseDecision(PassState& pass, const OpenedDecision& open, const Runout& runout,
-                              const float* reach, float* values, float* best,
-                              const StatsLane* lane) {
-    FinishDecision(pass, open.frame, open.child_values, open.child_best, values, best);
-    if (lane && open.frame.traverser)
-        CountSweptDecision(pass, open.frame, runout, *lane, reach, open.child_values);
+void CfrEngine::CloseDecision(PassState& pass, const DecisionFrame& frame,
+                              float* const* child_values, float* const* child_best,
+                              const Runout& runout, const float* reach, float* values,
+                              float* best, const StatsLane* lane) {
+    FinishDecision(pass, frame, child_values, child_best, values, best);
+    if (lane && frame.traverser)
+        CountSweptDecision(pass, frame, runout, *lane, reach, child_values);
     if (!pass.update && runout.street < 3)
-        KeepValues(pass, open.frame.index, open.frame.slot, runout, reach, values);
+        KeepValues(pass, frame.index, frame.slot, runout, reach, values);
 }
 
 void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& runout, const float* reach,
@@ -814,5 +815,6 @@ void CfrEngine::SweepDecision(PassState& pass, uint32_t index, const Runout& run
         }
     }
     if (!collecting)
-        CloseDecision(pass, open, runout, reach, values, best, lane);
+        CloseDecision(pass, open.frame, open.child_values, open.child_best, runout, reach, values,
+                      best, lane);
 }
