@@ -36,6 +36,7 @@ void CmdBuildTree(const Tokens& t) {
 }
 
 void CmdFreeTree(const Tokens& t) {
+    RefuseWhileSolving();
     Trees().FreeTree();
     PrintOk(t);
 }
@@ -68,11 +69,13 @@ void CmdShowMemory(const Tokens&) {
 void CmdForget(const Tokens& t) {
     int street = StreetWord(t);
     RequireTree();
+    RefuseWhileSolving();
     Trees().Forget(street);
     PrintOk(t);
 }
 
 void CmdRebuildForgottenStreets(const Tokens& t) {
+    RefuseWhileSolving();
     Trees().RebuildForgottenStreets();
     PrintOk(t);
 }

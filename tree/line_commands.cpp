@@ -2,7 +2,6 @@
 #include <cmath>
 
 #include "cli/solver_state.h"
-#include "solver/run_control.h"
 #include "tree/line_editing.h"
 #include "tree/node_block.h"
 #include "tree/tree_build.h"
@@ -58,8 +57,7 @@ void CmdCutLine(const Tokens& t) {
     ResolvedPath point = RequirePath(t[1]);
     if (!point.node || !point.node->parent)
         CommandError("can't cut root");
-    if (SolverRunning())
-        CommandError("Can't do that when solver is running");
+    RefuseWhileSolving();
     SchematicNode& parent = *point.node->parent;
     std::erase_if(parent.children,
                   [&](const auto& entry) { return entry.second.get() == point.node; });

@@ -3,7 +3,6 @@
 #include "cards/card.h"
 #include "cli/solver_state.h"
 #include "net/workers.h"
-#include "solver/run_control.h"
 #include "tree/live_inputs.h"
 #include "tree/tree_command_support.h"
 
@@ -55,8 +54,7 @@ void CheckBuildInputs() {
 void MakeTreeFromLines() { MakeTreeFrom(ReadLiveInputs(), /*choose_level=*/true); }
 
 void MakeTreeFrom(LiveInputs inputs, bool choose_level) {
-    if (SolverRunning())
-        CommandError("Can't do that when solver is running");
+    RefuseWhileSolving();
     int base = inputs.board.BaseStreet();
     if (WorkersConnected() && base != kFlop)
         CommandError("only flop trees supported");

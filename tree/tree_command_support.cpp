@@ -3,9 +3,15 @@
 #include <cmath>
 
 #include "cli/solver_state.h"
+#include "solver/run_control.h"
 #include "tree/node_block.h"
 
 TreeState& Trees() { return State().tree; }
+
+void RefuseWhileSolving() {
+    if (SolverRunning())
+        CommandError("Can't do that when solver is running");
+}
 
 BuiltTree& RequireTree() {
     BuiltTree* tree = Trees().Tree();

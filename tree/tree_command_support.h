@@ -9,6 +9,10 @@
 
 TreeState& Trees();
 
+// Fails with "Can't do that when solver is running" while a run exists: the handlers that
+// would change or free the tree the run is working on.
+void RefuseWhileSolving();
+
 // The present tree, or "missing/incorrect tree".
 BuiltTree& RequireTree();
 

@@ -4,7 +4,6 @@
 
 #include "cli/solver_state.h"
 #include "net/server.h"
-#include "solver/run_control.h"
 #include "tree/binary_reader.h"
 #include "tree/storage_level.h"
 #include "tree/tree_command_support.h"
@@ -20,11 +19,6 @@ namespace {
 std::string ServerTransferFile() {
     const auto& server = State().net.server;
     return server ? server->TransferFileName() : "quillane_temp";
-}
-
-void RefuseWhileSolving() {
-    if (SolverRunning())
-        CommandError("Can't do that when solver is running");
 }
 
 // Runs file work, reporting file-system failures as the command's error.

@@ -5,7 +5,6 @@
 
 #include "cards/card_parser.h"
 #include "cli/solver_state.h"
-#include "solver/run_control.h"
 #include "tree/binary_writer.h"
 #include "tree/storage_level.h"
 #include "tree/tree_command_support.h"
@@ -102,8 +101,7 @@ std::vector<std::string> MetadataStrings(const BuiltTree& tree, int iterations) 
 void WriteTreeFile(const std::string& name, int32_t version) {
     const BuiltTree& tree  = RequireTree();
     const TreeState& trees = Trees();
-    if (SolverRunning())
-        CommandError("Can't do that when solver is running");
+    RefuseWhileSolving();
     if (!LinesMatchTree(*trees.params.root, tree, trees.params.StartingPot()))
         CommandError("lines changed since build_tree");
     const HandRules& rules = State().cards.rules;
