@@ -5,7 +5,8 @@ the process or hang it.
     tools/fuzz_protocol.py <quillane binary> [rounds] [seed] [lines per round]
 
 Each round starts a fresh process, sets up a small river or turn spot (so that tree and
-solver commands have something to act on), then sends random lines: known command names
+solver commands have something to act on), in half of the rounds leaves a solving run
+going that only stop ends, then sends random lines: known command names
 with random argument lists drawn from numbers (negative, huge, NaN, fractions), card
 strings, node paths, player names and garbage, plus now and then a random byte string.
 A round fails when the process ends on a signal, prints a sanitizer report, or does not
@@ -68,6 +69,8 @@ def SpotSetup(rng):
              "clear_lines"]
     lines += ["add_line " + line for line in (river if board.count(" ") == 4 else turn)]
     lines += ["build_tree", "set_threads 2", "go 3 steps"]
+    if rng.random() < 0.5:  # the random lines then meet a live run that only stop ends
+        lines += ["wait_for_solver", "set_accuracy 0", "go"]
     return ("\n".join(lines) + "\n").encode()
 
 
