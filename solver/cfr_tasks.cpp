@@ -10,12 +10,58 @@
 #include <mutex>
 #include <numeric>
 #include <thread>
+#include <vector>
 
 #include "cli/solver_state.h"
 #include "platform/numa_nodes.h"
 #include "solver/cfr_engine.h"
 #include "solver/cfr_pass_state.h"
+#include "solver/task_buffers.h"
 #include "tree/built_tree.h"
+
+namespace {
+
+// A streamed pass holds a buffer for every task that has finished before a card of its
+// edge that comes earlier: when one thread stalls in a long item (or is descheduled), the
+// others run ahead and their tasks wait, up to 219 buffers seen on a loaded machine. So a
+// thread that would start an item while the pass holds its share of buffers per thread or
+// more waits until the items before it (in the pass's order) still in progress are done.
+// The earliest item in progress never waits, so the pass always moves on; the sums are
+// added in card order as before, so waiting changes no figure.
+class TaskPacer {
+public:
+    TaskPacer(TaskBuffers* buffers, int team, int buffers_per_thread)
+        : buffers_(buffers),
+          cap_(size_t(std::max(buffers_per_thread, 0)) * size_t(team)),
+          current_(static_cast<size_t>(team)) {
+        for (std::atomic<int>& item : current_)
+            item.store(kIdle);
+    }
+
+    // Thread 'thread' is about to run item 'k' (its position in the pass's order).
+    void Enter(int thread, int k) {
+        current_[size_t(thread)].store(k, std::memory_order_release);
+        while (buffers_ && buffers_->Held() >= cap_ && EarlierInProgress(k))
+            std::this_thread::yield();
+    }
+    void Leave(int thread) { current_[size_t(thread)].store(kIdle, std::memory_order_release); }
+
+private:
+    static constexpr int kIdle = std::numeric_limits<int>::max();
+
+    bool EarlierInProgress(int k) const {
+        for (const std::atomic<int>& item : current_)
+            if (item.load(std::memory_order_acquire) < k)
+                return true;
+        return false;
+    }
+
+    TaskBuffers* const            buffers_;
+    const size_t                  cap_;
+    std::vector<std::atomic<int>> current_;  // each thread's item, or kIdle
+};
+
+}  // namespace
 
 // The nodes of the first street whose subtree deals the next street: the most edges one
 // pass can record.
@@ -207,43 +253,22 @@ bool CfrEngine::LoadTaskReach(const PassState& pass, Task& task, float* out) con
     return task.reachable;
 }
 
-// A streamed pass holds a buffer for every task that has finished before a card of its
-// edge that comes earlier: when one thread stalls in a long item (or is descheduled), the
-// others run ahead and their tasks wait, up to 219 buffers seen on a loaded machine. So a
-// thread that would start an item while the pass holds buffers_per_thread_ buffers per
-// thread or more waits until the earlier items still in progress are done. The earliest
-// item never waits, so the pass always moves on; the sums are added in card order as
-// before, so waiting changes no figure.
 void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
-    constexpr int kIdle = std::numeric_limits<int>::max();
-    const int     count = static_cast<int>(order.size());
-    const int     team  = omp_get_max_threads();
-    const size_t  cap   = size_t(std::max(buffers_per_thread_, 0)) * size_t(team);
-    // The item each thread has (started or waiting to start), or kIdle.
-    std::vector<std::atomic<int>> current(static_cast<size_t>(team));
-    for (std::atomic<int>& item : current)
-        item.store(kIdle);
-    auto earlier_running = [&](int k) {
-        for (const std::atomic<int>& item : current)
-            if (item.load(std::memory_order_acquire) < k)
-                return true;
-        return false;
-    };
+    const int count = static_cast<int>(order.size());
+    TaskPacer pacer(pass.buffers, omp_get_max_threads(), buffers_per_thread_);
 #pragma omp parallel
     {
         // Worker threads need flush-to-zero and denormals-are-zero as the interpreter
         // thread has them: denormal values slow every vector operation down.
         _mm_setcsr(_mm_getcsr() | 0x8040);
-        std::atomic<int>& mine = current[size_t(omp_get_thread_num())];
+        const int thread = omp_get_thread_num();
 #pragma omp for schedule(dynamic, 1)
         for (int k = 0; k < count; ++k) {
-            mine.store(k, std::memory_order_release);
-            while (pass.buffers && pass.buffers->Held() >= cap && earlier_running(k))
-                std::this_thread::yield();
+            pacer.Enter(thread, k);
             if (k + 1 < count && order[k + 1] >= 0)
                 PrefetchSubtree(pass, pass.tasks[order[k + 1]].node, pass.tasks[order[k + 1]].runout);
             RunTask(pass, order[k]);
-            mine.store(kIdle, std::memory_order_release);
+            pacer.Leave(thread);
         }
     }
 }
@@ -251,32 +276,38 @@ void CfrEngine::RunTaskList(PassState& pass, const std::vector<int>& order) {
 // Tasks are dealt to NUMA nodes by their runout slot, so that a slot's storage is always
 // worked on from the same node; the team's threads are spread over the nodes (bound to
 // them in mode 1; mode 2 runs the same split on any machine). A thread whose node has no
-// tasks left helps the other nodes.
+// tasks left helps the other nodes. The nodes' lists keep the pass's order, and threads
+// are paced by their items' places in it as in RunTaskList.
 void CfrEngine::TraverseSubgamesNUMA(PassState& pass, const std::vector<int>& order, int nodes) {
-    std::vector<std::vector<int>> lists(nodes);
-    for (int t : order) {
-        const Runout& runout = pass.FirstTask(t).runout;
+    std::vector<std::vector<int>> lists(nodes);  // places in 'order'
+    for (int k = 0; k < static_cast<int>(order.size()); ++k) {
+        const Runout& runout = pass.FirstTask(order[k]).runout;
         const int     slot   = runout.street == 3 ? runout.river_slot : runout.turn_slot;
-        lists[std::max(slot, 0) % nodes].push_back(t);
+        lists[std::max(slot, 0) % nodes].push_back(k);
     }
     std::vector<std::atomic<size_t>> next(nodes);
     const bool bind = State().settings.numa_mode == 1;
+    TaskPacer  pacer(pass.buffers, omp_get_max_threads(), buffers_per_thread_);
 #pragma omp parallel
     {
         _mm_setcsr(_mm_getcsr() | 0x8040);
-        const int home = omp_get_thread_num() % nodes;
+        const int thread = omp_get_thread_num();
+        const int home   = thread % nodes;
         if (bind)
             RunOnNumaNode(home);
         for (int step = 0; step < nodes; ++step) {
-            const int node = (home + step) % nodes;
+            const std::vector<int>& list = lists[(home + step) % nodes];
+            std::atomic<size_t>&    own  = next[(home + step) % nodes];
             for (;;) {
-                const size_t k = next[node].fetch_add(1, std::memory_order_relaxed);
-                if (k >= lists[node].size())
+                const size_t i = own.fetch_add(1, std::memory_order_relaxed);
+                if (i >= list.size())
                     break;
-                if (k + 1 < lists[node].size() && lists[node][k + 1] >= 0)
-                    PrefetchSubtree(pass, pass.tasks[lists[node][k + 1]].node,
-                                    pass.tasks[lists[node][k + 1]].runout);
-                RunTask(pass, lists[node][k]);
+                pacer.Enter(thread, list[i]);
+                if (i + 1 < list.size() && order[list[i + 1]] >= 0)
+                    PrefetchSubtree(pass, pass.tasks[order[list[i + 1]]].node,
+                                    pass.tasks[order[list[i + 1]]].runout);
+                RunTask(pass, order[list[i]]);
+                pacer.Leave(thread);
             }
         }
     }

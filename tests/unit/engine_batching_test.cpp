@@ -246,19 +246,26 @@ std::vector<std::string> ManyShowdowns() {
 
 // Threads share out the subgame tasks and the sums over dealt cards, never the terms of
 // one sum: any number of them gives the same bits, also when they wait for task buffers
-// (0 per thread: every task waits until the earlier ones are done). River trees over the
+// (0 per thread: every task waits until the earlier ones are done), in the order of the
+// pass or split over NUMA nodes by runout slot. River trees over the
 // evaluation cap share out the subtrees below their first decisions, in groups whose ends
 // are batched together.
 TEST_F(SpeedSettings, FiguresDoNotDependOnTheThreadCount) {
     for (const auto& spot : {RiverSpot(), ManyShowdowns(), TurnSpot(), TurnAllInSpot(), FlopSpot()}) {
         const Outcome one = Solve(spot, {}, true, 12, 1);
-        const std::pair<int, int> runs[] = {{2, CfrEngine::kBuffersPerThread},
-                                            {3, CfrEngine::kBuffersPerThread},
-                                            {3, 0}};
-        for (const auto& [threads, buffers] : runs) {
+        struct Run {
+            int         threads, buffers;
+            std::string numa;
+        };
+        const Run runs[] = {{2, CfrEngine::kBuffersPerThread, "enable_numa 0"},
+                            {3, CfrEngine::kBuffersPerThread, "enable_numa 0"},
+                            {3, 0, "enable_numa 0"},
+                            {2, 0, "enable_numa fake"},
+                            {3, 1, "enable_numa fake"}};
+        for (const auto& [threads, buffers, numa] : runs) {
             SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(buffers) +
-                         " buffers per thread");
-            const Outcome many = Solve(spot, {}, true, 12, threads, buffers);
+                         " buffers per thread, " + numa);
+            const Outcome many = Solve(spot, {numa}, true, 12, threads, buffers);
             EXPECT_EQ(many.figures.ev_oop, one.figures.ev_oop);
             EXPECT_EQ(many.figures.ev_ip, one.figures.ev_ip);
             EXPECT_EQ(many.figures.mes_oop, one.figures.mes_oop);
