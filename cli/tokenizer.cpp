@@ -11,10 +11,9 @@ Tokens SplitCommandLine(std::string_view line) {
     };
     for (char c : line) {
         if (quoted) {
-            if (c == '"') {
-                flush();
+            if (c == '"')
                 quoted = false;
-            } else
+            else
                 current += c;
         } else if (c == ' ')
             flush();

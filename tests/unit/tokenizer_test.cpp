@@ -6,7 +6,7 @@
 
 TEST(SplitCommandLine, SplitsAtSpacesOnlyAndGroupsQuotedText) {
     EXPECT_EQ(SplitCommandLine("echo \"a b\"  c"), (Tokens{"echo", "a b", "c"}));
-    EXPECT_EQ(SplitCommandLine("x\"y z\"w"), (Tokens{"xy z", "w"}));  // a closing quote ends its token
+    EXPECT_EQ(SplitCommandLine("x\"y z\"w"), (Tokens{"xy zw"}));  // quoted part inside a word
     EXPECT_EQ(SplitCommandLine("a\tb c"), (Tokens{"a\tb", "c"}));
     EXPECT_EQ(SplitCommandLine("   "), Tokens{});
     EXPECT_EQ(SplitCommandLine(""), Tokens{});
@@ -15,7 +15,7 @@ TEST(SplitCommandLine, SplitsAtSpacesOnlyAndGroupsQuotedText) {
 TEST(SplitCommandLine, QuoteEdgeCases) {
     EXPECT_EQ(SplitCommandLine("a \"\" b"), (Tokens{"a", "b"}));   // empty quotes: no token
     EXPECT_EQ(SplitCommandLine("a \"b c"), (Tokens{"a", "b c"}));  // unterminated quote
-    EXPECT_EQ(SplitCommandLine("\"a\"b"), (Tokens{"a", "b"}));     // closing quote ends a token
+    EXPECT_EQ(SplitCommandLine("\"a\"b \"c\" d"), (Tokens{"ab", "c", "d"}));
     EXPECT_EQ(SplitCommandLine("  lead trail  "), (Tokens{"lead", "trail"}));
 }
 
