@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "cli/output.h"
@@ -22,6 +24,12 @@ constexpr double kMaxWeight         = 10000.0;
 constexpr int    kPingRounds        = 10;
 constexpr size_t kPingBlockSize     = 65536;
 
+std::string WeightText(double weight) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", weight);
+    return text;
+}
+
 // "host" or "host:port"; a port beyond the 16-bit range fails the argument check.
 WorkerAddress ParseAddress(const Tokens& t, const std::string& text, const std::string& weight) {
     WorkerAddress address;
@@ -34,16 +42,16 @@ WorkerAddress ParseAddress(const Tokens& t, const std::string& text, const std::
     address.weight = ParseDouble(weight);
     if (!(address.weight > 0 && address.weight <= kMaxWeight))
         ArgumentCountError(t);
+    // The workers receive the weight as "%f" text and split the subgames by what they
+    // read; the master splits by the same value (a weight under 0.0000005 reads as 0).
+    address.weight = std::strtod(WeightText(address.weight).c_str(), nullptr);
     return address;
 }
 
 std::string InitWorkerLine(int index, const std::vector<WorkerAddress>& addresses) {
     std::string line = "init_worker " + std::to_string(index);
-    for (const WorkerAddress& address : addresses) {
-        char weight[64];
-        std::snprintf(weight, sizeof weight, " %f", address.weight);
-        line += weight;
-    }
+    for (const WorkerAddress& address : addresses)
+        line += " " + WeightText(address.weight);
     return line;
 }
 
@@ -129,11 +137,8 @@ void CmdInitWorker(const Tokens& t) {
     std::vector<double> weights;
     for (size_t i = 2; i < t.size(); ++i)
         weights.push_back(ParseDouble(t[i]));
-    if (index < 0 || index >= static_cast<int>(weights.size()))
-        CommandError("worker index outside the weight list");
-    for (double weight : weights)
-        if (!(weight > 0 && weight <= kMaxWeight))
-            CommandError("invalid weight");
+    // Any index and weights are taken: a worker outside the list, or one whose weight is
+    // not positive, gets no share of the subgames (SplitByWeight).
     WorkerRole& role    = Role();
     role.active         = true;
     role.index          = index;

@@ -13,14 +13,15 @@ start_server
 [ "$(client --cmd 'get_worker_data' -o none.bin)" = "get_worker_data ok!" ] || fail "data"
 [ ! -s none.bin ] || fail "get_worker_data returned a block before init_worker"
 
-# init_worker's checks.
+# init_worker's checks: a count and numbers; any index and weights are taken (a worker
+# outside the list or of weight 0 is given no subgames).
 [ "$(client --cmd 'init_worker 0')" = "ERROR: init_worker incorrect or missing argument" ] ||
     fail "init_worker with no weight"
-[ "$(client --cmd 'init_worker 2 1 1')" = "ERROR: init_worker worker index outside the weight list" ] ||
-    fail "init_worker with an index past the list"
 [ "$(client --cmd 'init_worker 0 1 x')" = "ERROR: Invalid value" ] || fail "init_worker weight"
 [ "$(client --cmd 'traverse_subgames 1 1')" = "ERROR: traverse_subgames not a worker" ] ||
     fail "a refused init_worker made a worker"
+[ "$(client --cmd 'init_worker 2 1 1')" = "init_worker ok!" ] || fail "init_worker past the list"
+[ "$(client --cmd 'init_worker 0 0 10001')" = "init_worker ok!" ] || fail "init_worker weights"
 [ "$(client --cmd 'init_worker 1 1 2')" = "init_worker ok!" ] || fail "init_worker"
 
 # A tree, then a strategy of its root: 1326 numbers, uniform before any iteration.

@@ -1,6 +1,7 @@
 // Dealing subgame groups to workers by weight.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <numeric>
 
 #include "solver/worker_share.h"
@@ -51,6 +52,21 @@ TEST(WorkerShareTest, LargestGroupsAreDealtFirst) {
 TEST(WorkerShareTest, NoWorkersLeaveEveryGroupToTheMaster) {
     const std::vector<uint64_t> work{5, 6};
     EXPECT_EQ(SplitByWeight(work, {}), (std::vector<int>{-1, -1}));
+}
+
+// Workers read their weights as "%f" text, so a tiny weight arrives as 0: such a worker
+// (or one whose weight is not a number) takes nothing; when no weight is positive the
+// workers share equally.
+TEST(WorkerShareTest, WorkersWithoutAPositiveWeightTakeNothing) {
+    const std::vector<uint64_t> work{9, 7, 5, 3, 3, 1};
+    for (const auto& weights : {std::vector<double>{0, 1, 2}, std::vector<double>{std::nan(""), 1, 2},
+                                std::vector<double>{-1, 1, 2}}) {
+        std::vector<int> expected = SplitByWeight(work, std::vector<double>{1, 2});
+        for (int& owner : expected)
+            owner += 1;  // the same split, over workers 1 and 2
+        EXPECT_EQ(SplitByWeight(work, weights), expected);
+    }
+    EXPECT_EQ(SplitByWeight(work, std::vector<double>{0, 0}), SplitByWeight(work, std::vector<double>{1, 1}));
 }
 
 TEST(WorkerShareTest, WeightsAreRelative) {
