@@ -168,8 +168,13 @@ int CfrEngine::StorageSlot(int street, const Runout& runout) const {
     return runouts_.RiverStorageSlot(base == 1 ? runout.turn_slot : 0, runout.river_slot);
 }
 
+// A whole iteration holds the results mutex: result passes asked for on another thread
+// (calc_results during a run) come between iterations, never between an iteration's two
+// passes or their own two, so both players' figures belong to one set of strategies and
+// to the iteration count they are stamped with.
 void CfrEngine::Iterate(int threads) {
-    const int freq = State().settings.info_freq;
+    std::lock_guard lock(results_mutex_);
+    const int       freq = State().settings.info_freq;
     omp_set_num_threads(std::max(threads, 1));
     Pass(1, true);
     DrawProgressBar(iteration_ % freq + 1, 0, freq);

@@ -2,7 +2,10 @@
 // and convergence of the solver on small spots.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cmath>
 #include <random>
+#include <thread>
 
 #include "uniform_deck_afterwards.h"
 #include "cli/solver_state.h"
@@ -77,6 +80,27 @@ TEST(EngineReference, TurnFiguresWithRakeMatchNaiveEvaluation) {
     const ResultFigures figures = engine.Evaluate(2);
     ExpectFiguresMatch(figures, ReferenceFigures(engine, 0.05f, 3.0f));
     EXPECT_LT(figures.ev_oop + figures.ev_ip, 0.0);  // the rake leaves the table
+}
+
+// Result passes asked for on another thread while the solver iterates (calc_results
+// during a run) see one set of strategies: without rake the two EVs always add up to 0.
+TEST(EngineReference, ResultsDuringIterationsComeFromOneIteration) {
+    std::mt19937 rng(5);
+    CfrEngine&   engine = BuildSpot(RiverSpot(rng, 0.4));
+    engine.SetAveragingDelay(0);
+    std::atomic<bool> done{false};
+    std::thread       solver([&] {
+        Iterate(engine, 1000);
+        done = true;
+    });
+    int mixed = 0, checks = 0;
+    for (; !done; ++checks) {
+        engine.InvalidateResults();
+        const ResultFigures figures = engine.Evaluate(1);
+        mixed += std::fabs(figures.ev_oop + figures.ev_ip) > 1e-3;
+    }
+    solver.join();
+    EXPECT_EQ(mixed, 0) << "of " << checks << " checks";
 }
 
 TEST(EngineConvergence, RiverSpotReachesOneThousandthOfThePot) {
