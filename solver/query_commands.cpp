@@ -85,7 +85,7 @@ void CmdShowStrategyPp(const Tokens& t) {
     });
     const ComboTables& tables = Combos();
     for (int p : ListingOrder(scores.figure)) {
-        std::string line = std::string(tables.text[p].data(), 4) + ":";
+        std::string line = std::string(tables.text[p].data(), 4) + ": ";
         char        number[64];
         for (int a = 0; a < strategy.actions; ++a) {
             std::snprintf(number, sizeof number, "  %.6f",
