@@ -14,4 +14,12 @@ last=$(sed -n 9p out.txt)
 grep -q '\[x\]  AVX512F ' out.txt || fail "AVX512F not marked present"
 grep -q '\[x\]  SSE2 ' out.txt || fail "SSE2 not marked present"
 grep -q '\[ \]  AVX512ER ' out.txt || fail "AVX512ER (Xeon Phi only) marked present"
+# Marks follow the processor's own bits, whoever made it: the kernel's flags agree.
+flags=" $(grep -m1 '^flags' /proc/cpuinfo | sed 's/.*: //') "
+for pair in LZCNT:abm SYSCALL:syscall RDTSCP:rdtscp POPCNT:popcnt AVX2:avx2 BMI2:bmi2; do
+    name=${pair%%:*} flag=${pair#*:}
+    mark=' '
+    [[ $flags == *" $flag "* ]] && mark=x
+    grep -q "\[$mark\]  $name " out.txt || fail "$name not marked '$mark' as /proc/cpuinfo's $flag says"
+done
 exit 0
