@@ -95,7 +95,7 @@ double ParseDouble(const std::string& text) {
     double value      = std::strtod(begin, &end);
     if (end == begin)
         throw std::invalid_argument("invalid stod argument");
-    if (errno == ERANGE && (value == HUGE_VAL || value == -HUGE_VAL))
+    if (errno == ERANGE)  // overflow, or underflow below the normal doubles
         throw std::out_of_range("stod argument out of range");
     return value;
 }
