@@ -30,14 +30,15 @@ std::string WeightText(double weight) {
     return text;
 }
 
-// "host" or "host:port"; a port beyond the 16-bit range fails the argument check.
+// "host" or "host:port"; a port beyond the 16-bit range fails the argument check (an empty
+// host or a port of 0 or less is no address to connect to: "can't connect").
 WorkerAddress ParseAddress(const Tokens& t, const std::string& text, const std::string& weight) {
     WorkerAddress address;
     const size_t  colon = text.rfind(':');
     address.host        = text.substr(0, colon);
     if (colon != std::string::npos)
         address.port = ParseInt(text.substr(colon + 1));
-    if (address.host.empty() || address.port <= 0 || address.port >= 65536)
+    if (address.port >= 65536)
         ArgumentCountError(t);
     address.weight = ParseDouble(weight);
     if (!(address.weight > 0 && address.weight <= kMaxWeight))
@@ -59,7 +60,8 @@ WorkerRole& Role() { return State().net.worker; }
 
 // The worker's line at the end of each iteration it took part in (after the OOP update
 // pass): the master's iteration count, the process's CPU time and peak memory, and the
-// share of the iteration's wall time that the requests kept it busy.
+// share of the iteration's wall time that the requests kept it busy; with --verbose also
+// the subgames it solved.
 void PrintIterationLine(const CfrEngine& engine) {
     WorkerRole&   role    = Role();
     const int64_t elapsed = WallClock100ns() - role.iteration_start;
@@ -70,10 +72,12 @@ void PrintIterationLine(const CfrEngine& engine) {
                   engine.IterationCount() + 1, ProcessCpuTime100ns() * 1e-7,
                   static_cast<int>(PeakResidentBytes() >> 20), std::min(busy, 100.0));
     WriteDirect(line);
-    std::snprintf(line, sizeof line, "[worker %d: %u subgames this iteration, %llu in all]\n",
-                  role.index, role.iteration_tasks,
-                  static_cast<unsigned long long>(role.counters.tasks));
-    WriteDirect(line);
+    if (State().interp.verbosity > 0) {
+        std::snprintf(line, sizeof line, "[worker %d: %u subgames this iteration, %llu in all]\n",
+                      role.index, role.iteration_tasks,
+                      static_cast<unsigned long long>(role.counters.tasks));
+        WriteDirect(line);
+    }
     std::fflush(stdout);
 }
 
@@ -93,6 +97,9 @@ void CmdConnectToWorkers(const Tokens& t) {
     // A run hands its subgames to the connected workers: they stay while it lasts.
     if (SolverRunning())
         CommandError("Can't do that when solver is running");
+    for (const WorkerAddress& address : addresses)
+        if (address.host.empty() || address.port <= 0)
+            CommandError("can't connect");
     NetState& net = State().net;
     if (!net.workers)
         net.workers = std::make_unique<WorkerPool>();

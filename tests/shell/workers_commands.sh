@@ -61,6 +61,8 @@ nobody=$(closed_port)
     echo "connect_to_workers 127.0.0.1:65536 1"
     echo "connect_to_workers 127.0.0.1:$kept one"
     echo "connect_to_workers 127.0.0.1:$kept 1 127.0.0.1:$kept 2"
+    echo "connect_to_workers 127.0.0.1:0 1"
+    echo "connect_to_workers :$kept 1"
     echo "connect_to_workers 127.0.0.1:$dropped 1 127.0.0.1:$nobody 1"
     echo "ping"
     echo "set_pot 0 0 60"
@@ -77,6 +79,8 @@ $ARG_ERROR
 $ARG_ERROR
 ERROR: Invalid value
 ERROR: connect_to_workers duplicate worker address
+ERROR: connect_to_workers can't connect
+ERROR: connect_to_workers can't connect
 ERROR: connect_to_workers can't connect
 ping ok!
 set_pot ok!

@@ -8,9 +8,9 @@
 source "$(dirname "$0")/workers_lib.bash"
 make_small_spot
 
-start_worker light --exit
+start_worker light --exit --verbose
 light_port=$LAST_PORT light_pid=$LAST_PID
-start_worker heavy --exit
+start_worker heavy --exit --verbose
 heavy_port=$LAST_PORT heavy_pid=$LAST_PID
 
 { cat small.txt; solve_queries 40; echo "dump_tree local.tree"; } |
@@ -29,7 +29,8 @@ diff <(comparable local.out) <(comparable master.out) >diff.txt ||
 # The master holds the whole solution: its tree file is the local solve's, byte for byte.
 cmp -s local.tree master.tree || fail "the master's tree file differs from the local one"
 
-# Both workers end with the master's connection, having printed a line per iteration.
+# Both workers end with the master's connection, having printed a line per iteration (and,
+# with --verbose, the subgames they solved).
 for pid in $light_pid $heavy_pid; do
     for i in $(seq 1 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
     kill -0 "$pid" 2>/dev/null && fail "a worker started with --exit is still running"
