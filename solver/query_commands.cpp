@@ -35,6 +35,19 @@ double TreeRangeMass(const BuiltTree& tree, int player) {
     return sum;
 }
 
+// The solver plays negative range weights as 0, so the reach holds 0 for them. A path on
+// which the player never acts leaves the player's range as it was set, negative weights
+// included; where the player acts, such a combo's frequencies are 0 and so is its weight.
+void KeepNegativeWeights(const BuiltTree& tree, const QueryPoint& point, int player,
+                         std::vector<double>& range) {
+    for (const PathStep& step : point.steps)
+        if (step.player == player)
+            return;
+    for (int c = 0; c < kComboCount; ++c)
+        if (tree.Range(player)[c] < 0)
+            range[c] = tree.Range(player)[c];
+}
+
 double Sum(const std::vector<double>& values) {
     double sum = 0;
     for (double v : values)
@@ -127,8 +140,9 @@ void CmdShowRange(const Tokens& t) {
     }
     const QueryPoint point = PointOf(RequireQueryPath(t[2], /*root_as_first=*/true));
     ResolveForgottenStreets(engine, point, StrategyReads::kPath);
-    const auto ranges =
+    auto ranges =
         UnderTreeMutex(engine, [&] { return SummaryAtPoint(engine, point, false).range; });
+    KeepNegativeWeights(engine.Tree(), point, player, ranges[player]);
     PrintText(FormatRangeLine(ranges[player], KnownCards(point)));
 }
 

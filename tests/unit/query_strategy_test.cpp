@@ -207,3 +207,23 @@ TEST(QueryStrategy, CombosOnlyTheOpponentHoldsPlayNothingOnAFlopTree) {
     EXPECT_EQ(sum(turn, "JcJd"), 0.0);
     EXPECT_NEAR(sum(turn, "KcKd"), 1.0, 1e-5);
 }
+
+// A negative range weight is kept as set until the player acts on the path; where the
+// player acts, the combo's frequencies are 0 and so is its weight. Blocked combos are 0.
+TEST(QueryStrategy, ShowRangeKeepsNegativeWeightsUntilThePlayerActs) {
+    BuildSpot({"set_board Qs Jh 2h 8d 3c", RangeCommand("OOP", {{"AsAd", 1}, {"KsKd", 1}}),
+               RangeCommand("IP", {{"TsTd", 1}, {"9s9d", -3}, {"QdQc", -2}, {"8d7c", -1}}),
+               "set_pot 0 0 100", "add_line 0 0", "add_line 0 50 50"});
+    RunCommand("go 5 steps block");
+    for (const std::string path : {"r", "r:0", "r:0:c"}) {
+        const auto range = Numbers(RunCommand("show_range IP " + path));
+        ASSERT_EQ(range.size(), 1326u) << path;
+        EXPECT_EQ(range[HandIndex("9s9d")], -3) << path;
+        EXPECT_EQ(range[HandIndex("QdQc")], -2) << path;
+        EXPECT_EQ(range[HandIndex("8d7c")], 0) << path << ": blocked by the board";
+        EXPECT_EQ(range[HandIndex("TsTd")], 1) << path;
+    }
+    const auto after = Numbers(RunCommand("show_range IP r:0:c:c"));
+    ASSERT_EQ(after.size(), 1326u);
+    EXPECT_EQ(after[HandIndex("9s9d")], 0);
+}
