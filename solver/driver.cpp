@@ -68,9 +68,10 @@ bool SolverDriver::Start(SolverEngine& engine, RunLimits limits, bool block, dou
     if (thread_running_.load())
         return false;
     Join();
-    half_pot_     = half_pot;
+    half_pot_.store(half_pot);
     last_printed_ = -1;
     ChooseAveragingDelay(engine);
+    finishing_.store(true);
     thread_running_.store(true);
     if (block)
         RunLoop(engine, limits);
@@ -80,13 +81,14 @@ bool SolverDriver::Start(SolverEngine& engine, RunLimits limits, bool block, dou
 }
 
 void SolverDriver::RequestStop() {
+    std::lock_guard lock(end_mutex_);
     if (thread_running_.load())
         stop_request_.store(true);
 }
 
 void SolverDriver::WaitForEnd() {
     std::unique_lock lock(end_mutex_);
-    end_signal_.wait(lock, [this] { return !thread_running_.load(); });
+    end_signal_.wait(lock, [this] { return !finishing_.load(); });
 }
 
 void SolverDriver::Join() {
@@ -104,7 +106,7 @@ void SolverDriver::PrintResultLine(const ResultRecord& r) {
     if (r.iterations <= last_printed_)
         return;
     last_printed_       = r.iterations;
-    const double offset = half_pot_;
+    const double offset = half_pot_.load();
     const char* format =
         State().interp.compactmsg
             ? "SOLVER: running time: %.3f EV OOP: %.3f EV IP: %.3f OOP's MES: %.3f IP's MES: "
@@ -176,15 +178,19 @@ void SolverDriver::RunLoop(SolverEngine& engine, RunLimits limits) {
             break;
         }
     }
-    stop_request_.store(false);
     // The result passes keep the values the queries read: leave them computed for the
     // strategies the run ends with (free when the last check evaluated them).
     engine.Evaluate(settings.thread_count);
+    {
+        std::lock_guard lock(end_mutex_);
+        thread_running_.store(false);
+        stop_request_.store(false);
+    }
     DrawProgressBar(-1, 0, settings.info_freq);
     EmitLine(Format("SOLVER: stopped (%s)\n", reason));
     {
         std::lock_guard lock(end_mutex_);
-        thread_running_.store(false);
+        finishing_.store(false);
     }
     end_signal_.notify_all();
 }

@@ -36,6 +36,10 @@ public:
 
     bool Running() const { return thread_running_.load(); }
 
+    // Half the starting pot, added to the EVs and MES of the result lines; set_pot moves
+    // it during a run too.
+    void SetHalfPot(double half_pot) { half_pot_.store(half_pot); }
+
     // Starts a run on 'engine' (the engine must outlive the run). Printed values add
     // 'half_pot'. Non-blocking unless 'block', in which case the run loop runs on the
     // calling thread. Returns false when the run cannot start (one exists already).
@@ -44,7 +48,7 @@ public:
     // Asks the run to end after its current iteration. Non-blocking.
     void RequestStop();
 
-    // Blocks until the current run, if any, has ended.
+    // Blocks until the current run, if any, has ended and printed its stop line.
     void WaitForEnd();
 
     // Copies of the results history.
@@ -62,10 +66,15 @@ private:
     double accuracy_fraction_ = 0;
     int    averaging_delay_   = kDefaultAveragingDelay;
     int    last_printed_      = -1;
-    double half_pot_          = 0;
+    std::atomic<double> half_pot_{0};
 
+    // A run exists from Start until just before its stop line (go and the tree-changing
+    // commands refuse meanwhile); it is finished once the stop line is out (waiters wake).
+    // The stop request is set only while a run exists and cleared as the run ends, both
+    // under end_mutex_, so that a late stop never reaches the next run.
     std::atomic<bool> stop_request_{false};
     std::atomic<bool> thread_running_{false};
+    std::atomic<bool> finishing_{false};
     std::thread       thread_;
 
     mutable std::mutex        history_mutex_;

@@ -59,6 +59,7 @@ AccuracyForms RecomputeAccuracy(double pot) {
         forms.fraction = solver.accuracy_value / pot;
     }
     solver.driver.SetAccuracy(forms.absolute, forms.fraction);
+    solver.driver.SetHalfPot(0.5 * pot);
     return forms;
 }
 
