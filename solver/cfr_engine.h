@@ -154,7 +154,8 @@ public:
     // 'frequencies' as the strategy of 'action' (1326 values), or of every action when
     // 'action' is -1 (actions x 1326 values, action-major). Each returns false when the
     // cards name no runout of the node's street or the node holds no storage. Take the
-    // tree mutex.
+    // results mutex (so that they fall between iterations and between result evaluations,
+    // never inside one), then the tree mutex.
     bool LockNode(uint32_t node, int turn_card, int river_card);
     bool UnlockNode(uint32_t node, int turn_card, int river_card);
     // ComboLockNode and WriteStrategy refuse, throwing InconsistentEdit, weights or
@@ -477,6 +478,9 @@ private:
     double alpha_           = 1.5;
     double weight_cap_      = 262143.0;
 
+    // Held by every iteration, every result evaluation (both passes) and every edit of the
+    // strategies (locks, written strategies, subgame re-solves), so that none of them
+    // comes between the two passes of another; taken before the tree mutex.
     std::mutex    results_mutex_;
     ResultFigures cached_;
 

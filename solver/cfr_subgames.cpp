@@ -51,6 +51,7 @@ void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only,
 }
 
 void CfrEngine::SolveSubgames(int street, int iterations) {
+    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
     std::lock_guard   lock(tree_mutex_);
     CreateMissingStorage(0);
     IterationOverride count(iteration_);
@@ -78,6 +79,7 @@ void CfrEngine::CreateMissingStorage(uint32_t index) {
 }
 
 double CfrEngine::SolveSubgame(uint32_t root, int turn_card, int river_card, double target) {
+    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
     std::lock_guard       lock(tree_mutex_);
     const BuiltNode&      node      = tree_.Node(root);
     const CanonicalRunout canonical = runouts_.Canonical(turn_card, river_card);

@@ -146,6 +146,7 @@ bool CfrEngine::ReportedStrategy(uint32_t index, const Runout& runout, float* ro
 }
 
 bool CfrEngine::LockNode(uint32_t node, int turn_card, int river_card) {
+    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
     std::lock_guard lock(tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Lock(slot); };
@@ -154,6 +155,7 @@ bool CfrEngine::LockNode(uint32_t node, int turn_card, int river_card) {
 }
 
 bool CfrEngine::UnlockNode(uint32_t node, int turn_card, int river_card) {
+    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
     std::lock_guard lock(tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Unlock(slot); };
@@ -163,6 +165,7 @@ bool CfrEngine::UnlockNode(uint32_t node, int turn_card, int river_card) {
 
 bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
                               std::span<const double> weights) {
+    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
     std::lock_guard lock(tree_mutex_);
     const auto      user = UserRunoutOf(*this, tree_.Node(node).street, turn_card, river_card);
     if (!user || !RegretStore(node))
@@ -182,6 +185,7 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
 
 bool CfrEngine::WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
                               std::span<const double> frequencies) {
+    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
     std::lock_guard lock(tree_mutex_);
     if (const auto user = UserRunoutOf(*this, tree_.Node(node).street, turn_card, river_card)) {
         const int rows = action == kEveryAction ? tree_.Node(node).child_count : 1;

@@ -103,6 +103,36 @@ TEST(EngineReference, ResultsDuringIterationsComeFromOneIteration) {
     EXPECT_EQ(mixed, 0) << "of " << checks << " checks";
 }
 
+// Strategies written while the solver iterates and evaluates (set_strategy during a run)
+// land between iterations and between evaluations, never between two passes of one.
+TEST(EngineReference, StrategiesWrittenDuringARunLandBetweenPasses) {
+    std::mt19937 rng(8);
+    CfrEngine&   engine = BuildSpot(RiverSpot(rng, 0.4));
+    engine.SetAveragingDelay(1000);  // results play the current strategies
+    std::atomic<bool> done{false};
+    int               mixed = 0;
+    std::thread       solver([&] {
+        for (int i = 0; i < 300; ++i) {
+            engine.Iterate(1);
+            engine.InvalidateResults();
+            const ResultFigures figures = engine.Evaluate(1);
+            mixed += std::fabs(figures.ev_oop + figures.ev_ip) > 1e-3;
+        }
+        done = true;
+    });
+    std::uniform_real_distribution<double> share(0.0, 1.0);
+    std::vector<double>                    frequencies(2 * 1326);
+    while (!done) {
+        for (int c = 0; c < 1326; ++c) {
+            frequencies[c]        = share(rng);
+            frequencies[1326 + c] = 1 - frequencies[c];
+        }
+        engine.WriteStrategy(0, -1, -1, -1, frequencies);
+    }
+    solver.join();
+    EXPECT_EQ(mixed, 0);
+}
+
 TEST(EngineConvergence, RiverSpotReachesOneThousandthOfThePot) {
     std::mt19937 rng(3);
     CfrEngine&   engine = BuildSpot(RiverSpot(rng, 0.3));
