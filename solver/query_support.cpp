@@ -59,7 +59,8 @@ bool Resolved(const CfrEngine& engine, uint32_t root, int turn, int river) {
 void ResolveForgottenStreets(CfrEngine& engine, const QueryPoint& point, StrategyReads reads) {
     const BuiltTree& tree  = engine.Tree();
     const int        first = tree.first_forgotten_street;
-    if (first < 0)
+    // Once rebuilt, forgotten streets hold storage again, which the solver fills.
+    if (first < 0 || !engine.Incomplete())
         return;
     int deepest = 0;
     for (const PathStep& step : point.steps)

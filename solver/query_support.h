@@ -31,7 +31,8 @@ enum class StrategyReads { kPath, kPathAndNode, kSubtree };
 // street, re-solves the subgame that holds the point on the runout its path names (as
 // solve_partial does; once per runout while its storage lasts), so that they exist;
 // CommandError "incomplete tree" when the path leaves a card of such a street open (every
-// runout would need its own re-solve). A tree without forgotten streets returns at once.
+// runout would need its own re-solve). A tree without forgotten streets, or whose forgotten
+// streets were rebuilt, returns at once.
 void ResolveForgottenStreets(CfrEngine& engine, const QueryPoint& point, StrategyReads reads);
 
 // Half the starting pot, the offset of printed values.

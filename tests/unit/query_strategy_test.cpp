@@ -177,6 +177,12 @@ TEST(QueryStrategy, ForgottenRiversAreResolvedForNamedRiversOnly) {
     // The turn's strategies are still there: nothing to re-solve.
     EXPECT_EQ(ValueLines(RunCommand("show_strategy r:0:c")).size(), 2u);
     EXPECT_EQ(RunCommand("show_probs r:0:c:c").substr(0, 4), "OOP ");
+    // Rebuilt and solved on, the rivers answer for open cards again.
+    EXPECT_EQ(RunCommand("rebuild_forgotten_streets"), "rebuild_forgotten_streets ok!\n");
+    Iterate(*State().solver.engine, 5);
+    ExpectStrategySumsToOne("r:0:c:c:c", spot, kTurnBoard);
+    EXPECT_EQ(ValueLines(RunCommand("calc_ev OOP r")).size(), 2u);
+    EXPECT_EQ(RunCommand("show_stats").find("ERROR"), std::string::npos);
     RunCommand("set_accuracy 0");
 }
 
