@@ -57,18 +57,22 @@ double Sum(const std::vector<double>& values) {
 }
 
 // "c 0.5 b50 0.5": each child's token and the actor's probability of taking it.
-std::string ChildProbabilities(const ResolvedPath& path, const PointStrategy& strategy,
-                               const std::vector<double>& actor_range) {
+// The children of the lines at the point, each with its share of the actor's range; a
+// child added to the lines since the build has none (0).
+std::string ChildProbabilities(const BuiltTree& tree, const ResolvedPath& path,
+                               const PointStrategy& strategy, const std::vector<double>& actor_range) {
     const double total = Sum(actor_range);
     std::string  text;
-    int          a = 0;
     char         number[32];
     for (const auto& [key, child] : path.node->children) {
-        const std::vector<double> child_range(strategy.child_range.begin() + a * kComboCount,
-                                              strategy.child_range.begin() + (a + 1) * kComboCount);
-        std::snprintf(number, sizeof number, " %.12g", Sum(child_range) / total);
-        text += (a ? " " : "") + ChildToken(*path.node, key) + number;
-        ++a;
+        const int a     = BuiltActionOf(tree, *path.node, *child);
+        double    share = 0;
+        if (a >= 0)
+            share = Sum(std::vector<double>(strategy.child_range.begin() + a * kComboCount,
+                                            strategy.child_range.begin() + (a + 1) * kComboCount)) /
+                    total;
+        std::snprintf(number, sizeof number, " %.12g", share);
+        text += (text.empty() ? "" : " ") + ChildToken(*path.node, key) + number;
     }
     return text;
 }
@@ -125,7 +129,7 @@ void CmdShowProbs(const Tokens& t) {
     }
     std::string children;
     if (actor >= 0 && probability[actor] > 0)
-        children = ChildProbabilities(path, summary.strategy, summary.range[actor]);
+        children = ChildProbabilities(engine.Tree(), path, summary.strategy, summary.range[actor]);
     Print("OOP %.12g IP %.12g %s\n", probability[0], probability[1], children.c_str());
 }
 

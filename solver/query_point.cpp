@@ -2,19 +2,15 @@
 
 #include <algorithm>
 
-namespace {
-
-int ChildIndex(const SchematicNode& parent, const SchematicNode& child) {
-    int index = 0;
-    for (const auto& [key, node] : parent.children) {
-        if (node.get() == &child)
-            return index;
-        ++index;
-    }
+int BuiltActionOf(const BuiltTree& tree, const SchematicNode& parent, const SchematicNode& child) {
+    if (parent.built_index < 0 || child.built_index < 0)
+        return -1;
+    const auto children = tree.Children(static_cast<uint32_t>(parent.built_index));
+    for (size_t a = 0; a < children.size(); ++a)
+        if (children[a] == static_cast<uint32_t>(child.built_index))
+            return static_cast<int>(a);
     return -1;
 }
-
-}  // namespace
 
 int QueryPoint::Actor(const BuiltTree& tree) const {
     const BuiltNode& built = tree.Node(node);
@@ -37,7 +33,8 @@ QueryPoint MakeQueryPoint(const ResolvedPath& path, const BuiltTree& tree) {
     for (const SchematicNode* node = path.node; node->parent; node = node->parent) {
         const SchematicNode& parent = *node->parent;
         point.steps.push_back({static_cast<uint32_t>(parent.built_index),
-                               ChildIndex(parent, *node), parent.player, StreetOf(parent, tree)});
+                               BuiltActionOf(tree, parent, *node), parent.player,
+                               StreetOf(parent, tree)});
     }
     std::reverse(point.steps.begin(), point.steps.end());
     return point;

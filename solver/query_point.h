@@ -35,6 +35,11 @@ struct QueryPoint {
     int Actor(const BuiltTree& tree) const;
 };
 
+// The action of the built node of 'parent' that leads to the built node of 'child', or -1
+// when either was added to the lines after the build. Lines removed since the build leave
+// the schematic children fewer than the built ones, so their order is not the actions'.
+int BuiltActionOf(const BuiltTree& tree, const SchematicNode& parent, const SchematicNode& child);
+
 // Builds the point of a resolved path of 'tree' (whose lines the path was resolved
 // against). Linear in the path length.
 QueryPoint MakeQueryPoint(const ResolvedPath& path, const BuiltTree& tree);

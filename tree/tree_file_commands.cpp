@@ -81,8 +81,8 @@ void CmdDumpTree(const Tokens& t) {
 void CmdSetCompression(const Tokens& t) {
     const int level = ParseLevel(t[1]);
     TreeState& trees = Trees();
-    if (trees.Tree())
-        RefuseWhileSolving();
+    // The configured level is kept even when a running solve refuses its application: the
+    // next build uses it.
     trees.configured_level = level;
     if (trees.Tree()) {
         const StorageLevelChoice choice = trees.ApplyStorageLevel();

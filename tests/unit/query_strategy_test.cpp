@@ -233,3 +233,18 @@ TEST(QueryStrategy, ShowRangeKeepsNegativeWeightsUntilThePlayerActs) {
     ASSERT_EQ(after.size(), 1326u);
     EXPECT_EQ(after[HandIndex("9s9d")], 0);
 }
+
+// Lines removed after the build leave the lines' children fewer than the built node's
+// actions: the remaining children keep their own actions' figures.
+TEST(QueryStrategy, RemovedLinesLeaveTheOtherChildrensFigures) {
+    RiverSpot(23);
+    Iterate(*State().solver.engine, 20);
+    const std::string before = RunCommand("show_probs r:0:b50");
+    ASSERT_TRUE(std::regex_match(before, std::regex("OOP \\S+ IP 1 b150 \\S+ c \\S+ f \\S+\n")))
+        << before;
+    const std::string fold_freq = RunCommand("calc_line_freq r:0:b50:f");
+    EXPECT_EQ(RunCommand("remove_line 50 50"), "remove_line ok!\n");
+    EXPECT_EQ(RunCommand("show_probs r:0:b50"), std::regex_replace(before, std::regex(" c \\S+"), ""));
+    EXPECT_EQ(RunCommand("calc_line_freq r:0:b50:f"), fold_freq);
+    RunCommand("add_line 50 50");
+}
