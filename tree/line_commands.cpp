@@ -57,7 +57,8 @@ void CmdCutLine(const Tokens& t) {
     ResolvedPath point = RequirePath(t[1]);
     if (!point.node || !point.node->parent)
         CommandError("can't cut root");
-    RefuseWhileSolving();
+    // The line goes first; the rebuild then refuses while a run exists, and the lines stay
+    // cut (dump_tree reports them changed until the next build).
     SchematicNode& parent = *point.node->parent;
     std::erase_if(parent.children,
                   [&](const auto& entry) { return entry.second.get() == point.node; });
