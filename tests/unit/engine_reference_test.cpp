@@ -112,7 +112,7 @@ TEST(EngineReference, StrategiesWrittenDuringARunLandBetweenPasses) {
     std::atomic<bool> done{false};
     int               mixed = 0;
     std::thread       solver([&] {
-        for (int i = 0; i < 300; ++i) {
+        for (int i = 0; i < 1500; ++i) {
             engine.Iterate(1);
             engine.InvalidateResults();
             const ResultFigures figures = engine.Evaluate(1);
@@ -121,11 +121,12 @@ TEST(EngineReference, StrategiesWrittenDuringARunLandBetweenPasses) {
         done = true;
     });
     std::uniform_real_distribution<double> share(0.0, 1.0);
-    std::vector<double>                    frequencies(2 * 1326);
+    const int                              actions = engine.Tree().Node(0).child_count;
+    std::vector<double>                    frequencies(actions * 1326, 0.0);  // the last two
     while (!done) {
         for (int c = 0; c < 1326; ++c) {
-            frequencies[c]        = share(rng);
-            frequencies[1326 + c] = 1 - frequencies[c];
+            frequencies[(actions - 2) * 1326 + c] = share(rng);
+            frequencies[(actions - 1) * 1326 + c] = 1 - frequencies[(actions - 2) * 1326 + c];
         }
         engine.WriteStrategy(0, -1, -1, -1, frequencies);
     }
