@@ -32,6 +32,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -165,6 +166,10 @@ public:
                        std::span<const double> weights);
     bool WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
                        std::span<const double> frequencies);
+
+    // Runs 'edit' of something the passes read (rake, expected-value boosts) under the
+    // results mutex and the tree mutex.
+    void BetweenPasses(const std::function<void()>& edit);
 
     // Per combo: 1 in a LOCKED runout, the combo-lock weight in a COMBO_LOCKED one, else
     // 0; NaN for combos outside the runout's combo list. Empty when the cards name no

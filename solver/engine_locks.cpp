@@ -183,6 +183,12 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
     return EditSlot(*this, node, turn_card, river_card, request);
 }
 
+void CfrEngine::BetweenPasses(const std::function<void()>& edit) {
+    std::lock_guard between(results_mutex_);
+    std::lock_guard lock(tree_mutex_);
+    edit();
+}
+
 bool CfrEngine::WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
                               std::span<const double> frequencies) {
     std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile

@@ -73,4 +73,10 @@ void InstallSolverHooks() {
     trees.on_tree_freed     = ReleaseEngine;
     trees.params.pot_changed = RecomputeAccuracy;
     trees.solve_all_splits   = SolveAllSplits;
+    trees.between_passes     = [](const std::function<void()>& edit) {
+        if (CfrEngine* engine = State().solver.engine.get())
+            engine->BetweenPasses(edit);
+        else
+            edit();
+    };
 }

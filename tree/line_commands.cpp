@@ -89,7 +89,8 @@ void CmdSetRake(const Tokens& t) {
     double cap      = ParseDouble(t[2]);
     if (!(fraction >= 0 && fraction <= 1) || !(cap >= 0))
         ArgumentCountError(t);
-    Trees().params.SetRake(static_cast<float>(fraction), static_cast<float>(cap));
+    Trees().BetweenPasses(
+        [&] { Trees().params.SetRake(static_cast<float>(fraction), static_cast<float>(cap)); });
     PrintOk(t);
 }
 
@@ -105,6 +106,7 @@ void CmdSetEvBoost(const Tokens& t) {
     double boost = ParseDouble(t[2]);
     if (!(boost >= kMinEvBoost && boost <= kMaxEvBoost))
         ArgumentCountError(t);
-    tree.Node(static_cast<uint32_t>(point.node->built_index)).ev_boost = static_cast<float>(boost);
+    BuiltNode& node = tree.Node(static_cast<uint32_t>(point.node->built_index));
+    Trees().BetweenPasses([&] { node.ev_boost = static_cast<float>(boost); });
     PrintOk(t);
 }

@@ -40,6 +40,15 @@ struct TreeState {
     // Installed by the solver: resolves every subgame of a street (2 turns, 3 rivers).
     std::function<void(int street)> solve_all_splits;
 
+    // Installed by the solver: runs an edit of what its passes read from the built tree
+    // (rake, expected-value boosts) between iterations and result evaluations, never
+    // inside one. Without it the edit runs at once.
+    std::function<void(const std::function<void()>& edit)> between_passes;
+
+    void BetweenPasses(const std::function<void()>& edit) {
+        between_passes ? between_passes(edit) : edit();
+    }
+
     // The built tree when one is present, else null.
     BuiltTree* Tree() const { return present ? built.get() : nullptr; }
 
