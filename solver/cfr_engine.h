@@ -155,8 +155,8 @@ public:
     // 'frequencies' as the strategy of 'action' (1326 values), or of every action when
     // 'action' is -1 (actions x 1326 values, action-major). Each returns false when the
     // cards name no runout of the node's street or the node holds no storage. Take the
-    // results mutex (so that they fall between iterations and between result evaluations,
-    // never inside one), then the tree mutex.
+    // results and the tree mutex (so that they fall between iterations and between result
+    // evaluations, never inside one).
     bool LockNode(uint32_t node, int turn_card, int river_card);
     bool UnlockNode(uint32_t node, int turn_card, int river_card);
     // ComboLockNode and WriteStrategy refuse, throwing InconsistentEdit, weights or
@@ -485,7 +485,8 @@ private:
 
     // Held by every iteration, every result evaluation (both passes) and every edit of the
     // strategies (locks, written strategies, subgame re-solves), so that none of them
-    // comes between the two passes of another; taken before the tree mutex.
+    // comes between the two passes of another; taken before the tree mutex, or with it in
+    // one std::scoped_lock.
     std::mutex    results_mutex_;
     ResultFigures cached_;
 

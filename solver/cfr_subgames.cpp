@@ -51,8 +51,7 @@ void CfrEngine::SubgamePass(PassState& pass, int street, const Task* only,
 }
 
 void CfrEngine::SolveSubgames(int street, int iterations) {
-    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
-    std::lock_guard   lock(tree_mutex_);
+    std::scoped_lock lock(results_mutex_, tree_mutex_);
     CreateMissingStorage(0);
     IterationOverride count(iteration_);
     const bool        verbose = State().interp.verbosity > 0;
@@ -79,8 +78,7 @@ void CfrEngine::CreateMissingStorage(uint32_t index) {
 }
 
 double CfrEngine::SolveSubgame(uint32_t root, int turn_card, int river_card, double target) {
-    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
-    std::lock_guard       lock(tree_mutex_);
+    std::scoped_lock lock(results_mutex_, tree_mutex_);
     const BuiltNode&      node      = tree_.Node(root);
     const CanonicalRunout canonical = runouts_.Canonical(turn_card, river_card);
     const auto            runout    = RunoutOf(node.street, canonical.turn, canonical.river);

@@ -146,8 +146,7 @@ bool CfrEngine::ReportedStrategy(uint32_t index, const Runout& runout, float* ro
 }
 
 bool CfrEngine::LockNode(uint32_t node, int turn_card, int river_card) {
-    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
-    std::lock_guard lock(tree_mutex_);
+    std::scoped_lock lock(results_mutex_, tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Lock(slot); };
     kept_values_.Clear();
@@ -155,8 +154,7 @@ bool CfrEngine::LockNode(uint32_t node, int turn_card, int river_card) {
 }
 
 bool CfrEngine::UnlockNode(uint32_t node, int turn_card, int river_card) {
-    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
-    std::lock_guard lock(tree_mutex_);
+    std::scoped_lock lock(results_mutex_, tree_mutex_);
     EditRequest     request;
     request.edit = [](LockTable& locks, int slot) { locks.Unlock(slot); };
     kept_values_.Clear();
@@ -165,8 +163,7 @@ bool CfrEngine::UnlockNode(uint32_t node, int turn_card, int river_card) {
 
 bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
                               std::span<const double> weights) {
-    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
-    std::lock_guard lock(tree_mutex_);
+    std::scoped_lock lock(results_mutex_, tree_mutex_);
     const auto      user = UserRunoutOf(*this, tree_.Node(node).street, turn_card, river_card);
     if (!user || !RegretStore(node))
         return false;
@@ -184,15 +181,13 @@ bool CfrEngine::ComboLockNode(uint32_t node, int turn_card, int river_card,
 }
 
 void CfrEngine::BetweenPasses(const std::function<void()>& edit) {
-    std::lock_guard between(results_mutex_);
-    std::lock_guard lock(tree_mutex_);
+    std::scoped_lock lock(results_mutex_, tree_mutex_);
     edit();
 }
 
 bool CfrEngine::WriteStrategy(uint32_t node, int turn_card, int river_card, int action,
                               std::span<const double> frequencies) {
-    std::lock_guard edit(results_mutex_);  // no iteration or result pass meanwhile
-    std::lock_guard lock(tree_mutex_);
+    std::scoped_lock lock(results_mutex_, tree_mutex_);
     if (const auto user = UserRunoutOf(*this, tree_.Node(node).street, turn_card, river_card)) {
         const int rows = action == kEveryAction ? tree_.Node(node).child_count : 1;
         for (int a = 0; a < rows; ++a)
